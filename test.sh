@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Builds with warnings as errors and runs every test; the X server tests run under Xvfb.
+#   ./test.sh              normal build in build/
+#   ./test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
+set -euo pipefail
+cd "$(dirname "$0")"
+scripts/deps.sh
+builddir=build
+flags=(-DKALVO_WERROR=ON)
+if [ "${1:-}" = "--sanitize" ]; then
+  builddir=build-asan
+  flags+=(-DKALVO_SANITIZE=ON -DKALVO_BUILD_BENCH=OFF)
+  export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+  export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+fi
+cmake -S . -B "$builddir" "${flags[@]}" >/dev/null
+cmake --build "$builddir" -j"$(nproc)"
+run_ctest() { ctest --test-dir "$builddir" --output-on-failure -j"$(nproc)"; }
+if [ -z "${DISPLAY:-}" ]; then
+  export -f run_ctest
+  export builddir
+  xvfb-run -a -s "-screen 0 1280x1024x24 +extension XTEST" bash -c run_ctest
+else
+  run_ctest
+fi
