@@ -1,0 +1,286 @@
+#include "KalvoAlgo.h"
+
+#include <cmath>
+
+namespace
+{
+/// Pi in single precision, widened: every angle conversion uses it, which keeps
+/// tan() finite at 0 and 90 degrees.
+constexpr double kPi = 3.1415927410125732;
+constexpr double kDegToRad = 0.017453293005625408;
+constexpr double kQuarterPi = 0.7853981852531433;
+constexpr double kInvSqrt2 = 0.7071067811865475;
+constexpr double kOneMinusInvSqrt2 = 0.29289321881345254;
+/// 1.3 in single precision, widened: gain of the side input.
+constexpr double kSideGain = 1.2999999523162842;
+/// Added to filter inputs so that decaying states never become denormal.
+constexpr double kDenormalGuard = 1e-20;
+/// Shelf constants: transition near 100 Hz, +8 dB (x2.512) below it.
+constexpr double kShelfHz = 100.0;
+constexpr double kShelfK = 1.1389521640091116;
+constexpr double kShelfBoost = 1.512;
+
+double shelfCoefficient(double samplingRate)
+{
+    const double w = kShelfHz * KalvoAlgo::twoPi / samplingRate;
+    return (std::tan(w * -0.5) * kShelfK + 1.0) / (std::tan(w * 0.5) * kShelfK + 1.0);
+}
+
+/// Keeps the low-pass corner where the bilinear first-order section is stable.
+double limitCornerKHz(double cornerKHz, double samplingRate)
+{
+    if (!(cornerKHz >= KalvoAlgo::kMinCornerKHz)) // also catches NaN
+        cornerKHz = KalvoAlgo::kMinCornerKHz;
+    const double maxKHz = KalvoAlgo::kMaxCornerFraction * samplingRate / 1000.0;
+    if (cornerKHz > maxKHz)
+        cornerKHz = maxKHz;
+    return cornerKHz;
+}
+
+void lowPassCoefficients(double cornerKHz, double samplingRate, double& a, double& b)
+{
+    const double w = 1000.0 * limitCornerKHz(cornerKHz, samplingRate) * KalvoAlgo::twoPi / samplingRate;
+    a = std::cos(w) / (std::sin(w) + 1.0);
+    b = (1.0 - a) * 0.5;
+}
+
+/// One step of the surround low-pass. A state that is no longer finite (after
+/// non-finite input) is cleared, so the filter recovers with the input.
+inline double lowPass(double x, double a, double b, double& stateX, double& stateY)
+{
+    const double xg = x + kDenormalGuard;
+    const double y = (xg + stateX) * b + a * stateY;
+    stateX = xg;
+    stateY = y;
+    if (!std::isfinite(y) || !std::isfinite(xg))
+        stateX = stateY = 0.0;
+    return y;
+}
+
+bool isUsableRate(double sr)
+{
+    return std::isfinite(sr) && sr > 0.0;
+}
+} // namespace
+
+KalvoAlgo::KalvoAlgo(double samplingRate, FadeStepPrecision fadeStepPrecision)
+    : samplingRate(isUsableRate(samplingRate) ? samplingRate : 44100.0)
+{
+    frontOmniWeight = rearOmniWeight = 0.0;
+    centerPattern = lrPattern = lsrsPattern = 0.7300000190734863;
+    lrOffset = 0.20000000298023224;
+    lsrsOffset = 0.4000000059604645;
+    delay = 1.0;
+    rearSlopeFilter = 0.0;
+    frontLevel = rearLevel = 0.0;
+    centerLevel = 0.25;
+    centerMute = frontMute = rearMute = 0.0;
+    for (double& m : meterLevel)
+        m = 0.0;
+    delayLine = std::make_unique<CDelayLine>(1.0, this->samplingRate, 2, 200.0, fadeStepPrecision);
+    for (CVUMeter& m : vuMeter)
+    {
+        m.setSampleRate(this->samplingRate);
+        m.reset();
+    }
+    // Valid coefficients from the start, so that processing before the owner's
+    // first parameter load gives finite output instead of 0/0.
+    setInternalVariables();
+}
+
+KalvoAlgo::~KalvoAlgo() = default;
+
+void KalvoAlgo::setLROffset(double x)
+{
+    lrOffset = 90.0 * x;
+    setInternalVariables();
+}
+
+void KalvoAlgo::setLSRSOffset(double x)
+{
+    lsrsOffset = (1.0 - x) * 90.0 + 90.0;
+    setInternalVariables();
+}
+
+void KalvoAlgo::setDelay(double x)
+{
+    delay = x;
+    delayLine->setDelay(x * kMaxRearDelayMs);
+}
+
+void KalvoAlgo::setRearSlopeFilter(double x)
+{
+    rearSlopeFilter = 19.0 * x + 1.0;
+}
+
+void KalvoAlgo::setSamplingRate(double sr)
+{
+    if (!isUsableRate(sr))
+        return;
+    samplingRate = sr;
+    for (CVUMeter& m : vuMeter)
+        m.setSampleRate(sr);
+    delayLine->setSamplingRate(sr);
+}
+
+void KalvoAlgo::reset() noexcept
+{
+    delayLine->reset();
+    delayIn[0] = delayIn[1] = 0.0;
+    delayOut[0] = delayOut[1] = 0.0;
+    for (CVUMeter& m : vuMeter)
+        m.reset();
+    lpLeftY = lpLeftX = lpRightY = lpRightX = shelfY = shelfX = 0.0;
+}
+
+void KalvoAlgo::setInternalVariables()
+{
+    const double r = kInvSqrt2;
+    const double q = kOneMinusInvSqrt2;
+
+    // Front pair.
+    const double p = lrPattern;
+    const double theta = lrOffset;
+    const double c = std::sqrt(p * -2.0 + 1.0 + p * p);
+    const double t = std::tan(kPi - theta * kDegToRad);
+    const double e = c / std::sqrt(t * t + 1.0) + p;
+    frontOmniWeight = p / e;
+    frontSideBalance = e / (c / std::sqrt(1.0 / (t * t) + 1.0) + e);
+
+    // Surround pair.
+    const double p2 = lsrsPattern;
+    const double theta2 = lsrsOffset;
+    const double c2 = std::sqrt(p2 * -2.0 + 1.0 + p2 * p2);
+    const double t2 = std::tan(kPi - (90.0 - theta2) * kDegToRad);
+    const double e2 = c2 / std::sqrt(t2 * t2 + 1.0) + p2;
+    rearOmniWeight = p2 / e2;
+    rearSideBalance = e2 / (c2 / std::sqrt(1.0 / (t2 * t2) + 1.0) + e2);
+
+    // Loudness compensation.
+    frontAngleComp = 1.0 - q * std::pow(std::sin(2.0 * std::fabs(theta - 0.001) * kDegToRad), 0.7);
+    rearAngleComp = 1.0 - q * std::pow(std::sin(2.0 * std::fabs(theta2 - 90.001) * kDegToRad), 0.7);
+    const double u = std::pow(std::sin((1.0 - p) * kQuarterPi), 0.85);
+    frontPatternComp = ((1.0 - (u + 1.0)) / 2.58 + 1.0) / frontAngleComp;
+    const double u2 = std::pow(std::sin((1.0 - p2) * kQuarterPi), 0.85);
+    rearPatternComp = ((1.0 - (u2 + 1.0)) / 2.58 + 1.0) / rearAngleComp;
+    frontNorm = frontPatternComp + (1.0 - frontPatternComp) * (frontAngleComp - r) / q;
+    rearNorm = rearPatternComp + (1.0 - rearPatternComp) * (rearAngleComp - r) / q;
+}
+
+double KalvoAlgo::loShelfFigureEight(double x, double f) noexcept
+{
+    const double xg = x + kDenormalGuard;
+    const double y = ((1.0 - f) * 0.5) * (xg + shelfX) + f * shelfY;
+    shelfX = xg;
+    shelfY = y;
+    if (!std::isfinite(y) || !std::isfinite(xg))
+        shelfX = shelfY = 0.0;
+    return y * kShelfBoost + xg;
+}
+
+void KalvoAlgo::processSamples(const double* const* inputs, double* const* outputs, int sampleFrames) noexcept
+{
+    processBlock<true>(inputs, outputs, sampleFrames);
+}
+
+void KalvoAlgo::processSamplesReference(const double* const* inputs, double* const* outputs,
+                                        int sampleFrames) noexcept
+{
+    processBlock<false>(inputs, outputs, sampleFrames);
+}
+
+template <bool kCached>
+void KalvoAlgo::processBlock(const double* const* inputs, double* const* outputs, int sampleFrames) noexcept
+{
+    const double* inM = inputs[0];
+    const double* inS = inputs[1];
+    const double* inMr = inputs[2];
+    double* outL = outputs[0];
+    double* outR = outputs[1];
+    double* outC = outputs[2];
+    double* outLfe = outputs[3];
+    double* outLs = outputs[4];
+    double* outRs = outputs[5];
+
+    for (int i = 0; i < sampleFrames; ++i)
+    {
+        // Read the whole frame before writing any output: buffers may alias.
+        const double m = inM[i];
+        const double mr = inMr[i];
+        const double s = inS[i] * kSideGain;
+        const double o = m + mr;
+        const double fig = m - mr;
+
+        // Fields are read afresh on every sample: the parameter side may write
+        // them while a block runs.
+        const double rate = samplingRate;
+        const double corner = rearSlopeFilter;
+        double shelfF, lpA, lpB;
+        if (kCached)
+        {
+            if (rate != shelfCacheRate)
+            {
+                shelfCacheF = shelfCoefficient(rate);
+                shelfCacheRate = rate;
+            }
+            if (rate != lpCacheRate || corner != lpCacheCornerKHz)
+            {
+                lowPassCoefficients(corner, rate, lpCacheA, lpCacheB);
+                lpCacheRate = rate;
+                lpCacheCornerKHz = corner;
+            }
+            shelfF = shelfCacheF;
+            lpA = lpCacheA;
+            lpB = lpCacheB;
+        }
+        else
+        {
+            shelfF = shelfCoefficient(rate);
+            lowPassCoefficients(corner, rate, lpA, lpB);
+        }
+
+        const double sp = loShelfFigureEight(s, shelfF);
+
+        const double x = o * frontOmniWeight + (1.0 - frontOmniWeight) * fig;
+        const double a = x * frontSideBalance;
+        const double b = (1.0 - frontSideBalance) * sp;
+        const double d = frontNorm * frontAngleComp;
+        double l = ((a + b) * frontLevel) / d;
+        double r = (frontLevel * (a - b)) / d;
+
+        double c = (o * centerPattern + (1.0 - centerPattern) * fig) * centerLevel;
+
+        const double y = o * rearOmniWeight - (1.0 - rearOmniWeight) * fig;
+        const double a2 = y * rearSideBalance;
+        const double b2 = (1.0 - rearSideBalance) * sp;
+        const double d2 = rearNorm * rearAngleComp;
+        delayIn[0] = ((a2 + b2) * rearLevel) / d2;
+        delayIn[1] = (rearLevel * (a2 - b2)) / d2;
+        delayLine->processFrame(delayIn, delayOut);
+        double ls = delayOut[0];
+        double rs = delayOut[1];
+
+        if (centerMute == 1.0)
+            c = 0.0;
+        if (frontMute == 1.0)
+            l = r = 0.0;
+        if (rearMute == 1.0)
+            ls = rs = 0.0;
+
+        meterLevel[0] = vuMeter[0].processSample(m);
+        meterLevel[1] = vuMeter[1].processSample(mr);
+        meterLevel[2] = vuMeter[2].processSample(s);
+        meterLevel[3] = vuMeter[3].processSample(c);
+        meterLevel[4] = vuMeter[4].processSample(l);
+        meterLevel[5] = vuMeter[5].processSample(r);
+        meterLevel[6] = vuMeter[6].processSample(ls);
+        meterLevel[7] = vuMeter[7].processSample(rs);
+
+        outL[i] = l;
+        outR[i] = r;
+        outC[i] = c;
+        outLfe[i] = 0.0;
+        outLs[i] = lowPass(ls, lpA, lpB, lpLeftX, lpLeftY);
+        outRs[i] = lowPass(rs, lpA, lpB, lpRightX, lpRightY);
+    }
+}

@@ -1,0 +1,147 @@
+#pragma once
+
+#include "CDelayLine.h"
+#include "CVUMeter.h"
+
+#include <memory>
+
+/// The surround decoder engine.
+///
+/// Three inputs, a front cardioid M, a sideways figure-eight S and a rear
+/// cardioid Mr, become six outputs: L, R, C, a silent fourth channel, Ls and Rs.
+/// M + Mr acts as an omni O and M - Mr as a forward figure-eight F; every output
+/// is a weighted sum of O, F and the shelved side signal S', i.e. a virtual
+/// first-order microphone with omni share P aimed at a chosen angle. With
+/// patterns 0.36, front angle 72 degrees, surround angle 126 degrees and all
+/// levels 1.0 at 44100 Hz, one sample M = 1 gives L = R = 0.6025055 and C = 1.0.
+///
+/// Setters take normalised values 0..1 and derive degrees, milliseconds and kHz;
+/// patterns, levels and mutes are plain fields the owner writes directly, calling
+/// setInternalVariables() after a pattern. processSamples never allocates, locks
+/// or calls the system; it leaves its input buffers untouched.
+class KalvoAlgo
+{
+public:
+    /// Twice pi in single precision, widened; the filters use it.
+    static constexpr double twoPi = 6.2831854820251465;
+    static constexpr int kNumMeters = 8;
+    static constexpr int kNumInputs = 3;
+    static constexpr int kNumOutputs = 6;
+    /// Longest surround delay the normalised delay parameter reaches, milliseconds.
+    static constexpr double kMaxRearDelayMs = 55.0;
+    /// The surround low-pass corner never exceeds this fraction of the sampling
+    /// rate: 20 kHz stays untouched from 44.1 kHz up (20/44.1 = 0.4535), while
+    /// at 32 kHz the corner stops at 14.72 kHz and the filter stays stable.
+    static constexpr double kMaxCornerFraction = 0.46;
+    /// Lowest surround low-pass corner in kHz (1 Hz); keeps the filter stable
+    /// for corners at or below zero that out-of-range parameter values produce.
+    static constexpr double kMinCornerKHz = 0.001;
+
+    explicit KalvoAlgo(double samplingRate, FadeStepPrecision fadeStepPrecision = FadeStepPrecision::kDouble);
+    ~KalvoAlgo();
+    KalvoAlgo(const KalvoAlgo&) = delete;
+    KalvoAlgo& operator=(const KalvoAlgo&) = delete;
+
+    /// Front pair angle: 90 * x degrees.
+    void setLROffset(double x);
+    /// Surround pair angle: (1 - x) * 90 + 90 degrees (x = 0 gives 180, x = 1 gives 90).
+    void setLSRSOffset(double x);
+    /// Surround delay: 55 * x milliseconds, reached by a 250 ms cross-fade.
+    void setDelay(double x);
+    /// Surround low-pass corner: 19 * x + 1 kHz.
+    void setRearSlopeFilter(double x);
+    /// New sampling rate in Hz for meters and delay line (clears the delay line).
+    /// A rate that is not finite and positive is ignored.
+    void setSamplingRate(double sr);
+    /// Clears the signal state: delay line, meters and filters. Keeps meterLevel,
+    /// the parameters and the coefficients.
+    void reset() noexcept;
+    /// Recomputes the derived matrix coefficients from patterns and angles.
+    void setInternalVariables();
+
+    double getLROffsetFader(double deg) const { return deg / 90.0; }
+    double getLSRSOffsetFader(double deg) const { return 2.0 - deg / 90.0; }
+    double getRearSlopeFilterFader(double kHz) const { return (kHz - 1.0) / 19.0; }
+
+    /// Decodes n frames. inputs: at least 3 buffers (M, S, Mr); outputs: 6 buffers
+    /// (L, R, C, silence, Ls, Rs). Every input of a frame is read before that
+    /// frame's outputs are written, so in-place buffers are fine.
+    void processSamples(const double* const* inputs, double* const* outputs, int sampleFrames) noexcept;
+    /// The same result, recomputing the filter coefficients on every sample
+    /// instead of caching them; kept as the reference the cache is checked and
+    /// timed against.
+    void processSamplesReference(const double* const* inputs, double* const* outputs,
+                                 int sampleFrames) noexcept;
+
+    double getSamplingRate() const { return samplingRate; }
+    const CDelayLine& getDelayLine() const { return *delayLine; }
+    const CVUMeter& getMeter(int index) const { return vuMeter[index]; }
+
+    /// Latest meter readings, 0..1: M, Mr, S (after the 1.3 gain), C, L, R, Ls, Rs.
+    /// Written by the audio thread; read-only for everyone else.
+    double meterLevel[kNumMeters];
+
+    // Derived coefficients (setInternalVariables).
+    double frontOmniWeight;
+    double rearOmniWeight;
+
+    // Pattern values 0..1 (omni share), written by the owner.
+    double centerPattern;
+    double lrPattern;
+    double lsrsPattern;
+
+    /// Front pair angle, degrees 0..90.
+    double lrOffset;
+    /// Surround pair angle, degrees 90..180.
+    double lsrsOffset;
+    /// Last normalised value given to setDelay.
+    double delay;
+    /// Surround low-pass corner, kHz 1..20.
+    double rearSlopeFilter;
+
+    // Linear gains, written by the owner.
+    double frontLevel;
+    double rearLevel;
+    double centerLevel;
+
+    // Exactly 1.0 silences the group; any other value leaves it on.
+    double centerMute;
+    double frontMute;
+    double rearMute;
+
+    // Derived coefficients (setInternalVariables).
+    double frontSideBalance;
+    double rearSideBalance;
+    double frontAngleComp;
+    double frontPatternComp;
+    double frontNorm;
+    double rearAngleComp;
+    double rearPatternComp;
+    double rearNorm;
+
+private:
+    template <bool kCached>
+    void processBlock(const double* const* inputs, double* const* outputs, int sampleFrames) noexcept;
+    double loShelfFigureEight(double x, double f) noexcept;
+
+    CVUMeter vuMeter[kNumMeters];
+    double lpLeftY = 0.0;
+    double lpLeftX = 0.0;
+    double lpRightY = 0.0;
+    double lpRightX = 0.0;
+    double shelfY = 0.0;
+    double shelfX = 0.0;
+    double samplingRate;
+    std::unique_ptr<CDelayLine> delayLine;
+    double delayIn[2] = {0.0, 0.0};
+    double delayOut[2] = {0.0, 0.0};
+
+    // Filter coefficient cache, valid while samplingRate and rearSlopeFilter
+    // equal the values they were derived from.
+    double shelfCacheRate = 0.0;
+    double shelfCacheF = 0.0;
+    double lpCacheRate = 0.0;
+    double lpCacheCornerKHz = 0.0;
+    double lpCacheA = 0.0;
+    double lpCacheB = 0.0;
+};
