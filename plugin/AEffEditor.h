@@ -62,6 +62,14 @@ public:
         (void)value;
         return false;
     }
+    /// The effect calls this after every parameter change (also for indices it
+    /// ignores) so that the editor can follow; it may be called more than once
+    /// for the same change and must give the same result when repeated.
+    virtual void setParameter(VstInt32 index, float value)
+    {
+        (void)index;
+        (void)value;
+    }
 
 protected:
     AudioEffect* effect = nullptr; ///< owning effect, not owned

@@ -158,7 +158,7 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         setSampleRate(opt);
         return 0;
     case effSetBlockSize:
-        if (value >= 0 && value <= INT32_MAX)
+        if (value > 0 && value <= INT32_MAX)
             setBlockSize(static_cast<VstInt32>(value));
         return 0;
     case effMainsChanged:
