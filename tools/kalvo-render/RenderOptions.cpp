@@ -1,0 +1,287 @@
+#include "RenderOptions.h"
+
+#include "RenderParameters.h"
+
+#include <cstdlib>
+
+namespace render
+{
+namespace
+{
+
+// Splits "--name=value" into name and value; `hasValue` tells whether '=' was there.
+void splitOption(const std::string& arg, std::string& name, std::string& value, bool& hasValue)
+{
+    size_t eq = arg.find('=');
+    hasValue = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
+    name = hasValue ? arg.substr(0, eq) : arg;
+    value = hasValue ? arg.substr(eq + 1) : std::string();
+}
+
+bool parseInt(const std::string& text, long lo, long hi, long& out)
+{
+    char* end = nullptr;
+    long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end != '\0' || v < lo || v > hi)
+        return false;
+    out = v;
+    return true;
+}
+
+} // namespace
+
+bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, std::string& error)
+{
+    std::vector<std::string> positional;
+    bool optionsEnded = false;
+    for (size_t i = 0; i < args.size(); ++i)
+    {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-")
+        {
+            positional.push_back(arg);
+            continue;
+        }
+        if (arg == "--")
+        {
+            optionsEnded = true;
+            continue;
+        }
+        std::string name, value;
+        bool hasValue = false;
+        splitOption(arg, name, value, hasValue);
+        // Options that take a value accept "--name value" and "--name=value".
+        auto takeValue = [&](std::string& out)
+        {
+            if (hasValue)
+            {
+                out = value;
+                return true;
+            }
+            if (i + 1 >= args.size())
+            {
+                error = name + " needs a value";
+                return false;
+            }
+            out = args[++i];
+            return true;
+        };
+        auto noValue = [&]()
+        {
+            if (hasValue)
+                error = name + " takes no value";
+            return !hasValue;
+        };
+
+        if (name == "-h" || name == "--help")
+        {
+            if (!noValue())
+                return false;
+            options.help = true;
+        }
+        else if (name == "-q" || name == "--quiet")
+        {
+            if (!noValue())
+                return false;
+            options.quiet = true;
+        }
+        else if (name == "--demo")
+        {
+            if (!noValue())
+                return false;
+            options.demo = true;
+        }
+        else if (name == "--mono")
+        {
+            if (!noValue())
+                return false;
+            options.outputSpec.monoFiles = true;
+        }
+        else if (name == "--rf64")
+        {
+            if (!noValue())
+                return false;
+            options.outputSpec.forceRf64 = true;
+        }
+        else if (name == "--preset")
+        {
+            std::string text;
+            if (!takeValue(text))
+                return false;
+            options.render.preset = findPreset(text);
+            if (options.render.preset == 0)
+            {
+                error = "unknown preset '" + text + "' (use 1 to 5 or a name from --help)";
+                return false;
+            }
+        }
+        else if (name == "--set")
+        {
+            std::string text;
+            if (!takeValue(text))
+                return false;
+            int index = 0;
+            float normalised = 0.0f;
+            if (!parseParameterSetting(text, index, normalised, error))
+                return false;
+            options.render.settings.emplace_back(index, normalised);
+        }
+        else if (name == "--order")
+        {
+            std::string text;
+            if (!takeValue(text) || !parseChannelOrder(text, options.order, error))
+                return false;
+        }
+        else if (name == "--bits")
+        {
+            std::string text;
+            if (!takeValue(text))
+                return false;
+            if (text == "16")
+                options.outputSpec.format = SampleFormat::Pcm16;
+            else if (text == "24")
+                options.outputSpec.format = SampleFormat::Pcm24;
+            else if (text == "32" || text == "32f" || text == "float")
+                options.outputSpec.format = SampleFormat::Float32;
+            else if (text == "64" || text == "64f" || text == "double")
+                options.outputSpec.format = SampleFormat::Float64;
+            else
+            {
+                error = "--bits must be 16, 24, 32 (float) or 64 (double), not '" + text + "'";
+                return false;
+            }
+        }
+        else if (name == "--precision")
+        {
+            std::string text;
+            if (!takeValue(text))
+                return false;
+            if (text == "single" || text == "32")
+                options.render.singlePrecision = true;
+            else if (text == "double" || text == "64")
+                options.render.singlePrecision = false;
+            else
+            {
+                error = "--precision must be single or double, not '" + text + "'";
+                return false;
+            }
+        }
+        else if (name == "--block")
+        {
+            std::string text;
+            long v = 0;
+            if (!takeValue(text))
+                return false;
+            if (!parseInt(text, 1, 65536, v))
+            {
+                error = "--block must be a whole number of frames from 1 to 65536, not '" + text + "'";
+                return false;
+            }
+            options.render.blockSize = static_cast<int>(v);
+        }
+        else if (name == "--snapshot")
+        {
+            if (!takeValue(options.snapshot))
+                return false;
+            if (options.snapshot.empty())
+            {
+                error = "--snapshot needs a file name";
+                return false;
+            }
+        }
+        else
+        {
+            error = "unknown option '" + name + "' (see --help)";
+            return false;
+        }
+    }
+    if (options.help)
+        return true;
+
+    if (options.demo)
+    {
+        if (positional.size() > 1)
+        {
+            error = "--demo takes at most one output file";
+            return false;
+        }
+        options.output = positional.empty() ? kDefaultDemoOutput : positional[0];
+    }
+    else
+    {
+        if (positional.size() == 2 || positional.size() == 4)
+        {
+            options.inputs.assign(positional.begin(), positional.end() - 1);
+            options.output = positional.back();
+        }
+        else if (positional.empty() && !options.snapshot.empty())
+        {
+            // Only the editor picture is wanted.
+        }
+        else if (positional.empty())
+        {
+            error = "no input given (try --demo for a demonstration, or --help)";
+            return false;
+        }
+        else
+        {
+            error = "expected IN OUT or FRONT SIDE REAR OUT, got " + std::to_string(positional.size()) +
+                    " file name" + (positional.size() == 1 ? "" : "s");
+            return false;
+        }
+    }
+    options.outputSpec.path = options.output;
+    return true;
+}
+
+std::string helpText()
+{
+    std::string t;
+    t += "kalvo-render: decodes surround M/S recordings (front cardioid, sideways figure of eight,\n"
+         "rear cardioid) into 5.1 with the Kalvo plug-in's own processing.\n\n"
+         "Usage:\n"
+         "  kalvo-render IN.wav OUT.wav [options]              one 3-channel input file\n"
+         "  kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav [options]   three mono files\n"
+         "  kalvo-render --demo [OUT.wav] [options]           decode a synthesised test scene\n\n"
+         "Input: any format libsndfile reads; the effect runs at the file's sample rate. The\n"
+         "channels (or the three mono files) are front mid, side, rear mid unless --order says\n"
+         "otherwise. Output: a 6-channel WAV (L R C LFE Ls Rs, 5.1 channel mask; RF64 above\n"
+         "4 GiB), or six mono files with --mono. It is written under a temporary name and\n"
+         "renamed when complete, so a failed run leaves nothing behind.\n\n"
+         "Options:\n"
+         "  --preset NAME|N     start from a factory preset: 1 \"5 Channel\", 2 \"4 Channel\",\n"
+         "                      3 \"Stereo 45\", 4 \"Stereo 60\", 5 \"5 Channel musical\"\n"
+         "  --set NAME=VALUE    set a parameter (after the preset); repeat as needed\n"
+         "  --order ORDER       channel order of the input, letters F (front mid), S (side),\n"
+         "                      R (rear mid); default FSR\n"
+         "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24), 32-bit float,\n"
+         "                      64-bit float\n"
+         "  --mono              six mono files OUT.L.wav OUT.R.wav OUT.C.wav OUT.LFE.wav\n"
+         "                      OUT.Ls.wav OUT.Rs.wav instead of one 6-channel file\n"
+         "  --rf64              write RF64 even below 4 GiB\n"
+         "  --precision single|double\n"
+         "                      the host call to use: processReplacing (single) or\n"
+         "                      processDoubleReplacing (double, default)\n"
+         "  --block N           frames per processing call (default 4096)\n"
+         "  --snapshot FILE.png picture of the plug-in's editor with these settings\n"
+         "  -q, --quiet         no progress bar, no summary\n"
+         "  -h, --help          this text\n\n"
+         "Parameters and the values they take (a plain number is the normalised 0..1 value):\n";
+    for (int i = 0; i < kParameterCount; ++i)
+    {
+        std::string name = parameterInfo(i).name;
+        name.resize(20, ' ');
+        t += "  " + name + parameterUnitsHelp(i) + "\n";
+    }
+    t += "\nExamples:\n"
+         "  kalvo-render --demo out/demo-5.1.wav\n"
+         "  kalvo-render session.wav session-5.1.wav\n"
+         "  kalvo-render session.wav session-5.1.wav --preset \"5 Channel musical\" --bits 32\n"
+         "  kalvo-render front.wav side.wav rear.wav mix.wav --mono\n"
+         "  kalvo-render take3.flac take3-51.wav --set RearDelay=20ms --set LROffset=60deg \\\n"
+         "      --set FrontLevel=-3dB --set RearSlopeFilter=8kHz --set CenterMute=on\n"
+         "  kalvo-render take3.wav take3-51.wav --order SFR --set LRPolarPattern=cardioid\n";
+    return t;
+}
+
+} // namespace render

@@ -1,0 +1,38 @@
+#pragma once
+
+// The command line of kalvo-render.
+
+#include "Render.h"
+#include "SoundInput.h"
+#include "SoundOutput.h"
+
+#include <string>
+#include <vector>
+
+namespace render
+{
+
+struct RenderOptions
+{
+    bool help = false;
+    bool demo = false;
+    bool quiet = false;
+    std::vector<std::string> inputs; ///< one 3-channel file or three mono files
+    std::string output;
+    ChannelOrder order{kFrontMid, kSide, kRearMid};
+    OutputSpec outputSpec; ///< format and layout (path, rate, length filled in later)
+    RenderSettings render;
+    std::string snapshot; ///< PNG of the editor, empty for none
+};
+
+/// Parses the arguments after the program name. False with a one-line reason
+/// in `error` for anything it cannot accept.
+bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, std::string& error);
+
+/// The text of --help.
+std::string helpText();
+
+/// Output file name of the demo when none is given.
+constexpr const char* kDefaultDemoOutput = "kalvo-demo-5.1.wav";
+
+} // namespace render

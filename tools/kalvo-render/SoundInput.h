@@ -1,0 +1,58 @@
+#pragma once
+
+// Where the three microphone signals come from: one 3-channel file, three
+// mono files, or a recording synthesised in memory. Every source delivers
+// planar blocks in the effect's input order: front mid, side, rear mid.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace render
+{
+
+/// Roles of the three microphone signals, in the effect's input order.
+enum MicRole
+{
+    kFrontMid = 0,
+    kSide = 1,
+    kRearMid = 2
+};
+
+/// Which role each file channel (or each mono file) carries, e.g. {kFrontMid,
+/// kSide, kRearMid} for the effect's own order.
+using ChannelOrder = std::array<MicRole, 3>;
+
+/// Parses an order such as "FSR" or "S,F,R" (F front mid, S side, R rear mid;
+/// also M for front mid). False with a reason when it is not a permutation.
+bool parseChannelOrder(const std::string& text, ChannelOrder& order, std::string& error);
+
+class FrameSource
+{
+public:
+    virtual ~FrameSource() = default;
+    virtual int sampleRate() const = 0;
+    /// Total frames the source delivers.
+    virtual int64_t frames() const = 0;
+    /// Reads up to `count` frames into out[role][0..]; answers the frames read
+    /// (0 at the end) or -1 on a read error, described by error().
+    virtual int read(double* const out[3], int count) = 0;
+    virtual int read(float* const out[3], int count) = 0;
+    virtual std::string error() const { return {}; }
+    /// A line worth telling the user (input lengths that differ, ...), or empty.
+    virtual std::string warning() const { return {}; }
+};
+
+/// Opens one 3-channel file (one path) or three mono files (three paths).
+/// Null with a one-line reason in `error` when a file is missing or
+/// unreadable, has the wrong number of channels, or the files' sample rates
+/// differ.
+std::unique_ptr<FrameSource> openSoundInput(const std::vector<std::string>& paths, const ChannelOrder& order,
+                                            std::string& error);
+
+/// A source over signals held in memory (one vector per role, equal lengths).
+std::unique_ptr<FrameSource> memorySource(std::array<std::vector<double>, 3> signals, int sampleRate);
+
+} // namespace render

@@ -1,0 +1,302 @@
+#include "SoundOutput.h"
+
+#include <sndfile.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace render
+{
+
+const char* const kOutputChannelNames[6] = {"L", "R", "C", "LFE", "Ls", "Rs"};
+
+namespace
+{
+
+// Plain WAV sizes are 32-bit; keep a margin for the header chunks.
+constexpr uint64_t kWavDataLimit = 0xFFFFFFFFull - 1024;
+
+int bytesPerSample(SampleFormat f)
+{
+    switch (f)
+    {
+    case SampleFormat::Pcm16:
+        return 2;
+    case SampleFormat::Pcm24:
+        return 3;
+    case SampleFormat::Float32:
+        return 4;
+    case SampleFormat::Float64:
+        return 8;
+    }
+    return 4;
+}
+
+int subtype(SampleFormat f)
+{
+    switch (f)
+    {
+    case SampleFormat::Pcm16:
+        return SF_FORMAT_PCM_16;
+    case SampleFormat::Pcm24:
+        return SF_FORMAT_PCM_24;
+    case SampleFormat::Float32:
+        return SF_FORMAT_FLOAT;
+    case SampleFormat::Float64:
+        return SF_FORMAT_DOUBLE;
+    }
+    return SF_FORMAT_FLOAT;
+}
+
+bool isFixedPoint(SampleFormat f)
+{
+    return f == SampleFormat::Pcm16 || f == SampleFormat::Pcm24;
+}
+
+std::string stem(const std::string& path)
+{
+    const std::string ext = ".wav";
+    if (path.size() > ext.size())
+    {
+        std::string tail = path.substr(path.size() - ext.size());
+        for (char& c : tail)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (tail == ext)
+            return path.substr(0, path.size() - ext.size());
+    }
+    return path;
+}
+
+mode_t currentUmask()
+{
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+} // namespace
+
+std::vector<std::string> outputPaths(const OutputSpec& spec)
+{
+    if (!spec.monoFiles)
+        return {spec.path};
+    std::vector<std::string> paths;
+    const std::string base = stem(spec.path);
+    for (const char* name : kOutputChannelNames)
+        paths.push_back(base + "." + name + ".wav");
+    return paths;
+}
+
+SoundOutput::~SoundOutput()
+{
+    if (!committed_)
+        abandon();
+}
+
+bool SoundOutput::open(const OutputSpec& spec, std::string& error)
+{
+    spec_ = spec;
+    finalPaths_ = outputPaths(spec);
+    const int channelsEach = spec.monoFiles ? 1 : 6;
+    const uint64_t dataBytes =
+        static_cast<uint64_t>(spec.frames > 0 ? spec.frames : 0) * channelsEach * bytesPerSample(spec.format);
+    rf64_ = spec.forceRf64 || dataBytes > kWavDataLimit;
+    const mode_t mode = 0666 & ~currentUmask();
+
+    for (const std::string& path : finalPaths_)
+    {
+        std::string temp = path + ".tmp-XXXXXX";
+        int fd = ::mkstemp(&temp[0]);
+        if (fd < 0)
+        {
+            error = "cannot create '" + path + "': " + std::strerror(errno);
+            abandon();
+            return false;
+        }
+        tempPaths_.push_back(temp);
+        ::fchmod(fd, mode);
+        SF_INFO info{};
+        info.samplerate = spec.sampleRate;
+        info.channels = channelsEach;
+        const int container = rf64_ ? SF_FORMAT_RF64 : (spec.monoFiles ? SF_FORMAT_WAV : SF_FORMAT_WAVEX);
+        info.format = container | subtype(spec.format);
+        SNDFILE* file = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+        if (!file)
+        {
+            error = "cannot write '" + path + "': " + sf_strerror(nullptr);
+            ::close(fd);
+            abandon();
+            return false;
+        }
+        files_.push_back(file);
+        if (!spec.monoFiles)
+        {
+            // Speaker positions of the six channels: the 5.1 mask 0x3F.
+            int map[6] = {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT,     SF_CHANNEL_MAP_CENTER,
+                          SF_CHANNEL_MAP_LFE,  SF_CHANNEL_MAP_REAR_LEFT, SF_CHANNEL_MAP_REAR_RIGHT};
+            sf_command(file, SFC_SET_CHANNEL_MAP_INFO, map, sizeof map);
+        }
+    }
+    return true;
+}
+
+namespace
+{
+
+// Full scale of the fixed-point formats: a sample read back by libsndfile as
+// x / 2^(bits-1) round-trips exactly. 1.0 itself becomes the largest code.
+template <int Bits> struct FixedPoint
+{
+    static constexpr double kScale = static_cast<double>(1 << (Bits - 1));
+    static constexpr double kMax = kScale - 1.0;
+    static constexpr double kMin = -kScale;
+};
+
+template <int Bits, typename Sample> inline int32_t toFixed(Sample v)
+{
+    double x = static_cast<double>(v) * FixedPoint<Bits>::kScale;
+    x = x > FixedPoint<Bits>::kMax ? FixedPoint<Bits>::kMax : x;
+    x = x < FixedPoint<Bits>::kMin ? FixedPoint<Bits>::kMin : x;
+    x = x == x ? x : 0.0; // not a number: silence
+    return static_cast<int32_t>(std::lrint(x));
+}
+
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
+              "WAV data is little-endian; this packing assumes the host is too");
+
+// Planar samples to little-endian interleaved bytes, `channels` wide.
+// `out` has 4 bytes of room beyond the data: 24-bit codes are stored as
+// 4-byte words whose top byte the next store overwrites.
+template <typename Sample>
+void packFrames(const Sample* const* in, int channels, int frames, SampleFormat format, unsigned char* out)
+{
+    switch (format)
+    {
+    case SampleFormat::Pcm16:
+        for (int i = 0; i < frames; ++i)
+            for (int c = 0; c < channels; ++c, out += 2)
+            {
+                const int16_t code = static_cast<int16_t>(toFixed<16>(in[c][i]));
+                std::memcpy(out, &code, 2);
+            }
+        break;
+    case SampleFormat::Pcm24:
+        for (int i = 0; i < frames; ++i)
+            for (int c = 0; c < channels; ++c, out += 3)
+            {
+                const int32_t code = toFixed<24>(in[c][i]);
+                std::memcpy(out, &code, 4);
+            }
+        break;
+    case SampleFormat::Float32:
+        for (int i = 0; i < frames; ++i)
+            for (int c = 0; c < channels; ++c, out += 4)
+            {
+                const float v = static_cast<float>(in[c][i]);
+                std::memcpy(out, &v, 4);
+            }
+        break;
+    case SampleFormat::Float64:
+        for (int i = 0; i < frames; ++i)
+            for (int c = 0; c < channels; ++c, out += 8)
+            {
+                const double v = static_cast<double>(in[c][i]);
+                std::memcpy(out, &v, 8);
+            }
+        break;
+    }
+}
+
+} // namespace
+
+template <typename Sample>
+bool SoundOutput::writeAny(const Sample* const channels[6], int frames, std::string& error)
+{
+    if (frames <= 0)
+        return true;
+    if (isFixedPoint(spec_.format))
+        for (int c = 0; c < 6; ++c)
+            for (int i = 0; i < frames; ++i)
+            {
+                const Sample v = channels[c][i];
+                clipped_ += (v > Sample(1) || v < Sample(-1)) ? 1 : 0;
+            }
+    const int width = bytesPerSample(spec_.format);
+    const int channelsEach = spec_.monoFiles ? 1 : 6;
+    const size_t bytes = static_cast<size_t>(frames) * channelsEach * width;
+    if (packed_.size() < bytes + 4)
+        packed_.resize(bytes + 4);
+    for (size_t f = 0; f < files_.size(); ++f)
+    {
+        packFrames(spec_.monoFiles ? channels + f : channels, channelsEach, frames, spec_.format,
+                   packed_.data());
+        if (sf_write_raw(files_[f], packed_.data(), static_cast<sf_count_t>(bytes)) !=
+            static_cast<sf_count_t>(bytes))
+        {
+            error = "cannot write '" + finalPaths_[f] +
+                    "': " + (sf_error(files_[f]) ? sf_strerror(files_[f]) : std::strerror(errno));
+            return false;
+        }
+    }
+    return true;
+}
+
+bool SoundOutput::write(const double* const channels[6], int frames, std::string& error)
+{
+    return writeAny(channels, frames, error);
+}
+
+bool SoundOutput::write(const float* const channels[6], int frames, std::string& error)
+{
+    return writeAny(channels, frames, error);
+}
+
+bool SoundOutput::commit(std::string& error)
+{
+    for (size_t i = 0; i < files_.size(); ++i)
+    {
+        int err = sf_error(files_[i]);
+        int closed = sf_close(files_[i]);
+        files_[i] = nullptr;
+        if (err != 0 || closed != 0)
+        {
+            error = "cannot finish '" + finalPaths_[i] + "': " + sf_error_number(err ? err : closed);
+            abandon();
+            return false;
+        }
+    }
+    files_.clear();
+    for (size_t i = 0; i < tempPaths_.size(); ++i)
+        if (std::rename(tempPaths_[i].c_str(), finalPaths_[i].c_str()) != 0)
+        {
+            error =
+                "cannot rename '" + tempPaths_[i] + "' to '" + finalPaths_[i] + "': " + std::strerror(errno);
+            // Files already moved stay; the rest are removed.
+            tempPaths_.erase(tempPaths_.begin(), tempPaths_.begin() + static_cast<long>(i));
+            abandon();
+            return false;
+        }
+    tempPaths_.clear();
+    committed_ = true;
+    return true;
+}
+
+void SoundOutput::abandon()
+{
+    for (SNDFILE* f : files_)
+        if (f)
+            sf_close(f);
+    files_.clear();
+    for (const std::string& temp : tempPaths_)
+        ::unlink(temp.c_str());
+    tempPaths_.clear();
+}
+
+} // namespace render
