@@ -1,0 +1,125 @@
+#include "AEffGUIEditor.h"
+
+#include "CDrawContext.h"
+#include "CFrame.h"
+#include "platform/Platform.h"
+#include "plugin/AudioEffectX.h"
+
+namespace
+{
+// A tracking loop's idle pump waits this long when the next idle work is not due.
+constexpr std::int32_t kIdleWaitMs = 4;
+// Idle work runs again this long after the previous pass ...
+constexpr std::int32_t kIdlePeriodMs = 100;
+// ... but not earlier than this much before the scheduled time.
+constexpr std::int32_t kIdleEarlyMs = 50;
+} // namespace
+
+std::int32_t AEffGUIEditor::knobMode = 0;
+
+AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect)
+{
+    systemWindow = nullptr;
+    lastTicks = getTicks();
+    if (effect)
+        effect->setEditor(this);
+}
+
+AEffGUIEditor::~AEffGUIEditor() = default;
+
+std::int32_t AEffGUIEditor::getTicks()
+{
+    return static_cast<std::int32_t>(kalvo::platform::ticksMs());
+}
+
+bool AEffGUIEditor::getRect(ERect** ppRect)
+{
+    if (ppRect)
+        *ppRect = &rect;
+    return true;
+}
+
+void AEffGUIEditor::idle()
+{
+    if (inIdleStuff)
+        return;
+    if (frame)
+        frame->idle();
+}
+
+bool AEffGUIEditor::onKeyDown(VstKeyCode& keyCode)
+{
+    return frame && frame->onKeyDown(keyCode) == 1;
+}
+
+bool AEffGUIEditor::onKeyUp(VstKeyCode& keyCode)
+{
+    return frame && frame->onKeyUp(keyCode) == 1;
+}
+
+bool AEffGUIEditor::onWheel(float distance)
+{
+    if (!frame)
+        return false;
+    CDrawContext* context = new CDrawContext(frame, nullptr, systemWindow);
+    CPoint where;
+    context->getMouseLocation(where);
+    const bool result = frame->onWheel(context, where, distance);
+    context->forget();
+    return result;
+}
+
+bool AEffGUIEditor::setKnobMode(int value)
+{
+    knobMode = value;
+    return true;
+}
+
+void AEffGUIEditor::setParameter(int index, float value)
+{
+    (void)index;
+    (void)value;
+}
+
+void AEffGUIEditor::beginEdit(int index)
+{
+    if (effect)
+        effect->beginEdit(index);
+}
+
+void AEffGUIEditor::endEdit(int index)
+{
+    if (effect)
+        effect->endEdit(index);
+}
+
+void AEffGUIEditor::doIdleStuff()
+{
+    std::int32_t now = getTicks();
+    if (now < lastTicks)
+    {
+        kalvo::platform::sleepMs(kIdleWaitMs);
+        now += kIdleWaitMs;
+        if (now < lastTicks - kIdleEarlyMs)
+            return;
+    }
+    idle();
+    if (frame && frame->getPlatformWindow())
+        frame->getPlatformWindow()->deliverOnePendingRepaint();
+    lastTicks = now + kIdlePeriodMs;
+    inIdleStuff = true;
+    if (effect)
+        effect->masterIdle();
+    inIdleStuff = false;
+}
+
+bool AEffGUIEditor::requestHostResize(long width, long height)
+{
+    auto* effectX = dynamic_cast<AudioEffectX*>(effect);
+    if (!effectX)
+        return false;
+    char query[] = "sizeWindow";
+    if (effectX->canHostDo(query) <= 0)
+        return false;
+    return effectX->sizeWindow(static_cast<VstInt32>(width), static_cast<VstInt32>(height));
+}

@@ -1,0 +1,56 @@
+// The editor base that binds the host's editor opcodes to the toolkit's frame.
+#pragma once
+
+#include "plugin/AEffEditor.h"
+
+#include <cstdint>
+
+class CFrame;
+
+/// Reports the editor rectangle, forwards idle time, keys and the wheel to the frame, passes the
+/// controls' edit brackets to the host and gives tracking loops a time base and an idle pump.
+/// The subclass creates the frame in open() and releases it in close().
+class AEffGUIEditor : public AEffEditor
+{
+public:
+    /// Attaches itself to the effect (setEditor), which marks the effect as having an editor.
+    explicit AEffGUIEditor(AudioEffect* effect);
+    ~AEffGUIEditor() override;
+
+    /// Stores the address of `rect` (all zero until the subclass sets it); true.
+    bool getRect(ERect** ppRect) override;
+    /// The frame's idle pass, unless doIdleStuff is inside the host's idle call.
+    void idle() override;
+    /// True only when the frame handled the key.
+    bool onKeyDown(VstKeyCode& keyCode) override;
+    bool onKeyUp(VstKeyCode& keyCode) override;
+    /// The wheel at the current pointer position; false while closed.
+    bool onWheel(float distance) override;
+    /// Stores the knob mode for every editor of this class; true.
+    bool setKnobMode(int value) override;
+
+    /// Follows a parameter change; the subclass overrides it.
+    virtual void setParameter(int index, float value);
+    /// Announces the start of a user gesture on parameter `index` to the host.
+    virtual void beginEdit(int index);
+    /// Announces its end.
+    virtual void endEdit(int index);
+    /// The idle pump of tracking loops: the idle work at most about every 100 ms, otherwise a
+    /// 4 ms wait; each pass of idle work ends with one idle call to the host.
+    virtual void doIdleStuff();
+
+    /// A millisecond clock (32-bit, wrapping like a tick count).
+    static std::int32_t getTicks();
+    /// The knob mode last set by the host (class-wide).
+    static std::int32_t knobMode;
+
+    CFrame* getFrame() const { return frame; }
+    /// Asks the host to resize its window to width x height; true when it agreed.
+    bool requestHostResize(long width, long height);
+
+protected:
+    ERect rect{0, 0, 0, 0};
+    std::int32_t lastTicks = 0;
+    bool inIdleStuff = false;
+    CFrame* frame = nullptr;
+};

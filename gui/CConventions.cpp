@@ -1,0 +1,3 @@
+#include "CConventions.h"
+
+const char* kMsgCheckIfViewContainer = "kMsgCheckIfViewContainer";

@@ -1,0 +1,419 @@
+// The frame's native child window on X11: created directly in the host's window on a Display
+// connection of its own, drawn through an image back buffer that is copied to the window by an
+// xlib surface, fed with events from the editor's idle calls. Nothing here starts a thread or
+// keeps process-wide state.
+#include "../cairo/CairoBackend.h"
+#include "X11Menu.h"
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <cairo-xlib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <ctime>
+
+namespace kalvo::x11
+{
+
+namespace
+{
+// Set by the error handler that is installed only around window creation.
+thread_local int trappedErrors = 0;
+
+int trapError(Display*, XErrorEvent*)
+{
+    trappedErrors++;
+    return 0;
+}
+
+// Converts an X button-and-modifier state to the toolkit's bits (Ctrl is the command key).
+long buttonsFromState(unsigned int state)
+{
+    long bits = 0;
+    if (state & Button1Mask)
+        bits |= kButtonLeft;
+    if (state & Button2Mask)
+        bits |= kButtonMiddle;
+    if (state & Button3Mask)
+        bits |= kButtonRight;
+    if (state & ShiftMask)
+        bits |= kModifierShift;
+    if (state & ControlMask)
+        bits |= kModifierCommand;
+    if (state & Mod1Mask)
+        bits |= kModifierAlt;
+    return bits;
+}
+
+unsigned int cursorShape(CCursorType type)
+{
+    switch (type)
+    {
+    case kCursorWait:
+        return XC_watch;
+    case kCursorHSize:
+        return XC_sb_h_double_arrow;
+    case kCursorVSize:
+        return XC_sb_v_double_arrow;
+    case kCursorSizeAll:
+        return XC_fleur;
+    case kCursorNESWSize:
+        return XC_bottom_left_corner;
+    case kCursorNWSESize:
+        return XC_bottom_right_corner;
+    case kCursorCopy:
+        return XC_plus;
+    case kCursorNotAllowed:
+        return XC_X_cursor;
+    case kCursorHand:
+        return XC_hand2;
+    default:
+        return XC_left_ptr;
+    }
+}
+
+constexpr int kCursorCount = kCursorHand + 1;
+} // namespace
+
+class X11Window;
+
+// A surface on the window's back buffer; flushing copies what was drawn to the window.
+class X11Surface : public cairo::CairoSurface
+{
+public:
+    X11Surface(X11Window& owner, cairo_surface_t* backBuffer, std::shared_ptr<cairo::FontCache> fonts)
+        : CairoSurface(backBuffer, std::move(fonts)), owner(owner)
+    {
+    }
+    void flush() override;
+
+private:
+    X11Window& owner;
+};
+
+class X11Window : public platform::NativeWindow
+{
+public:
+    X11Window(Display* display, ::Window window, const CRect& size, platform::WindowListener& listener)
+        : display(display), window(window), listener(listener)
+    {
+        screen = DefaultScreen(display);
+        XWindowAttributes attributes;
+        XGetWindowAttributes(display, window, &attributes);
+        area = CRect(attributes.x, attributes.y, attributes.x + size.width(), attributes.y + size.height());
+        backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width(), size.height());
+        windowSurface =
+            cairo_xlib_surface_create(display, window, attributes.visual, size.width(), size.height());
+    }
+
+    ~X11Window() override
+    {
+        *alive = false;
+        cairo_surface_destroy(windowSurface);
+        cairo_surface_destroy(backBuffer);
+        XUndefineCursor(display, window);
+        for (Cursor& cursor : cursors)
+        {
+            if (cursor != None)
+                XFreeCursor(display, cursor);
+        }
+        XDestroyWindow(display, window);
+        XSync(display, False);
+        XCloseDisplay(display);
+    }
+
+    /// Copies the back buffer's `drawn` area to the window.
+    void show(const CRect& drawn)
+    {
+        CRect r = drawn;
+        r.bound(CRect(0, 0, area.width(), area.height()));
+        if (r.isEmpty())
+            return;
+        cairo_surface_flush(backBuffer);
+        cairo_t* cr = cairo_create(windowSurface);
+        cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
+        cairo_clip(cr);
+        cairo_set_source_surface(cr, backBuffer, 0, 0);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(windowSurface);
+        XFlush(display);
+    }
+
+    std::unique_ptr<platform::Surface> createSurface() override
+    {
+        return std::make_unique<X11Surface>(*this, backBuffer, fonts);
+    }
+
+    long pointerButtons() override
+    {
+        queryPointer();
+        return buttonsFromState(pointerMask);
+    }
+
+    CPoint pointerPosition() override
+    {
+        queryPointer();
+        return pointer;
+    }
+
+    CRect bounds() override { return area; }
+
+    void setSize(long width, long height) override
+    {
+        width = std::max(1L, width);
+        height = std::max(1L, height);
+        XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        cairo_surface_t* fresh =
+            cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width), static_cast<int>(height));
+        cairo_t* cr = cairo_create(fresh);
+        cairo_set_source_surface(cr, backBuffer, 0, 0);
+        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+        cairo_paint(cr);
+        cairo_destroy(cr);
+        cairo_surface_destroy(backBuffer);
+        backBuffer = fresh;
+        cairo_xlib_surface_set_size(windowSurface, static_cast<int>(width), static_cast<int>(height));
+        area.setWidth(width);
+        area.setHeight(height);
+        XFlush(display);
+    }
+
+    void setPosition(long x, long y) override
+    {
+        XMoveWindow(display, window, static_cast<int>(x), static_cast<int>(y));
+        area.moveTo(x, y);
+        XFlush(display);
+    }
+
+    CPoint screenOrigin() override
+    {
+        int x = 0, y = 0;
+        ::Window child;
+        XTranslateCoordinates(display, window, RootWindow(display, screen), 0, 0, &x, &y, &child);
+        return CPoint(x, y);
+    }
+
+    void setCursor(CCursorType type) override
+    {
+        if (type == kCursorDefault || type < 0 || type >= kCursorCount)
+        {
+            XUndefineCursor(display, window);
+        }
+        else
+        {
+            if (cursors[type] == None)
+                cursors[type] = XCreateFontCursor(display, cursorShape(type));
+            XDefineCursor(display, window, cursors[type]);
+        }
+        XFlush(display);
+    }
+
+    void pumpEvents() override
+    {
+        if (dispatching > 0)
+        {
+            // Inside a mouse call (a tracking loop): only repaints, the rest waits its turn.
+            while (deliverOnePendingRepaint())
+            {
+            }
+            return;
+        }
+        const std::shared_ptr<bool> stillAlive = alive;
+        dispatching++;
+        CRect damage;
+        while (*stillAlive && XPending(display) > 0)
+        {
+            XEvent event;
+            XNextEvent(display, &event);
+            if (event.xany.window != window)
+                continue;
+            switch (event.type)
+            {
+            case Expose:
+                damage = damage.unite(CRect(event.xexpose.x, event.xexpose.y,
+                                            event.xexpose.x + event.xexpose.width,
+                                            event.xexpose.y + event.xexpose.height));
+                if (event.xexpose.count == 0)
+                {
+                    const CRect damaged = damage;
+                    damage = CRect();
+                    listener.platformPaint(damaged);
+                }
+                break;
+            case ButtonPress:
+                dispatchButton(event.xbutton);
+                break;
+            case ConfigureNotify:
+                area =
+                    CRect(event.xconfigure.x, event.xconfigure.y, event.xconfigure.x + event.xconfigure.width,
+                          event.xconfigure.y + event.xconfigure.height);
+                break;
+            default:
+                break;
+            }
+        }
+        if (*stillAlive)
+            dispatching--;
+    }
+
+    bool deliverOnePendingRepaint() override
+    {
+        XEvent event;
+        if (!XCheckTypedWindowEvent(display, window, Expose, &event))
+            return false;
+        CRect damage(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                     event.xexpose.y + event.xexpose.height);
+        // One expose arrives as several rectangles; they make one repaint.
+        while (event.xexpose.count > 0 && XCheckTypedWindowEvent(display, window, Expose, &event))
+            damage =
+                damage.unite(CRect(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
+                                   event.xexpose.y + event.xexpose.height));
+        dispatching++;
+        const std::shared_ptr<bool> stillAlive = alive;
+        listener.platformPaint(damage);
+        if (*stillAlive)
+            dispatching--;
+        return true;
+    }
+
+    long showPopupMenu(const platform::PopupMenu& menu, const CPoint& where) override
+    {
+        return runPopupMenu(MenuHost{display, window, screen, fonts}, menu, where);
+    }
+
+private:
+    void queryPointer()
+    {
+        ::Window root, child;
+        int rootX = 0, rootY = 0, x = 0, y = 0;
+        unsigned int mask = 0;
+        if (XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask))
+        {
+            pointer = CPoint(x, y);
+            pointerMask = mask;
+        }
+    }
+
+    void dispatchButton(const XButtonEvent& button)
+    {
+        const CPoint where(button.x, button.y);
+        switch (button.button)
+        {
+        case Button1:
+        case Button2:
+        case Button3:
+        {
+            // The state holds what was down before this press; the press itself is added so
+            // that a click released before it is handled still counts.
+            const unsigned int pressed = button.button == Button1   ? Button1Mask
+                                         : button.button == Button2 ? Button2Mask
+                                                                    : Button3Mask;
+            listener.platformMouseDown(where, buttonsFromState(button.state | pressed));
+            break;
+        }
+        case 4:
+            listener.platformWheel(where, kWheelAxisY, 1.0f);
+            break;
+        case 5:
+            listener.platformWheel(where, kWheelAxisY, -1.0f);
+            break;
+        case 6:
+            listener.platformWheel(where, kWheelAxisX, -1.0f);
+            break;
+        case 7:
+            listener.platformWheel(where, kWheelAxisX, 1.0f);
+            break;
+        default:
+            break;
+        }
+    }
+
+    Display* display;
+    ::Window window;
+    int screen = 0;
+    platform::WindowListener& listener;
+    cairo_surface_t* backBuffer = nullptr;
+    cairo_surface_t* windowSurface = nullptr;
+    std::shared_ptr<cairo::FontCache> fonts = std::make_shared<cairo::FontCache>();
+    CRect area; ///< position in the host's window and size
+    CPoint pointer;
+    unsigned int pointerMask = 0;
+    Cursor cursors[kCursorCount] = {};
+    int dispatching = 0;
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};
+
+void X11Surface::flush()
+{
+    CairoSurface::flush();
+    owner.show(takeDamage());
+}
+
+} // namespace kalvo::x11
+
+namespace kalvo::platform
+{
+
+std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener)
+{
+    if (!parent)
+        return nullptr;
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return nullptr;
+    const ::Window parentWindow = static_cast<::Window>(reinterpret_cast<std::uintptr_t>(parent));
+    const unsigned width = static_cast<unsigned>(std::max(1, size.width()));
+    const unsigned height = static_cast<unsigned>(std::max(1, size.height()));
+
+    // A bad parent id must not end the host's process: errors are trapped just around here.
+    XSync(display, False);
+    x11::trappedErrors = 0;
+    int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(x11::trapError);
+    XSetWindowAttributes attributes{};
+    attributes.event_mask = ExposureMask | ButtonPressMask | StructureNotifyMask;
+    attributes.background_pixmap = None;
+    attributes.bit_gravity = NorthWestGravity;
+    const ::Window window =
+        XCreateWindow(display, parentWindow, 0, 0, width, height, 0, CopyFromParent, InputOutput,
+                      CopyFromParent, CWEventMask | CWBackPixmap | CWBitGravity, &attributes);
+    XMapWindow(display, window);
+    XSync(display, False);
+    const bool failed = x11::trappedErrors != 0;
+    XSetErrorHandler(previous);
+    if (failed)
+    {
+        XCloseDisplay(display);
+        return nullptr;
+    }
+    return std::make_unique<x11::X11Window>(display, window, CRect(0, 0, width, height), listener);
+}
+
+long ticksMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    // Wraps like a 32-bit millisecond tick count.
+    const std::uint64_t ms =
+        static_cast<std::uint64_t>(now.tv_sec) * 1000u + static_cast<std::uint64_t>(now.tv_nsec) / 1000000u;
+    return static_cast<long>(static_cast<std::int32_t>(static_cast<std::uint32_t>(ms)));
+}
+
+void sleepMs(long ms)
+{
+    if (ms <= 0)
+        return;
+    timespec pause{ms / 1000, (ms % 1000) * 1000000L};
+    nanosleep(&pause, nullptr);
+}
+
+long doubleClickTimeMs()
+{
+    // X11 has no system-wide setting every desktop shares; this is the common default.
+    return 400;
+}
+
+} // namespace kalvo::platform
