@@ -20,6 +20,14 @@ constexpr double kShelfHz = 100.0;
 constexpr double kShelfK = 1.1389521640091116;
 constexpr double kShelfBoost = 1.512;
 
+/// The bases of the compensation powers are never negative for patterns and
+/// angles in range; host values outside it (a pattern above 1, an angle beyond
+/// 90 degrees) would make them negative and the power NaN, so they stop at 0.
+double nonNegative(double x)
+{
+    return x > 0.0 ? x : 0.0;
+}
+
 double shelfCoefficient(double samplingRate)
 {
     const double w = kShelfHz * KalvoAlgo::twoPi / samplingRate;
@@ -157,11 +165,13 @@ void KalvoAlgo::setInternalVariables()
     rearSideBalance = e2 / (c2 / std::sqrt(1.0 / (t2 * t2) + 1.0) + e2);
 
     // Loudness compensation.
-    frontAngleComp = 1.0 - q * std::pow(std::sin(2.0 * std::fabs(theta - 0.001) * kDegToRad), 0.7);
-    rearAngleComp = 1.0 - q * std::pow(std::sin(2.0 * std::fabs(theta2 - 90.001) * kDegToRad), 0.7);
-    const double u = std::pow(std::sin((1.0 - p) * kQuarterPi), 0.85);
+    frontAngleComp =
+        1.0 - q * std::pow(nonNegative(std::sin(2.0 * std::fabs(theta - 0.001) * kDegToRad)), 0.7);
+    rearAngleComp =
+        1.0 - q * std::pow(nonNegative(std::sin(2.0 * std::fabs(theta2 - 90.001) * kDegToRad)), 0.7);
+    const double u = std::pow(nonNegative(std::sin((1.0 - p) * kQuarterPi)), 0.85);
     frontPatternComp = ((1.0 - (u + 1.0)) / 2.58 + 1.0) / frontAngleComp;
-    const double u2 = std::pow(std::sin((1.0 - p2) * kQuarterPi), 0.85);
+    const double u2 = std::pow(nonNegative(std::sin((1.0 - p2) * kQuarterPi)), 0.85);
     rearPatternComp = ((1.0 - (u2 + 1.0)) / 2.58 + 1.0) / rearAngleComp;
     frontNorm = frontPatternComp + (1.0 - frontPatternComp) * (frontAngleComp - r) / q;
     rearNorm = rearPatternComp + (1.0 - rearPatternComp) * (rearAngleComp - r) / q;
