@@ -41,22 +41,6 @@ void CVUMeter::setSampleRate(double sr) noexcept
     setRelTime(relTime);
 }
 
-double CVUMeter::processSample(double x) noexcept
-{
-    // 1e-10 puts silence at -100 dB instead of minus infinity.
-    double level = 10.0 * std::log10(x * x + 1e-10);
-    if (minDb > level)
-        level = minDb;
-    else
-        // Written so that a NaN level (NaN input) reads as full scale instead of
-        // poisoning the smoothed value for good.
-        level = (level < maxDb) ? level : maxDb;
-    const double target = (level - minDb) * scale + 1e-20;
-    const double c = (target > value) ? attCoef : relCoef;
-    value = value * c + target * (1.0 - c);
-    return value;
-}
-
 int CVUMeter::processSamples(const double* in, double* out, int n) noexcept
 {
     for (int i = 0; i < n; ++i)

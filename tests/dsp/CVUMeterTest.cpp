@@ -4,6 +4,8 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
 
 namespace
 {
@@ -88,14 +90,51 @@ TEST(CVUMeter, NonFiniteInputNeverPoisonsTheReading)
     EXPECT_NEAR(feed(m, 0.1, 44100 * 10), kMinus20dBReading, 1e-8);
 }
 
-TEST(CVUMeter, BlockFormMatchesSampleBySample)
+TEST(CVUMeter, ReadingsStayWithin1e12OfTheExactLogarithm)
 {
-    CVUMeter a, b;
-    double in[64], out[64];
-    for (int i = 0; i < 64; ++i)
-        in[i] = std::sin(0.3 * i) * (i % 7) * 0.1;
-    EXPECT_EQ(a.processSamples(in, out, 64), 64);
-    for (int i = 0; i < 64; ++i)
-        EXPECT_EQ(out[i], b.processSample(in[i]));
-    EXPECT_EQ(a.processSamples(in, out, 0), 0);
+    // The meter avoids the library log10; compare it with the formula written
+    // out plainly, over sweeps, noise and the edges of the window.
+    struct ExactMeter
+    {
+        double value = 0.0;
+        double process(double x, double att, double rel)
+        {
+            double level = 10.0 * std::log10(x * x + 1e-10);
+            if (-40.0 > level)
+                level = -40.0;
+            else
+                level = (level < 0.0) ? level : 0.0;
+            const double target = (level + 40.0) * 0.025 + 1e-20;
+            const double c = (target > value) ? att : rel;
+            value = value * c + target * (1.0 - c);
+            return value;
+        }
+    };
+    std::vector<double> signal;
+    for (int i = 0; i <= 20000; ++i) // -120 dB .. +20 dB and back
+        signal.push_back(std::pow(10.0, -6.0 + 7.0 * i / 20000.0) * ((i % 2) ? 1.0 : -1.0));
+    for (int i = 20000; i >= 0; --i)
+        signal.push_back(std::pow(10.0, -6.0 + 7.0 * i / 20000.0));
+    std::mt19937 rng(2);
+    std::uniform_real_distribution<double> u(-1.0, 1.0);
+    for (double scale : {1.0, 0.3, 0.05, 0.012, 0.01, 0.008})
+        for (int i = 0; i < 5000; ++i)
+            signal.push_back(scale * u(rng));
+    const double edges[] = {
+        0.01, std::nextafter(0.01, 0.0), std::nextafter(0.01, 1.0), std::sqrt(1e-4 - 1e-10),
+        1.0,  std::nextafter(1.0, 0.0),  0.70710678118654752,       5e-324,
+        0.0};
+    for (int rep = 0; rep < 50; ++rep)
+        for (double e : edges)
+            signal.push_back(e);
+    CVUMeter fast;
+    ExactMeter exact;
+    double worst = 0.0;
+    for (double x : signal)
+    {
+        const double a = fast.processSample(x);
+        const double b = exact.process(x, fast.getAttCoef(), fast.getRelCoef());
+        worst = std::fmax(worst, std::fabs(a - b));
+    }
+    EXPECT_LE(worst, 1e-12);
 }
