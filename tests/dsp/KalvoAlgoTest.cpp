@@ -80,22 +80,12 @@ TEST(KalvoAlgo, OmniPatternMakesLeftAndRightTheSameAtAnyAngle)
 {
     KalvoAlgo k(44100.0);
     k.lrPattern = 1.0;
-    k.frontLevel = 1.0;
     for (double x : {0.0, 0.3, 1.0})
     {
         k.setLROffset(x);
-        EXPECT_EQ(k.frontOmniWeight, 1.0);
-        EXPECT_EQ(k.frontSideBalance, 1.0);
+        EXPECT_EQ(k.frontOmniWeight, 1.0);  // no figure-eight share
+        EXPECT_EQ(k.frontSideBalance, 1.0); // no side share
     }
-    EngineBuffers b(64);
-    std::mt19937 rng(7);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    for (auto& ch : b.in)
-        for (double& v : ch)
-            v = u(rng);
-    b.process(k);
-    for (int i = 0; i < b.n; ++i)
-        ASSERT_EQ(b.out[kOutL][i], b.out[kOutR][i]);
 }
 
 TEST(KalvoAlgo, ExtremeAnglesWithPattern0StayFinite)
@@ -108,16 +98,11 @@ TEST(KalvoAlgo, ExtremeAnglesWithPattern0StayFinite)
     EXPECT_NEAR(k.frontSideBalance, 0.9999999126, 1e-10);
     EXPECT_EQ(k.rearOmniWeight, 0.0);
     EXPECT_NEAR(k.rearSideBalance, 0.9999999126, 1e-10);
-    for (double x : {0.0, 1.0})
-    {
-        k.setLROffset(1.0 - x);
-        k.setLSRSOffset(x);
-        for (double v : {k.frontSideBalance, k.frontAngleComp, k.frontPatternComp, k.frontNorm,
-                         k.rearSideBalance, k.rearAngleComp, k.rearPatternComp, k.rearNorm})
-            EXPECT_TRUE(std::isfinite(v));
-        EXPECT_GT(k.frontNorm * k.frontAngleComp, 0.0);
-        EXPECT_GT(k.rearNorm * k.rearAngleComp, 0.0);
-    }
+    k.setLROffset(1.0);
+    k.setLSRSOffset(0.0);
+    for (double v : {k.frontSideBalance, k.frontNorm * k.frontAngleComp, k.rearSideBalance,
+                     k.rearNorm * k.rearAngleComp})
+        EXPECT_TRUE(std::isfinite(v) && v > 0.0);
 }
 
 TEST(KalvoAlgo, SettersMapNormalisedValuesToUnitsAndBack)
@@ -146,18 +131,12 @@ TEST(KalvoAlgo, SettersMapNormalisedValuesToUnitsAndBack)
     EXPECT_EQ(k.getDelayLine().getDelayMs(), 55.0);
 }
 
-TEST(KalvoAlgo, ConstructionDefaultsAndFadeStepRule)
+TEST(KalvoAlgo, ConstructionAndTheFadeStepRule)
 {
     KalvoAlgo k(48000.0);
-    EXPECT_EQ(k.lrPattern, 0.7300000190734863);
-    EXPECT_EQ(k.centerLevel, 0.25);
-    EXPECT_EQ(k.delay, 1.0);
     EXPECT_EQ(k.getDelayLine().getDelaySamples(), 49); // 1 ms at 48 kHz
     EXPECT_EQ(k.getDelayLine().getBufferLength(), 9601);
-    EXPECT_EQ(k.getDelayLine().getNumChannels(), 2);
     EXPECT_NEAR(k.getMeter(0).getAttCoef(), 0.98781988445672, 1e-13);
-    for (double m : k.meterLevel)
-        EXPECT_EQ(m, 0.0);
     EXPECT_EQ(k.getDelayLine().getFadeStep(), 1.0 / 12000.0);
     KalvoAlgo s(48000.0, FadeStepPrecision::kSingle);
     EXPECT_EQ(s.getDelayLine().getFadeStep(), static_cast<double>(1.0f / 12000.0f));
@@ -321,26 +300,14 @@ TEST(KalvoAlgo, SilenceGivesSilenceAndAnEmptyBlockChangesNothing)
         EXPECT_LE(m, 1e-20);
 
     // n = 0: buffers, meters and signal state stay as they were.
-    KalvoAlgo fresh(44100.0);
-    applyCheckSettings(fresh);
-    KalvoAlgo same(44100.0);
-    applyCheckSettings(same);
     EngineBuffers e(4);
     for (auto& ch : e.out)
-        for (double& v : ch)
-            v = 42.0;
-    for (int i = 0; i < 3; ++i)
-        fresh.meterLevel[i] = 0.125;
-    fresh.processSamples(e.inPtr, e.outPtr, 0);
-    for (auto& ch : e.out)
-        for (double v : ch)
-            EXPECT_EQ(v, 42.0);
-    EXPECT_EQ(fresh.meterLevel[0], 0.125);
-    EngineBuffers x(300), y(300);
-    x.in[kInM][0] = y.in[kInM][0] = 1.0;
-    x.process(fresh);
-    y.process(same);
-    EXPECT_EQ(x.out, y.out);
+        ch.assign(4, 42.0);
+    const auto before = e.out;
+    k.meterLevel[0] = 0.125;
+    k.processSamples(e.inPtr, e.outPtr, 0);
+    EXPECT_EQ(e.out, before);
+    EXPECT_EQ(k.meterLevel[0], 0.125);
 }
 
 TEST(KalvoAlgo, SurroundFollowsTheDelayLineAfterAFade)
@@ -374,10 +341,7 @@ TEST(KalvoAlgo, SamplingRateAndResetKeepParametersAndMeterLevels)
     EXPECT_GT(level, 0.0);
     k.setSamplingRate(48000.0);
     k.reset();
-    EXPECT_EQ(k.getSamplingRate(), 48000.0);
-    EXPECT_EQ(k.getDelayLine().getDelaySamples(), 49);
     EXPECT_NEAR(k.getMeter(7).getRelCoef(), 0.99996794923311, 1e-13);
-    EXPECT_EQ(k.getMeter(0).getValue(), 0.0);
     EXPECT_EQ(k.meterLevel[0], level);
     EXPECT_EQ(k.frontNorm, norm);
     EXPECT_EQ(k.rearSlopeFilter, 20.0);
@@ -472,23 +436,37 @@ TEST(KalvoAlgo, LowPassCornerStaysBelowNyquistFrom8To384kHz)
     }
 }
 
-TEST(KalvoAlgo, OutOfRangeCornersKeepTheLowPassStable)
+TEST(KalvoAlgo, OutOfRangeParametersKeepTheOutputFinite)
 {
     KalvoAlgo k(44100.0);
     applyCheckSettings(k);
     EngineBuffers b(4096);
     std::mt19937 rng(5);
     std::uniform_real_distribution<double> u(-1.0, 1.0);
-    for (double corner : {0.0, -5.0, kNaN, kInf, -kInf, 1e300})
+    auto runNoise = [&]
     {
-        k.rearSlopeFilter = corner;
         for (auto& ch : b.in)
             for (double& v : ch)
                 v = u(rng);
         b.process(k);
-        EXPECT_TRUE(allFinite(b)) << corner;
+        return allFinite(b);
+    };
+    // Corners at or below zero or beyond Nyquist would make the low-pass unstable.
+    for (double corner : {0.0, -5.0, kNaN, kInf, -kInf, 1e300})
+    {
+        k.rearSlopeFilter = corner;
+        EXPECT_TRUE(runNoise()) << corner;
         for (double v : b.out[kOutLs])
             ASSERT_LT(std::fabs(v), 100.0) << corner;
+    }
+    k.setRearSlopeFilter(1.0);
+    // Patterns above 1 and angles past their quarter circle.
+    for (double x : {1.5, 7.0})
+    {
+        k.lrPattern = k.lsrsPattern = x;
+        k.setLROffset(x);
+        k.setLSRSOffset(-x);
+        EXPECT_TRUE(runNoise()) << x;
     }
 }
 
