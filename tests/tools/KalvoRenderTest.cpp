@@ -1,0 +1,345 @@
+// kalvo-render as a whole: the built program against the built Kalvo.so,
+// its errors, its temporary files, and where the demo's sources land.
+
+#include "DemoScene.h"
+#include "EffectHost.h"
+#include "Kalvo.h"
+#include "KalvoAlgo.h"
+#include "Render.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <dlfcn.h>
+#include <signal.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <thread>
+
+using namespace render;
+using testfiles::ScratchDir;
+
+namespace
+{
+
+// ---- a host of its own for the plug-in library, independent of the program's ----
+
+constexpr int kRate = 44100;
+constexpr int kBlock = 1024;
+
+VstIntPtr referenceHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
+{
+    switch (opcode)
+    {
+    case audioMasterVersion:
+        return 2400;
+    case audioMasterGetSampleRate:
+        return kRate;
+    case audioMasterGetBlockSize:
+        return kBlock;
+    default:
+        return 0;
+    }
+}
+
+// Decodes a 3-channel file through Kalvo.so with the given parameter values
+// (preset first), block by block as a host does; answers the six outputs.
+template <typename Sample>
+std::vector<std::vector<Sample>> decodeWithPlugin(const std::string& input, int preset,
+                                                  const std::vector<std::pair<int, float>>& settings)
+{
+    std::vector<std::vector<Sample>> out(6);
+    void* lib = dlopen(KALVO_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    EXPECT_NE(lib, nullptr) << dlerror();
+    if (!lib)
+        return out;
+    auto main = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(lib, "VSTPluginMain"));
+    AEffect* e = main(&referenceHost);
+    e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
+    e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
+    e->dispatcher(e, effSetBlockSize, 0, kBlock, nullptr, 0.0f);
+    e->dispatcher(e, effMainsChanged, 0, 1, nullptr, 0.0f);
+    if (preset)
+        e->setParameter(e, 14, static_cast<float>(preset));
+    for (auto& s : settings)
+        e->setParameter(e, s.first, s.second);
+
+    testfiles::Sound sound;
+    EXPECT_TRUE(testfiles::readSound(input, sound));
+    std::vector<Sample> in[6], blockOut[6];
+    for (auto& v : in)
+        v.assign(kBlock, Sample(0));
+    for (auto& v : blockOut)
+        v.assign(kBlock, Sample(0));
+    for (int64_t start = 0; start < sound.info.frames; start += kBlock)
+    {
+        const int n = static_cast<int>(std::min<int64_t>(kBlock, sound.info.frames - start));
+        for (int c = 0; c < 3; ++c)
+            for (int i = 0; i < n; ++i)
+                in[c][static_cast<size_t>(i)] = static_cast<Sample>(sound.at(start + i, c));
+        Sample* ip[6];
+        Sample* op[6];
+        for (int c = 0; c < 6; ++c)
+        {
+            ip[c] = in[c].data();
+            op[c] = blockOut[c].data();
+        }
+        if constexpr (sizeof(Sample) == sizeof(float))
+            e->processReplacing(e, ip, op, n);
+        else
+            e->processDoubleReplacing(e, ip, op, n);
+        for (int c = 0; c < 6; ++c)
+            out[static_cast<size_t>(c)].insert(out[static_cast<size_t>(c)].end(), op[c], op[c] + n);
+    }
+    e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
+    e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+    dlclose(lib);
+    return out;
+}
+
+// 1.5 s of three different signals: noise, tones and a click, so that every
+// path of the decoder (shelf, delay, low-pass) carries something.
+std::string writeTestRecording(const ScratchDir& dir)
+{
+    const int frames = kRate * 3 / 2;
+    std::vector<double> x(static_cast<size_t>(frames) * 3);
+    uint32_t state = 12345;
+    for (int i = 0; i < frames; ++i)
+    {
+        state = state * 1664525u + 1013904223u;
+        const double noise = static_cast<double>(state >> 8) / 8388608.0 - 1.0;
+        x[static_cast<size_t>(i) * 3 + 0] = 0.3 * std::sin(2 * M_PI * 440.0 * i / kRate) + 0.1 * noise;
+        x[static_cast<size_t>(i) * 3 + 1] = 0.4 * std::sin(2 * M_PI * 70.0 * i / kRate) * (i > kRate / 2);
+        x[static_cast<size_t>(i) * 3 + 2] = (i % 4410 == 0 ? 0.9 : 0.0) + 0.05 * noise;
+    }
+    const std::string path = dir.file("take.wav");
+    EXPECT_TRUE(testfiles::writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, kRate, 3, x));
+    return path;
+}
+
+const std::vector<std::string> kSettingsArgs = {"--preset", "5 Channel musical", "--set",   "RearDelay=20ms",
+                                                "--set",    "FrontLevel=-3dB",   "--set",   "LROffset=60deg",
+                                                "--set",    "CenterMute=on",     "--block", "1024"};
+const std::vector<std::pair<int, float>> kSettingsValues = {
+    {5, 20.0f / 55.0f}, {7, static_cast<float>(std::pow(10.0, -3.0 / 20.0))}, {3, 60.0f / 90.0f}, {10, 1.0f}};
+
+std::vector<std::string> concat(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+AEffect* linkedEntry(audioMasterCallback host)
+{
+    return kalvoPluginMain(host);
+}
+
+} // namespace
+
+// ---- the sound: the same bits as the plug-in loaded by a host ----
+
+TEST(KalvoRender, SinglePrecisionOutputIsBitIdenticalToThePlugin)
+{
+    ScratchDir dir;
+    const std::string input = writeTestRecording(dir);
+    auto run = testfiles::runTool(
+        dir,
+        concat({input, dir.file("out.wav"), "--precision", "single", "--bits", "32", "-q"}, kSettingsArgs));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    auto expected = decodeWithPlugin<float>(input, 5, kSettingsValues);
+    testfiles::Sound out;
+    ASSERT_TRUE(testfiles::readSound(dir.file("out.wav"), out));
+    ASSERT_EQ(out.info.frames, static_cast<int64_t>(expected[0].size()));
+    ASSERT_EQ(out.info.channels, 6);
+    double loudest = 0.0;
+    for (int64_t i = 0; i < out.info.frames; ++i)
+        for (int c = 0; c < 6; ++c)
+        {
+            const float got = static_cast<float>(out.at(i, c));
+            const float want = expected[static_cast<size_t>(c)][static_cast<size_t>(i)];
+            ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "frame " << i << " channel " << c;
+            loudest = std::max(loudest, std::fabs(static_cast<double>(got)));
+        }
+    EXPECT_GT(loudest, 0.1); // the comparison was not between two silences
+}
+
+TEST(KalvoRender, DoublePrecisionOutputIsBitIdenticalToThePlugin)
+{
+    ScratchDir dir;
+    const std::string input = writeTestRecording(dir);
+    auto run =
+        testfiles::runTool(dir, concat({input, dir.file("out.wav"), "--bits", "64", "-q"}, kSettingsArgs));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    auto expected = decodeWithPlugin<double>(input, 5, kSettingsValues);
+    testfiles::Sound out;
+    ASSERT_TRUE(testfiles::readSound(dir.file("out.wav"), out));
+    ASSERT_EQ(out.info.frames, static_cast<int64_t>(expected[0].size()));
+    bool centreSilent = true;
+    for (int64_t i = 0; i < out.info.frames; ++i)
+    {
+        for (int c = 0; c < 6; ++c)
+        {
+            const double got = out.at(i, c);
+            const double want = expected[static_cast<size_t>(c)][static_cast<size_t>(i)];
+            ASSERT_EQ(std::memcmp(&got, &want, sizeof got), 0) << "frame " << i << " channel " << c;
+        }
+        centreSilent = centreSilent && out.at(i, 2) == 0.0;
+    }
+    EXPECT_TRUE(centreSilent); // CenterMute=on reached the effect
+}
+
+TEST(KalvoRender, TellsTheEffectTheFilesRateAndTheBlockSize)
+{
+    EffectHost host(&linkedEntry, 96000, 333);
+    ASSERT_TRUE(host.ok()) << host.error();
+    auto* kalvo = static_cast<Kalvo*>(static_cast<AudioEffect*>(host.effect()->object));
+    EXPECT_EQ(kalvo->getAlgo().getSamplingRate(), 96000.0);
+    EXPECT_EQ(kalvo->getBufferSize(), 333);
+    EXPECT_FALSE(kalvo->isSuspended());
+}
+
+// ---- bad input: one line, a non-zero exit, nothing left behind ----
+
+TEST(KalvoRender, BadInputsFailWithOneLineAndLeaveNoFiles)
+{
+    ScratchDir dir;
+    const std::string input = writeTestRecording(dir);
+    ASSERT_TRUE(testfiles::writeSound(dir.file("stereo.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2,
+                                      std::vector<double>(100, 0.1)));
+    {
+        std::ofstream(dir.file("readme.wav")) << "text, not sound";
+    }
+    const std::vector<std::string> before = dir.list();
+    const std::string out = dir.file("out.wav");
+
+    struct Case
+    {
+        std::vector<std::string> args;
+        int exitCode;
+        const char* message;
+    };
+    const Case cases[] = {
+        {{dir.file("missing.wav"), out}, 1, "cannot open"},
+        {{dir.file("readme.wav"), out}, 1, "cannot read"},
+        {{dir.file("stereo.wav"), out}, 1, "has 2 channels"},
+        {{input, out, "--set", "Loudness=1"}, 2, "unknown parameter 'Loudness'"},
+        {{input, out, "--set", "RearDelay=80ms"}, 2, "out of range"},
+        {{input, out, "--set", "FrontLevel=2"}, 2, "out of range"},
+        {{input, input}, 1, "is the input"},
+        {{input, dir.path() + "/./../" + dir.path().substr(dir.path().rfind('/') + 1) + "/take.wav"},
+         1,
+         "is the input"},
+        {{input, dir.file("no-folder/out.wav")}, 1, "cannot create"},
+        {{input}, 2, "expected IN OUT"},
+    };
+    for (const Case& c : cases)
+    {
+        auto run = testfiles::runTool(dir, c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("kalvo-render: "), 0u) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(dir.list(), before) << c.message;
+    }
+    testfiles::Sound still;
+    ASSERT_TRUE(testfiles::readSound(input, still));
+    EXPECT_EQ(still.info.channels, 3); // the input survived the attempts to overwrite it
+}
+
+TEST(KalvoRender, AnInterruptedRunLeavesNoHalfWrittenFile)
+{
+    ScratchDir dir;
+    // Two minutes of sound in tiny blocks keeps the program busy for a while.
+    std::vector<double> x(static_cast<size_t>(48000) * 120 * 3, 0.01);
+    ASSERT_TRUE(testfiles::writeSound(dir.file("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 3, x));
+    const std::string out = dir.file("out.wav");
+    pid_t pid = testfiles::startTool({dir.file("long.wav"), out, "--block", "8"},
+                                     dir.path() + "/../stdout-int", dir.path() + "/../stderr-int");
+    // Wait until the temporary output exists, then interrupt.
+    bool started = false;
+    for (int i = 0; i < 500 && !started; ++i)
+    {
+        for (const std::string& name : dir.list())
+            started = started || name.find("out.wav.tmp-") == 0;
+        if (!started)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ASSERT_TRUE(started);
+    ::kill(pid, SIGINT);
+    EXPECT_EQ(testfiles::waitTool(pid), 130);
+    EXPECT_NE(testfiles::readText(dir.path() + "/../stderr-int").find("interrupted"), std::string::npos);
+    std::remove((dir.path() + "/../stdout-int").c_str());
+    std::remove((dir.path() + "/../stderr-int").c_str());
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"long.wav"});
+}
+
+// ---- the demo ----
+
+TEST(KalvoRenderDemo, SourcesLandInTheirSpeakers)
+{
+    ScratchDir dir;
+    const int rate = 48000;
+    auto source = memorySource(synthesiseDemo(rate), rate);
+    EffectHost host(&linkedEntry, rate, 4096);
+    ASSERT_TRUE(host.ok());
+    OutputSpec spec;
+    spec.path = dir.file("demo.wav");
+    spec.sampleRate = rate;
+    spec.frames = source->frames();
+    SoundOutput output;
+    std::string error;
+    ASSERT_TRUE(output.open(spec, error)) << error;
+    DemoMeter meter(rate);
+    Progress quiet(false, 0, rate);
+    RenderResult result;
+    ASSERT_TRUE(render::render(
+        *source, host, RenderSettings(), output, quiet, nullptr,
+        [&](const double* const out[6], int n, int64_t first) { meter.add(out, n, first); }, result, error))
+        << error;
+
+    enum
+    {
+        L,
+        R,
+        C,
+        LFE,
+        Ls,
+        Rs
+    };
+    auto sourceAt = [](double azimuth)
+    {
+        for (size_t s = 0; s < demoSources().size(); ++s)
+            if (demoSources()[s].azimuthDeg == azimuth)
+                return static_cast<int>(s);
+        return -1;
+    };
+    EXPECT_EQ(meter.loudest(sourceAt(-30)), L);
+    EXPECT_EQ(meter.loudest(sourceAt(30)), R);
+    EXPECT_EQ(meter.loudest(sourceAt(0)), C);
+    const int behind = sourceAt(180);
+    // Straight behind: both surrounds equally, clearly above every front speaker.
+    EXPECT_NEAR(meter.levelDb(behind, Ls), meter.levelDb(behind, Rs), 0.1);
+    for (int c : {L, R, C})
+        EXPECT_GT(meter.levelDb(behind, Ls), meter.levelDb(behind, c) + 3.0);
+    // A centre source is symmetric; the LFE channel stays silent for all.
+    EXPECT_NEAR(meter.levelDb(sourceAt(0), L), meter.levelDb(sourceAt(0), R), 0.1);
+    for (size_t s = 0; s < demoSources().size(); ++s)
+        EXPECT_LT(meter.levelDb(static_cast<int>(s), LFE), -90.0);
+}
+
+TEST(KalvoRenderDemo, TheCommandPrintsTheTableAndWritesA51File)
+{
+    ScratchDir dir;
+    auto run = testfiles::runTool(dir, {"--demo", dir.file("demo-5.1.wav")});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* word : {"L", "Ls", "centre", "front left", "behind", "*"})
+        EXPECT_NE(run.out.find(word), std::string::npos) << word;
+    EXPECT_NE(run.err.find("wrote"), std::string::npos);
+    testfiles::Sound demo;
+    ASSERT_TRUE(testfiles::readSound(dir.file("demo-5.1.wav"), demo));
+    EXPECT_EQ(demo.info.channels, 6);
+    EXPECT_EQ(demo.info.samplerate, 48000);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"demo-5.1.wav"});
+}

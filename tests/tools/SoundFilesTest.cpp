@@ -1,0 +1,260 @@
+// Reading the three microphone signals and writing the six decoded channels.
+
+#include "SoundInput.h"
+#include "SoundOutput.h"
+#include "TestFiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+
+using namespace render;
+using testfiles::ScratchDir;
+
+namespace
+{
+
+// Six channels of `frames` frames whose channel c holds value(c, i).
+template <typename F> std::vector<std::vector<double>> channels(int frames, F value)
+{
+    std::vector<std::vector<double>> ch(6, std::vector<double>(static_cast<size_t>(frames)));
+    for (int c = 0; c < 6; ++c)
+        for (int i = 0; i < frames; ++i)
+            ch[static_cast<size_t>(c)][static_cast<size_t>(i)] = value(c, i);
+    return ch;
+}
+
+bool writeOutput(const OutputSpec& spec, const std::vector<std::vector<double>>& ch, SoundOutput& out)
+{
+    std::string error;
+    if (!out.open(spec, error))
+        return false;
+    const double* ptr[6];
+    for (int c = 0; c < 6; ++c)
+        ptr[c] = ch[static_cast<size_t>(c)].data();
+    if (!out.write(ptr, static_cast<int>(ch[0].size()), error))
+        return false;
+    return out.commit(error);
+}
+
+uint32_t le32(const std::vector<unsigned char>& b, size_t at)
+{
+    return b[at] | (b[at + 1] << 8) | (b[at + 2] << 16) | (static_cast<uint32_t>(b[at + 3]) << 24);
+}
+
+std::vector<int> readCodes(const std::string& path, int shift)
+{
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    std::vector<int> codes(static_cast<size_t>(info.frames * info.channels));
+    sf_readf_int(f, codes.data(), info.frames);
+    sf_close(f);
+    for (int& c : codes)
+        c >>= shift; // libsndfile delivers codes in the top bits of an int
+    return codes;
+}
+
+} // namespace
+
+TEST(SoundOutput, SixChannelFileCarriesThe51MaskAndExactFloats)
+{
+    ScratchDir dir;
+    OutputSpec spec;
+    spec.path = dir.file("out.wav");
+    spec.format = SampleFormat::Float64;
+    spec.sampleRate = 44100;
+    spec.frames = 100;
+    auto ch = channels(100, [](int c, int i) { return std::sin(0.1 * i + c) * (1.0 + 1e-12 * c); });
+    SoundOutput out;
+    ASSERT_TRUE(writeOutput(spec, ch, out));
+
+    // WAVE_FORMAT_EXTENSIBLE, 6 channels, mask L R C LFE BL BR = 0x3F.
+    auto header = testfiles::readBytes(spec.path, 64);
+    ASSERT_GE(header.size(), 44u);
+    EXPECT_EQ(std::memcmp(header.data(), "RIFF", 4), 0);
+    EXPECT_EQ(std::memcmp(header.data() + 8, "WAVEfmt ", 8), 0);
+    EXPECT_EQ(header[20] | (header[21] << 8), 0xFFFE);
+    EXPECT_EQ(header[22], 6);
+    EXPECT_EQ(le32(header, 40), 0x3Fu);
+
+    testfiles::Sound back;
+    ASSERT_TRUE(testfiles::readSound(spec.path, back));
+    EXPECT_EQ(back.info.channels, 6);
+    EXPECT_EQ(back.info.samplerate, 44100);
+    ASSERT_EQ(back.info.frames, 100);
+    for (int i = 0; i < 100; ++i)
+        for (int c = 0; c < 6; ++c)
+            ASSERT_EQ(back.at(i, c), ch[static_cast<size_t>(c)][static_cast<size_t>(i)]);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"out.wav"});
+}
+
+TEST(SoundOutput, FixedPointRoundsClipsAndSilencesNotANumber)
+{
+    ScratchDir dir;
+    const double values[] = {0.5, -0.5, 1.0, -1.0, 1.5, -2.0, std::nan(""), 1.0 / (1 << 23) * 2.5};
+    auto ch = channels(8, [&](int, int i) { return values[i]; });
+    for (SampleFormat format : {SampleFormat::Pcm24, SampleFormat::Pcm16})
+    {
+        const bool is24 = format == SampleFormat::Pcm24;
+        OutputSpec spec;
+        spec.path = dir.file(is24 ? "o24.wav" : "o16.wav");
+        spec.format = format;
+        spec.frames = 8;
+        SoundOutput out;
+        ASSERT_TRUE(writeOutput(spec, ch, out));
+        // Two samples per channel lie beyond full scale; full scale itself does not count.
+        EXPECT_EQ(out.clippedSamples(), 12);
+        const int full = is24 ? (1 << 23) : (1 << 15);
+        auto codes = readCodes(spec.path, is24 ? 8 : 16);
+        const int expected[] = {full / 2, -full / 2, full - 1, -full, full - 1, -full, 0, is24 ? 2 : 0};
+        for (int i = 0; i < 8; ++i)
+            for (int c = 0; c < 6; ++c)
+                EXPECT_EQ(codes[static_cast<size_t>(i * 6 + c)], expected[i]) << "frame " << i;
+    }
+}
+
+TEST(SoundOutput, Rf64AndMonoFiles)
+{
+    ScratchDir dir;
+    auto ch = channels(50, [](int c, int i) { return (c + 1) * 0.01 * ((i % 7) - 3); });
+    OutputSpec rf;
+    rf.path = dir.file("big.wav");
+    rf.format = SampleFormat::Float32;
+    rf.forceRf64 = true;
+    rf.frames = 50;
+    SoundOutput out;
+    ASSERT_TRUE(writeOutput(rf, ch, out));
+    EXPECT_TRUE(out.isRf64());
+    auto header = testfiles::readBytes(rf.path, 4);
+    EXPECT_EQ(std::string(header.begin(), header.end()), "RF64");
+    testfiles::Sound back;
+    ASSERT_TRUE(testfiles::readSound(rf.path, back));
+    EXPECT_EQ(back.info.channels, 6);
+    EXPECT_EQ(back.info.frames, 50);
+    EXPECT_FLOAT_EQ(static_cast<float>(back.at(6, 5)), 0.18f);
+
+    OutputSpec mono;
+    mono.path = dir.file("mix.wav");
+    mono.monoFiles = true;
+    mono.format = SampleFormat::Float32;
+    mono.frames = 50;
+    SoundOutput monoOut;
+    ASSERT_TRUE(writeOutput(mono, ch, monoOut));
+    const char* names[] = {"L", "R", "C", "LFE", "Ls", "Rs"};
+    for (int c = 0; c < 6; ++c)
+    {
+        testfiles::Sound m;
+        ASSERT_TRUE(testfiles::readSound(dir.file(std::string("mix.") + names[c] + ".wav"), m));
+        EXPECT_EQ(m.info.channels, 1);
+        EXPECT_FLOAT_EQ(static_cast<float>(m.at(0, 0)), static_cast<float>(ch[static_cast<size_t>(c)][0]));
+    }
+    EXPECT_EQ(dir.list().size(), 7u);
+}
+
+TEST(SoundOutput, AbandonedOrFailedOutputLeavesNothingAndKeepsAnOldFile)
+{
+    ScratchDir dir;
+    const std::string path = dir.file("keep.wav");
+    {
+        std::ofstream(path) << "an older take";
+    }
+    {
+        OutputSpec spec;
+        spec.path = path;
+        spec.monoFiles = false;
+        SoundOutput out;
+        std::string error;
+        ASSERT_TRUE(out.open(spec, error));
+        EXPECT_EQ(dir.list().size(), 2u); // the temporary file beside it
+        // Destroyed without commit: as after an error or an interruption.
+    }
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"keep.wav"});
+    EXPECT_EQ(testfiles::readText(path), "an older take");
+
+    OutputSpec missing;
+    missing.path = dir.file("no/such/folder/out.wav");
+    SoundOutput out;
+    std::string error;
+    EXPECT_FALSE(out.open(missing, error));
+    EXPECT_NE(error.find("cannot create"), std::string::npos);
+}
+
+TEST(SoundInput, ChannelOrderAndThreeMonoFiles)
+{
+    ScratchDir dir;
+    // A file holding side, front mid, rear mid as constants 2, 1, 3.
+    std::vector<double> sfr;
+    for (int i = 0; i < 10; ++i)
+        sfr.insert(sfr.end(), {0.2, 0.1, 0.3});
+    ASSERT_TRUE(testfiles::writeSound(dir.file("sfr.wav"), SF_FORMAT_WAV | SF_FORMAT_FLOAT, 32000, 3, sfr));
+    ChannelOrder order{};
+    std::string error;
+    ASSERT_TRUE(parseChannelOrder("S,F,R", order, error));
+    auto source = openSoundInput({dir.file("sfr.wav")}, order, error);
+    ASSERT_TRUE(source) << error;
+    EXPECT_EQ(source->sampleRate(), 32000);
+    EXPECT_EQ(source->frames(), 10);
+    float a[16], b[16], c[16];
+    float* out[3] = {a, b, c};
+    ASSERT_EQ(source->read(out, 16), 10);
+    EXPECT_FLOAT_EQ(a[9], 0.1f); // front mid
+    EXPECT_FLOAT_EQ(b[9], 0.2f); // side
+    EXPECT_FLOAT_EQ(c[9], 0.3f); // rear mid
+    EXPECT_EQ(source->read(out, 16), 0);
+
+    // Three mono files, the rear one shorter: padded with silence, with a warning.
+    ASSERT_TRUE(testfiles::writeSound(dir.file("f.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1,
+                                      std::vector<double>(6, 0.5)));
+    ASSERT_TRUE(testfiles::writeSound(dir.file("s.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1,
+                                      std::vector<double>(6, -0.25)));
+    ASSERT_TRUE(testfiles::writeSound(dir.file("r.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1,
+                                      std::vector<double>(4, 0.125)));
+    ASSERT_TRUE(parseChannelOrder("FSR", order, error));
+    auto mono = openSoundInput({dir.file("f.wav"), dir.file("s.wav"), dir.file("r.wav")}, order, error);
+    ASSERT_TRUE(mono) << error;
+    EXPECT_EQ(mono->frames(), 6);
+    EXPECT_NE(mono->warning().find("differ in length"), std::string::npos);
+    double x[8], y[8], z[8];
+    double* dout[3] = {x, y, z};
+    ASSERT_EQ(mono->read(dout, 8), 6);
+    EXPECT_EQ(x[5], 0.5);
+    EXPECT_EQ(y[5], -0.25);
+    EXPECT_EQ(z[3], 0.125);
+    EXPECT_EQ(z[4], 0.0);
+    EXPECT_EQ(z[5], 0.0);
+}
+
+TEST(SoundInput, RefusesMissingUnreadableAndMismatchedFiles)
+{
+    ScratchDir dir;
+    ChannelOrder order{kFrontMid, kSide, kRearMid};
+    std::string error;
+    EXPECT_FALSE(openSoundInput({dir.file("absent.wav")}, order, error));
+    EXPECT_NE(error.find("No such file"), std::string::npos) << error;
+
+    {
+        std::ofstream(dir.file("notes.wav")) << "not a sound file at all";
+    }
+    EXPECT_FALSE(openSoundInput({dir.file("notes.wav")}, order, error));
+    EXPECT_NE(error.find("cannot read"), std::string::npos) << error;
+
+    EXPECT_FALSE(openSoundInput({dir.path()}, order, error));
+    EXPECT_NE(error.find("directory"), std::string::npos) << error;
+
+    ASSERT_TRUE(testfiles::writeSound(dir.file("stereo.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2,
+                                      std::vector<double>(8, 0.0)));
+    EXPECT_FALSE(openSoundInput({dir.file("stereo.wav")}, order, error));
+    EXPECT_NE(error.find("has 2 channels, expected 3"), std::string::npos) << error;
+
+    ASSERT_TRUE(testfiles::writeSound(dir.file("m44.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
+                                      std::vector<double>(8, 0.0)));
+    ASSERT_TRUE(testfiles::writeSound(dir.file("m48.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 1,
+                                      std::vector<double>(8, 0.0)));
+    EXPECT_FALSE(
+        openSoundInput({dir.file("m44.wav"), dir.file("m48.wav"), dir.file("m48.wav")}, order, error));
+    EXPECT_NE(error.find("Hz"), std::string::npos) << error;
+    EXPECT_FALSE(
+        openSoundInput({dir.file("stereo.wav"), dir.file("m48.wav"), dir.file("m48.wav")}, order, error));
+    EXPECT_NE(error.find("expected 1"), std::string::npos) << error;
+}
