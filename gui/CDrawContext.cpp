@@ -401,6 +401,9 @@ COffscreenContext::COffscreenContext(CFrame* frame, long width, long height, con
     setFillColor(backgroundColor);
     setFrameColor(backgroundColor);
     drawRect(CRect(0, 0, width, height), kDrawFilledAndStroked);
+    // Drawing starts from the usual defaults, not from the background colour.
+    setFillColor(kBlackCColor);
+    setFrameColor(kWhiteCColor);
 }
 
 COffscreenContext::COffscreenContext(CDrawContext* context, CBitmap* bitmap, bool drawInBitmap)
@@ -429,7 +432,6 @@ COffscreenContext::COffscreenContext(CDrawContext* context, CBitmap* bitmap, boo
         {
             setFillColor(kBlackCColor);
             fillRect(CRect(0, 0, width, height));
-            setFillColor(kBlackCColor);
         }
     }
 }
