@@ -124,6 +124,7 @@ struct PopupMenuItem
         kDisabled = 2,  ///< shown greyed, not choosable
         kTitle = 4,     ///< shown, not choosable
         kChecked = 8,   ///< shows a check mark
+        kColumnBreak = 16, ///< starts a new column of the menu
     };
     const char* text = "";                     ///< label as shown
     unsigned flags = 0;                        ///< Flags bits
@@ -136,6 +137,9 @@ struct PopupMenu
 {
     const PopupMenuItem* items = nullptr;
     long count = 0;
+    const char* fontFamily = "Arial"; ///< the items' font, as in the standard font table
+    long fontSize = 12;               ///< pixels
+    long fontStyle = 0;               ///< 1 bold, 2 italic, 4 underlined
 };
 
 /// Receives the events of a native window; the frame implements it.
