@@ -4,10 +4,17 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 namespace
 {
+
+// The names and vendor version the build's rule set gives the created effect.
+const bool kMacRules = std::string(KALVO_RULES_NAME) == "mac";
+const char* const kEffectName = kMacRules ? "KalvoEditGUI" : "Zentri Surround Tool";
+const char* const kProductName = kMacRules ? "KalvoEditGUI" : "Zentri Surround Matrix";
+const VstIntPtr kVendorVersion = kMacRules ? 1000 : 1100;
 
 struct KalvoSo : ::testing::Test
 {
@@ -89,10 +96,10 @@ TEST_F(KalvoSo, ReportsItsIdentity)
     EXPECT_EQ((e->flags & effFlagsHasEditor) != 0, KALVO_HAS_EDITOR != 0);
     EXPECT_NE(e->processReplacing, nullptr);
     EXPECT_NE(e->processDoubleReplacing, nullptr);
-    EXPECT_EQ(textOf(e, effGetEffectName), "Zentri Surround Tool");
-    EXPECT_EQ(textOf(e, effGetProductString), "Zentri Surround Matrix");
+    EXPECT_EQ(textOf(e, effGetEffectName), kEffectName);
+    EXPECT_EQ(textOf(e, effGetProductString), kProductName);
     EXPECT_EQ(textOf(e, effGetVendorString), "Velmora");
-    EXPECT_EQ(call(e, effGetVendorVersion), 1100);
+    EXPECT_EQ(call(e, effGetVendorVersion), kVendorVersion);
     EXPECT_EQ(call(e, effGetPlugCategory), kPlugSurroundFx);
     EXPECT_EQ(call(e, effGetVstVersion), 2400);
     EXPECT_EQ(textOf(e, effGetParamName, 1), "LRPolarPattern");

@@ -257,7 +257,7 @@ TEST_F(KalvoParameters, MuteSilencesOnlyForExactlyOne)
 TEST_F(KalvoParameters, NonFiniteValuesAreIgnored)
 {
     WithFakeEditor withEditor;
-    Kalvo effect(TestHost::callback);
+    Kalvo effect(TestHost::callback, linuxRules());
     AEffect* e = effect.getAeffect();
     e->setParameter(e, 0, 0.7f);
     e->setParameter(e, 4, 0.2f);
@@ -849,7 +849,7 @@ TEST_F(KalvoEditorLink, WheelReachesTheEditorOnlyWithItsCodes)
         EXPECT_EQ(dispatch(bare, effVendorSpecific, stca, whee, nullptr, 1.0f), 0);
     }
     WithFakeEditor withEditor;
-    Kalvo effect(TestHost::callback);
+    Kalvo effect(TestHost::callback, linuxRules());
     FakeEditor* editor = FakeEditor::last();
     EXPECT_EQ(dispatch(effect, effVendorSpecific, stca, whee, nullptr, -2.0f), 1);
     EXPECT_EQ(dispatch(effect, effVendorSpecific, stca, whee + 1, nullptr, 1.0f), 0);
