@@ -173,6 +173,11 @@ long Window::pendingRepaints() const
     return static_cast<long>(impl->exposes.size());
 }
 
+void Window::discardPendingRepaints()
+{
+    impl->exposes.clear();
+}
+
 void Window::press(const CPoint& where, long buttons)
 {
     impl->pointer = PointerState{where, buttons};

@@ -61,6 +61,8 @@ public:
     /// Delivers a repaint of `damaged` at once.
     void paintNow(const CRect& damaged);
     long pendingRepaints() const;
+    /// Drops the queued repaints (a window the host has not shown yet).
+    void discardPendingRepaints();
     /// A button press at `where` with these bits, delivered at once; the pointer is there with
     /// those buttons down until the test changes it or a script takes over.
     void press(const CPoint& where, long buttons);
