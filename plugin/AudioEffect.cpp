@@ -311,10 +311,10 @@ void AudioEffect::float2string(float value, char* text, VstInt32 maxLen)
         return;
     }
 
-    // Integer digits, least significant first into the tail of a scratch buffer.
-    // Below the limits that the positions allow every digit fits; above them
-    // (up to the "Huge!" limits) all integer digits are still written so that
-    // no leading digit is lost.
+    // Integer digits, least significant first. Up to the "Huge!" limits the sign
+    // and the integer digits fit the 8 positions; when they fill all 8 the point
+    // is left out (12345678 gives "12345678"), so no leading digit is lost and the
+    // text never grows beyond the 8 positions hosts reserve for it.
     char integerDigits[16];
     int digitCount = 0;
     double integer = std::floor(magnitude);
@@ -337,7 +337,8 @@ void AudioEffect::float2string(float value, char* text, VstInt32 maxLen)
         result[pos++] = integerDigits[--digitCount];
         ++taken;
     }
-    result[pos++] = '.';
+    if (taken <= kPositions)
+        result[pos++] = '.';
 
     // Fractional digits, truncated: scale the fraction to the remaining
     // positions and take the digits least significant first.

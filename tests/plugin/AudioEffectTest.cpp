@@ -88,9 +88,10 @@ TEST(AudioEffect, Float2StringSaysHugeBeyondItsLimitsAndKeepsLeadingDigitsBelowT
     EXPECT_EQ(f2s(-10000000.0f), "Huge!");
     EXPECT_EQ(f2s(std::numeric_limits<float>::infinity()), "Huge!");
     EXPECT_EQ(f2s(-std::numeric_limits<float>::infinity()), "Huge!");
-    // More integer digits than the positions allow: no leading digit is dropped.
-    EXPECT_EQ(f2s(12345678.0f), "12345678.");
-    EXPECT_EQ(f2s(-1234567.0f), "-1234567.");
+    // Sign and integer digits filling all 8 positions: no leading digit is
+    // dropped and the text stays within 8 characters.
+    EXPECT_EQ(f2s(12345678.0f), "12345678");
+    EXPECT_EQ(f2s(-1234567.0f), "-1234567");
     EXPECT_EQ(f2s(std::nanf("")), "NaN");
 }
 
