@@ -277,14 +277,17 @@ void KalvoAlgo::processBlock(const double* const* inputs, double* const* outputs
         if (rearMute == 1.0)
             ls = rs = 0.0;
 
-        meterLevel[0] = vuMeter[0].processSample(m);
-        meterLevel[1] = vuMeter[1].processSample(mr);
-        meterLevel[2] = vuMeter[2].processSample(s);
-        meterLevel[3] = vuMeter[3].processSample(c);
-        meterLevel[4] = vuMeter[4].processSample(l);
-        meterLevel[5] = vuMeter[5].processSample(r);
-        meterLevel[6] = vuMeter[6].processSample(ls);
-        meterLevel[7] = vuMeter[7].processSample(rs);
+        if (meteringEnabled)
+        {
+            meterLevel[0] = vuMeter[0].processSample(m);
+            meterLevel[1] = vuMeter[1].processSample(mr);
+            meterLevel[2] = vuMeter[2].processSample(s);
+            meterLevel[3] = vuMeter[3].processSample(c);
+            meterLevel[4] = vuMeter[4].processSample(l);
+            meterLevel[5] = vuMeter[5].processSample(r);
+            meterLevel[6] = vuMeter[6].processSample(ls);
+            meterLevel[7] = vuMeter[7].processSample(rs);
+        }
 
         outL[i] = l;
         outR[i] = r;

@@ -80,6 +80,10 @@ public:
     /// Latest meter readings, 0..1: M, Mr, S (after the 1.3 gain), C, L, R, Ls, Rs.
     /// Written by the audio thread; read-only for everyone else.
     double meterLevel[kNumMeters];
+    /// Whether processSamples feeds the eight meters (on by construction). The
+    /// meters cost several times the decoding itself and never touch the audio,
+    /// so a caller that reads no meter (the batch renderer) switches them off.
+    bool meteringEnabled = true;
 
     // Derived coefficients (setInternalVariables).
     double frontOmniWeight;
