@@ -5,6 +5,7 @@
 #include "EffectHost.h"
 #include "Kalvo.h"
 #include "KalvoAlgo.h"
+#include "LinkedEffect.h"
 #include "Render.h"
 #include "TestFiles.h"
 
@@ -101,7 +102,7 @@ std::vector<std::vector<Sample>> decodeWithPlugin(const std::string& input, int 
 
 // 1.5 s of three different signals: noise, tones and a click, so that every
 // path of the decoder (shelf, delay, low-pass) carries something.
-std::string writeTestRecording(const ScratchDir& dir)
+std::string writeTestRecording(const ScratchDir& dir, int format)
 {
     const int frames = kRate * 3 / 2;
     std::vector<double> x(static_cast<size_t>(frames) * 3);
@@ -115,7 +116,7 @@ std::string writeTestRecording(const ScratchDir& dir)
         x[static_cast<size_t>(i) * 3 + 2] = (i % 4410 == 0 ? 0.9 : 0.0) + 0.05 * noise;
     }
     const std::string path = dir.file("take.wav");
-    EXPECT_TRUE(testfiles::writeSound(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, kRate, 3, x));
+    EXPECT_TRUE(testfiles::writeSound(path, format, kRate, 3, x));
     return path;
 }
 
@@ -131,11 +132,6 @@ std::vector<std::string> concat(std::vector<std::string> a, const std::vector<st
     return a;
 }
 
-AEffect* linkedEntry(audioMasterCallback host)
-{
-    return kalvoPluginMain(host);
-}
-
 } // namespace
 
 // ---- the sound: the same bits as the plug-in loaded by a host ----
@@ -143,7 +139,7 @@ AEffect* linkedEntry(audioMasterCallback host)
 TEST(KalvoRender, SinglePrecisionOutputIsBitIdenticalToThePlugin)
 {
     ScratchDir dir;
-    const std::string input = writeTestRecording(dir);
+    const std::string input = writeTestRecording(dir, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
     auto run = testfiles::runTool(
         dir,
         concat({input, dir.file("out.wav"), "--precision", "single", "--bits", "32", "-q"}, kSettingsArgs));
@@ -168,7 +164,7 @@ TEST(KalvoRender, SinglePrecisionOutputIsBitIdenticalToThePlugin)
 TEST(KalvoRender, DoublePrecisionOutputIsBitIdenticalToThePlugin)
 {
     ScratchDir dir;
-    const std::string input = writeTestRecording(dir);
+    const std::string input = writeTestRecording(dir, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
     auto run =
         testfiles::runTool(dir, concat({input, dir.file("out.wav"), "--bits", "64", "-q"}, kSettingsArgs));
     ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -192,7 +188,7 @@ TEST(KalvoRender, DoublePrecisionOutputIsBitIdenticalToThePlugin)
 
 TEST(KalvoRender, TellsTheEffectTheFilesRateAndTheBlockSize)
 {
-    EffectHost host(&linkedEntry, 96000, 333);
+    EffectHost host(&linkedEffectEntry, 96000, 333);
     ASSERT_TRUE(host.ok()) << host.error();
     auto* kalvo = static_cast<Kalvo*>(static_cast<AudioEffect*>(host.effect()->object));
     EXPECT_EQ(kalvo->getAlgo().getSamplingRate(), 96000.0);
@@ -200,12 +196,38 @@ TEST(KalvoRender, TellsTheEffectTheFilesRateAndTheBlockSize)
     EXPECT_FALSE(kalvo->isSuspended());
 }
 
+TEST(KalvoRender, MetersSwitchedOffStayStillWhileTheAudioRuns)
+{
+    for (bool metering : {true, false})
+    {
+        EffectHost host(&linkedEffectEntry, 48000, 256);
+        ASSERT_TRUE(host.ok());
+        if (!metering)
+            switchOffMetering(host.effect());
+        std::vector<double> front(256, 0.5), side(256, 0.0), rear(256, 0.0), out[6];
+        double* in[3] = {front.data(), side.data(), rear.data()};
+        double* outPtr[6];
+        for (int c = 0; c < 6; ++c)
+        {
+            out[c].assign(256, 0.0);
+            outPtr[c] = out[c].data();
+        }
+        host.process(in, outPtr, 256);
+        EXPECT_GT(std::fabs(out[2][255]), 0.1); // the centre sounds either way
+        // Parameter 20 reads the front microphone's meter.
+        if (metering)
+            EXPECT_GT(host.getParameter(20), 0.5f);
+        else
+            EXPECT_EQ(host.getParameter(20), 0.0f);
+    }
+}
+
 // ---- bad input: one line, a non-zero exit, nothing left behind ----
 
 TEST(KalvoRender, BadInputsFailWithOneLineAndLeaveNoFiles)
 {
     ScratchDir dir;
-    const std::string input = writeTestRecording(dir);
+    const std::string input = writeTestRecording(dir, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
     ASSERT_TRUE(testfiles::writeSound(dir.file("stereo.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2,
                                       std::vector<double>(100, 0.1)));
     {
@@ -282,7 +304,7 @@ TEST(KalvoRenderDemo, SourcesLandInTheirSpeakers)
     ScratchDir dir;
     const int rate = 48000;
     auto source = memorySource(synthesiseDemo(rate), rate);
-    EffectHost host(&linkedEntry, rate, 4096);
+    EffectHost host(&linkedEffectEntry, rate, 4096);
     ASSERT_TRUE(host.ok());
     OutputSpec spec;
     spec.path = dir.file("demo.wav");

@@ -258,3 +258,53 @@ TEST(SoundInput, RefusesMissingUnreadableAndMismatchedFiles)
         openSoundInput({dir.file("stereo.wav"), dir.file("m48.wav"), dir.file("m48.wav")}, order, error));
     EXPECT_NE(error.find("expected 1"), std::string::npos) << error;
 }
+
+TEST(SoundInput, ReadsTheSameValuesAsLibsndfileInEveryFormat)
+{
+    ScratchDir dir;
+    std::vector<double> x(3 * 500);
+    uint32_t state = 99;
+    for (double& v : x)
+    {
+        state = state * 1664525u + 1013904223u;
+        v = static_cast<double>(static_cast<int32_t>(state)) / 2147483648.0; // full-scale noise
+    }
+    x[0] = -1.0; // the most negative code
+    const int formats[] = {SF_FORMAT_WAV | SF_FORMAT_PCM_16,  SF_FORMAT_WAV | SF_FORMAT_PCM_24,
+                           SF_FORMAT_WAV | SF_FORMAT_FLOAT,   SF_FORMAT_WAVEX | SF_FORMAT_PCM_24,
+                           SF_FORMAT_RF64 | SF_FORMAT_PCM_24, SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
+                           SF_FORMAT_AIFF | SF_FORMAT_PCM_24, SF_FORMAT_WAV | SF_FORMAT_PCM_U8};
+    ChannelOrder order{kRearMid, kFrontMid, kSide};
+    for (int format : formats)
+    {
+        const std::string path = dir.file("f" + std::to_string(format) + ".snd");
+        ASSERT_TRUE(testfiles::writeSound(path, format, 48000, 3, x)) << std::hex << format;
+        testfiles::Sound expected;
+        ASSERT_TRUE(testfiles::readSound(path, expected));
+        std::string error;
+        auto d = openSoundInput({path}, order, error);
+        auto f = openSoundInput({path}, order, error);
+        ASSERT_TRUE(d && f) << error;
+        std::vector<double> dd[3];
+        std::vector<float> ff[3];
+        double* dp[3];
+        float* fp[3];
+        for (int r = 0; r < 3; ++r)
+        {
+            dd[r].resize(500);
+            ff[r].resize(500);
+            dp[r] = dd[r].data();
+            fp[r] = ff[r].data();
+        }
+        ASSERT_EQ(d->read(dp, 500), 500);
+        ASSERT_EQ(f->read(fp, 500), 500);
+        for (int i = 0; i < 500; ++i)
+            for (int c = 0; c < 3; ++c)
+            {
+                // File channel c carries role order[c].
+                ASSERT_EQ(dd[order[c]][i], expected.at(i, c))
+                    << std::hex << format << std::dec << " frame " << i;
+                ASSERT_EQ(ff[order[c]][i], static_cast<float>(expected.at(i, c)));
+            }
+    }
+}

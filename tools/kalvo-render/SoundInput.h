@@ -41,6 +41,8 @@ public:
     virtual int read(double* const out[3], int count) = 0;
     virtual int read(float* const out[3], int count) = 0;
     virtual std::string error() const { return {}; }
+    /// Whether samples may be infinite or not a number (floating-point files).
+    virtual bool mayHoldNonFinite() const { return true; }
     /// A line worth telling the user (input lengths that differ, ...), or empty.
     virtual std::string warning() const { return {}; }
 };

@@ -55,11 +55,6 @@ int subtype(SampleFormat f)
     return SF_FORMAT_FLOAT;
 }
 
-bool isFixedPoint(SampleFormat f)
-{
-    return f == SampleFormat::Pcm16 || f == SampleFormat::Pcm24;
-}
-
 std::string stem(const std::string& path)
 {
     const std::string ext = ".wav";
@@ -159,12 +154,17 @@ template <int Bits> struct FixedPoint
     static constexpr double kMin = -kScale;
 };
 
-template <int Bits, typename Sample> inline int32_t toFixed(Sample v)
+// One sample to a fixed-point code: clipped to the format's range, rounded
+// to nearest (ties to even, as lrint), and silence for not-a-number.
+// `beyond` counts samples whose magnitude exceeds 1.
+template <int Bits, typename Sample> inline int32_t toFixed(Sample v, int64_t& beyond)
 {
-    double x = static_cast<double>(v) * FixedPoint<Bits>::kScale;
+    const double x0 = static_cast<double>(v);
+    beyond += (x0 > 1.0) | (x0 < -1.0);
+    double x = x0 * FixedPoint<Bits>::kScale;
     x = x > FixedPoint<Bits>::kMax ? FixedPoint<Bits>::kMax : x;
     x = x < FixedPoint<Bits>::kMin ? FixedPoint<Bits>::kMin : x;
-    x = x == x ? x : 0.0; // not a number: silence
+    x = x == x ? x : 0.0;
     return static_cast<int32_t>(std::lrint(x));
 }
 
@@ -175,15 +175,17 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
 // `out` has 4 bytes of room beyond the data: 24-bit codes are stored as
 // 4-byte words whose top byte the next store overwrites.
 template <typename Sample>
-void packFrames(const Sample* const* in, int channels, int frames, SampleFormat format, unsigned char* out)
+void packFrames(const Sample* const* in, int channels, int frames, SampleFormat format, unsigned char* out,
+                int64_t& beyondTotal)
 {
+    int64_t beyond = 0; // a local count keeps the loop out of memory
     switch (format)
     {
     case SampleFormat::Pcm16:
         for (int i = 0; i < frames; ++i)
             for (int c = 0; c < channels; ++c, out += 2)
             {
-                const int16_t code = static_cast<int16_t>(toFixed<16>(in[c][i]));
+                const int16_t code = static_cast<int16_t>(toFixed<16>(in[c][i], beyond));
                 std::memcpy(out, &code, 2);
             }
         break;
@@ -191,7 +193,7 @@ void packFrames(const Sample* const* in, int channels, int frames, SampleFormat 
         for (int i = 0; i < frames; ++i)
             for (int c = 0; c < channels; ++c, out += 3)
             {
-                const int32_t code = toFixed<24>(in[c][i]);
+                const int32_t code = toFixed<24>(in[c][i], beyond);
                 std::memcpy(out, &code, 4);
             }
         break;
@@ -212,6 +214,7 @@ void packFrames(const Sample* const* in, int channels, int frames, SampleFormat 
             }
         break;
     }
+    beyondTotal += beyond;
 }
 
 } // namespace
@@ -221,13 +224,6 @@ bool SoundOutput::writeAny(const Sample* const channels[6], int frames, std::str
 {
     if (frames <= 0)
         return true;
-    if (isFixedPoint(spec_.format))
-        for (int c = 0; c < 6; ++c)
-            for (int i = 0; i < frames; ++i)
-            {
-                const Sample v = channels[c][i];
-                clipped_ += (v > Sample(1) || v < Sample(-1)) ? 1 : 0;
-            }
     const int width = bytesPerSample(spec_.format);
     const int channelsEach = spec_.monoFiles ? 1 : 6;
     const size_t bytes = static_cast<size_t>(frames) * channelsEach * width;
@@ -236,7 +232,7 @@ bool SoundOutput::writeAny(const Sample* const channels[6], int frames, std::str
     for (size_t f = 0; f < files_.size(); ++f)
     {
         packFrames(spec_.monoFiles ? channels + f : channels, channelsEach, frames, spec_.format,
-                   packed_.data());
+                   packed_.data(), clipped_);
         if (sf_write_raw(files_[f], packed_.data(), static_cast<sf_count_t>(bytes)) !=
             static_cast<sf_count_t>(bytes))
         {

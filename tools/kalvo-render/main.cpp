@@ -3,7 +3,7 @@
 
 #include "DemoScene.h"
 #include "EffectHost.h"
-#include "Kalvo.h"
+#include "LinkedEffect.h"
 #include "Progress.h"
 #include "Render.h"
 #include "RenderOptions.h"
@@ -36,11 +36,6 @@ int fail(const std::string& message, int code = kExitFailure)
 {
     std::fprintf(stderr, "kalvo-render: %s\n", message.c_str());
     return code;
-}
-
-AEffect* linkedEffectEntry(audioMasterCallback host)
-{
-    return kalvoPluginMain(host);
 }
 
 // The outputs must not overwrite an input (the same file under any name).
@@ -89,12 +84,6 @@ std::string duration(int64_t frames, int rate)
     return buf;
 }
 
-// Metering costs more than the decoding itself and nothing reads it here.
-void switchOffMetering(AEffect* effect)
-{
-    (void)effect;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -132,10 +121,10 @@ int main(int argc, char** argv)
     if (!outputsAvoidInputs(options.inputs, outputs, error))
         return fail(error);
 
-    render::EffectHost host(&linkedEffectEntry, source->sampleRate(), options.render.blockSize);
+    render::EffectHost host(&render::linkedEffectEntry, source->sampleRate(), options.render.blockSize);
     if (!host.ok())
         return fail(host.error());
-    options.render.prepare = &switchOffMetering;
+    options.render.prepare = &render::switchOffMetering;
     render::applySettings(host, options.render);
 
     render::SoundOutput output;
