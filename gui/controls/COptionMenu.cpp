@@ -28,6 +28,12 @@ constexpr int kMaxMenuDepth = 16;
 // Buttons that open the popup: left, right, and the Mac's Control modifier.
 constexpr long kOpenButtons = kButtonLeft | kButtonRight | kModifierMacControl;
 
+/// True for the numbering styles 2, 3 and 4.
+bool hasPrefixNumbers(long prefixNumbers)
+{
+    return prefixNumbers >= 2 && prefixNumbers <= 4;
+}
+
 /// The formats of the number prefixes 2, 3 and 4, without and with the submenu mark.
 const char* prefixFormat(long prefixNumbers, bool subMenu)
 {
@@ -157,10 +163,14 @@ bool COptionMenu::insertText(const char* text, long position)
 bool COptionMenu::addEntry(const char* text, long index)
 {
     const long position = (index < 0 || index > nbEntries) ? nbEntries : index;
+    // Only the numbering formats take the number: formatting it into a plain "%s" would read
+    // the number as a text pointer.
+    const bool numberedMenu = hasPrefixNumbers(prefixNumbers);
     char numbered[kEntrySize];
-    std::snprintf(numbered, sizeof(numbered), prefixFormat(prefixNumbers, false),
-                  static_cast<int>(position + 1), text ? text : "");
-    const char* finished = prefixNumbers ? numbered : text;
+    if (numberedMenu)
+        std::snprintf(numbered, sizeof(numbered), prefixFormat(prefixNumbers, false),
+                      static_cast<int>(position + 1), text ? text : "");
+    const char* finished = numberedMenu ? numbered : text;
     if (!insertText(finished, position))
         return false;
     if (index >= 0 && currentIndex >= index)
@@ -175,12 +185,13 @@ bool COptionMenu::addEntry(const char* text, long index)
 
 bool COptionMenu::addEntry(COptionMenu* subMenu, const char* text)
 {
-    if (!subMenu || !text)
+    // A menu hung inside itself (directly or further down) would hold itself alive for ever.
+    if (!subMenu || !text || subMenu->reaches(this))
         return false;
     if (nbEntries >= kMaxEntries || !allocateSubMenu(nbSubMenus + 1))
         return false;
     char marked[kEntrySize];
-    if (prefixNumbers)
+    if (hasPrefixNumbers(prefixNumbers))
         std::snprintf(marked, sizeof(marked), prefixFormat(prefixNumbers, true),
                       static_cast<int>(nbEntries + 1), text);
     else
@@ -309,6 +320,16 @@ bool COptionMenu::isCheckEntry(long index) const
     if (index < 0 || index >= nbEntries)
         return false;
     return check[index];
+}
+
+bool COptionMenu::reaches(const COptionMenu* menu) const
+{
+    if (menu == this)
+        return true;
+    for (long i = 0; i < nbSubMenus; i++)
+        if (submenuEntry[i]->reaches(menu))
+            return true;
+    return false;
 }
 
 COptionMenu* COptionMenu::getSubMenu(long index) const

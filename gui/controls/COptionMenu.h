@@ -82,6 +82,8 @@ public:
     long getLastButton() const { return lastButton; }
     long getPrefixNumbers() const { return prefixNumbers; }
     CBitmap* getBgWhenClick() const { return bgWhenClick; }
+    /// The text the closed menu shows: the current entry without its number prefix, or null.
+    const char* shownCurrentText() const;
 
     /// Entry kinds by their text.
     static bool isSeparator(const char* text) { return text && text[0] == '-' && text[1] == 0; }
@@ -101,8 +103,8 @@ protected:
     bool allocateSubMenu(long nb);
     /// Inserts a finished text block at `position`.
     bool insertText(const char* text, long position);
-    /// The text the closed menu shows for the current entry.
-    const char* shownCurrentText() const;
+    /// True when `menu` is this menu or hangs somewhere below it.
+    bool reaches(const COptionMenu* menu) const;
 
     void* platformMenu = nullptr; ///< set only while the popup is shown
     char** entry = nullptr;
