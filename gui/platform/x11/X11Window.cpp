@@ -140,7 +140,8 @@ public:
         cairo_paint(cr);
         cairo_destroy(cr);
         cairo_surface_flush(windowSurface);
-        XFlush(display);
+        // Wait until the server has it: whoever looks next (the host, a screenshot) sees it.
+        XSync(display, False);
     }
 
     std::unique_ptr<platform::Surface> createSurface() override
