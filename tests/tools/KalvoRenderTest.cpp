@@ -297,6 +297,36 @@ TEST(KalvoRender, AnInterruptedRunLeavesNoHalfWrittenFile)
     EXPECT_EQ(dir.list(), std::vector<std::string>{"long.wav"});
 }
 
+// ---- the editor picture ----
+
+TEST(KalvoRender, SnapshotDrawsTheEditorPanelWithTheSettings)
+{
+    ScratchDir dir;
+    auto run = testfiles::runTool(dir, {"--snapshot", dir.file("panel.png"), "--preset", "4 Channel"});
+    if (!KALVO_RENDER_HAS_EDITOR)
+    {
+        EXPECT_EQ(run.exitCode, 1);
+        EXPECT_NE(run.err.find("does not include"), std::string::npos) << run.err;
+        return;
+    }
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // A PNG of the panel's size: width and height stand big-endian in the header.
+    auto png = testfiles::readBytes(dir.file("panel.png"), 24);
+    ASSERT_EQ(png.size(), 24u);
+    EXPECT_EQ(std::memcmp(png.data() + 1, "PNG", 3), 0);
+    auto be32 = [&](size_t at)
+    { return (png[at] << 24) | (png[at + 1] << 16) | (png[at + 2] << 8) | png[at + 3]; };
+    EXPECT_EQ(be32(16), 841);
+    EXPECT_EQ(be32(20), 453);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"panel.png"});
+
+    // The picture is an output like the others: it may not replace an input.
+    const std::string input = writeTestRecording(dir, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    run = testfiles::runTool(dir, {input, dir.file("out.wav"), "--snapshot", input});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("is the input"), std::string::npos) << run.err;
+}
+
 // ---- the demo ----
 
 TEST(KalvoRenderDemo, SourcesLandInTheirSpeakers)

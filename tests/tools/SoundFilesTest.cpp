@@ -152,6 +152,38 @@ TEST(SoundOutput, Rf64AndMonoFiles)
     EXPECT_EQ(dir.list().size(), 7u);
 }
 
+TEST(SoundOutput, SwitchesToRf64OnlyWhenTheDataPasses4GiB)
+{
+    ScratchDir dir;
+    // 6 channels of 24 bits are 18 bytes a frame: 238 609 294 frames fit in
+    // 4 GiB less the header, 238 609 295 and more do not.
+    const struct
+    {
+        int64_t frames;
+        SampleFormat format;
+        bool mono;
+        bool rf64;
+    } cases[] = {{238000000, SampleFormat::Pcm24, false, false},
+                 {239000000, SampleFormat::Pcm24, false, true},
+                 {239000000, SampleFormat::Pcm24, true, false}, // each mono file is a sixth of that
+                 {180000000, SampleFormat::Float32, false, true},
+                 {89000000, SampleFormat::Float64, false, false}};
+    for (const auto& c : cases)
+    {
+        OutputSpec spec;
+        spec.path = dir.file("out.wav");
+        spec.frames = c.frames;
+        spec.format = c.format;
+        spec.monoFiles = c.mono;
+        SoundOutput out;
+        std::string error;
+        ASSERT_TRUE(out.open(spec, error)) << error;
+        EXPECT_EQ(out.isRf64(), c.rf64) << c.frames;
+        out.abandon();
+    }
+    EXPECT_TRUE(dir.list().empty());
+}
+
 TEST(SoundOutput, AbandonedOrFailedOutputLeavesNothingAndKeepsAnOldFile)
 {
     ScratchDir dir;

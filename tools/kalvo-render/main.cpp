@@ -2,6 +2,7 @@
 // plug-in's own effect, driven exactly as a host drives it. See --help.
 
 #include "DemoScene.h"
+#include "EditorPicture.h"
 #include "EffectHost.h"
 #include "LinkedEffect.h"
 #include "Progress.h"
@@ -97,8 +98,19 @@ int main(int argc, char** argv)
         std::fputs(render::helpText().c_str(), stdout);
         return 0;
     }
-    if (!options.snapshot.empty())
+    if (!options.snapshot.empty() && !render::editorPictureAvailable())
         return fail("--snapshot needs the plug-in's editor, which this build does not include");
+    if (options.inputs.empty() && !options.demo)
+    {
+        // Only the picture of the editor with these settings.
+        render::EffectHost host(&render::linkedEffectEntry, kDemoSampleRate, options.render.blockSize);
+        if (!host.ok())
+            return fail(host.error());
+        render::applySettings(host, options.render);
+        if (!render::writeEditorPicture(host.effect(), options.snapshot, error))
+            return fail(error);
+        return 0;
+    }
 
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
@@ -117,7 +129,9 @@ int main(int argc, char** argv)
     render::OutputSpec spec = options.outputSpec;
     spec.sampleRate = source->sampleRate();
     spec.frames = source->frames();
-    const std::vector<std::string> outputs = render::outputPaths(spec);
+    std::vector<std::string> outputs = render::outputPaths(spec);
+    if (!options.snapshot.empty())
+        outputs.push_back(options.snapshot);
     if (!outputsAvoidInputs(options.inputs, outputs, error))
         return fail(error);
 
@@ -126,6 +140,8 @@ int main(int argc, char** argv)
         return fail(host.error());
     options.render.prepare = &render::switchOffMetering;
     render::applySettings(host, options.render);
+    if (!options.snapshot.empty() && !render::writeEditorPicture(host.effect(), options.snapshot, error))
+        return fail(error);
 
     render::SoundOutput output;
     if (!output.open(spec, error))
@@ -152,9 +168,10 @@ int main(int argc, char** argv)
                      static_cast<long long>(result.clippedSamples));
     if (!options.quiet)
     {
-        std::string names = outputs[0];
-        if (outputs.size() > 1)
-            names = outputs[0] + " ... " + outputs.back();
+        const std::vector<std::string> written = render::outputPaths(spec);
+        std::string names = written[0];
+        if (written.size() > 1)
+            names = written[0] + " ... " + written.back();
         std::fprintf(stderr, "kalvo-render: wrote %s (%s, %d Hz, %s%s, %s) in %.2f s\n", names.c_str(),
                      spec.monoFiles ? "six mono files L R C LFE Ls Rs" : "6 channels L R C LFE Ls Rs",
                      spec.sampleRate, formatName(spec.format), output.isRf64() ? ", RF64" : "",
