@@ -1,0 +1,29 @@
+#include "EditorSnapshot.h"
+
+#include "AEffGUIEditor.h"
+#include "AudioEffect.h"
+#include "platform/headless/HeadlessWindow.h"
+
+bool renderEditorSnapshot(AudioEffect& effect, const char* pngPath, int idleCalls)
+{
+    auto* editor = dynamic_cast<AEffGUIEditor*>(effect.getEditor());
+    if (!editor || !pngPath)
+        return false;
+    const bool wasOpen = editor->isOpen();
+    if (wasOpen)
+        editor->close();
+
+    kalvo::headless::HostWindow host;
+    if (!editor->open(host.handle()) || !host.child())
+    {
+        editor->close();
+        return false;
+    }
+    kalvo::headless::Window& window = *host.child();
+    for (int i = 0; i < idleCalls; ++i)
+        editor->idle();
+    window.paintNow(CRect(0, 0, window.width(), window.height()));
+    const bool written = window.writePng(pngPath);
+    editor->close();
+    return written;
+}

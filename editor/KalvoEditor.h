@@ -1,0 +1,101 @@
+// The plug-in's editor: one fixed 841 x 453 bitmap panel with ten sliders and
+// their numeric displays, three mute buttons, the preset menu, eight LED
+// meters, the live polar plot of the five virtual microphones and the about
+// screen. It is the listener of every control and talks to the effect only
+// through parameters: user edits go out with setParameterAutomated, every
+// change inside the effect comes back through setParameter, and idle polls the
+// meters and the polar curves.
+#pragma once
+
+#include "AEffGUIEditor.h"
+#include "AudioEffect.h"
+#include "BuildRules.h"
+#include "controls/CControl.h"
+
+class CBitmap;
+class CHorizontalSlider;
+class COnOffButton;
+class COptionMenu;
+class CParamDisplay;
+class CPlotDisplay;
+class CSplashScreen;
+class CVuMeter;
+
+class KalvoEditor : public AEffGUIEditor, public CControlListener
+{
+public:
+    static constexpr long kWidth = 841; ///< panel pixels, from the background image
+    static constexpr long kHeight = 453;
+
+    /// Loads the panel image and sets the editor rectangle, so the host can ask for the size
+    /// before the window exists. The rules choose the preset texts and small drawing rules.
+    explicit KalvoEditor(AudioEffect* effect, const KalvoBuildRules& rules = buildRules());
+    ~KalvoEditor() override;
+
+    /// Builds the panel in the host's window `ptr`; always true.
+    bool open(void* ptr) override;
+    /// Deletes the frame and with it every control.
+    void close() override;
+    /// Meters, then the polar curves, then the frame's redraw of what became dirty.
+    void idle() override;
+    /// Re-reads parameter `index` from the effect and shows it; nothing while closed.
+    void setParameter(int index, float value) override;
+    /// A user edit: tags 0-12, 14 and 20-27 go to the effect as automation.
+    void valueChanged(CDrawContext* context, CControl* control) override;
+
+    bool isOpened() const { return opened; }
+
+    // ---- inspection, for tests and tools; null while closed ----
+    CHorizontalSlider* getSlider(int index) const
+    {
+        return inRange(index, kNumSliders) ? sliders[index] : nullptr;
+    }
+    CParamDisplay* getDisplay(int index) const
+    {
+        return inRange(index, kNumSliders) ? displays[index] : nullptr;
+    }
+    COnOffButton* getMuteButton(int index) const
+    {
+        return inRange(index - kFirstMute, kNumMutes) ? muteButtons[index - kFirstMute] : nullptr;
+    }
+    CVuMeter* getMeter(int index) const
+    {
+        return inRange(index - kFirstMeter, kNumMeters) ? meters[index - kFirstMeter] : nullptr;
+    }
+    COptionMenu* getPresetMenu() const { return presetMenu; }
+    CSplashScreen* getAboutScreen() const { return aboutScreen; }
+    CPlotDisplay* getPolarPlot() const { return polarPlot; }
+
+private:
+    enum
+    {
+        kNumSliders = 10, ///< parameters 0-9
+        kFirstMute = 10,  ///< parameters 10-12
+        kNumMutes = 3,
+        kPresetTag = 14,
+        kAboutTag = 13,   ///< the about area and the plot share it; it is ignored
+        kFirstMeter = 20, ///< parameters 20-27
+        kNumMeters = 8,
+    };
+
+    static bool inRange(int i, int count) { return i >= 0 && i < count; }
+    void createMeters(CBitmap* lit, CBitmap* unlit);
+    void createSliders(CBitmap* track, CBitmap* handle);
+    void createPolarPlot(CBitmap* grid);
+    void createDisplays(CBitmap* background);
+    void createPresetMenu(CBitmap* face, CBitmap* faceOpen);
+    void updatePolarPlot();
+    /// The value a display shows for parameter `index` at normalised value p.
+    static float displayValue(int index, float p);
+
+    const KalvoBuildRules& rules;
+    CHorizontalSlider* sliders[kNumSliders] = {};
+    COnOffButton* muteButtons[kNumMutes] = {};
+    CVuMeter* meters[kNumMeters] = {};
+    COptionMenu* presetMenu = nullptr;
+    CSplashScreen* aboutScreen = nullptr;
+    CParamDisplay* displays[kNumSliders] = {};
+    CPlotDisplay* polarPlot = nullptr;
+    CBitmap* panelBitmap = nullptr;
+    bool opened = false;
+};
