@@ -156,42 +156,56 @@ bool run(FrameSource& source, EffectHost& host, SoundOutput& output, Progress& p
         in[c] = inputs[c].data();
     }
     std::vector<double> widened[6];
-    BlockPipe<Sample> pipe(blockSize, 8);
+    // A block on its way to the writer holds several processing calls' worth
+    // (at least 8192 frames), so that small host blocks cost no extra handoffs.
+    const int perBlock = (8192 + blockSize - 1) / blockSize;
+    BlockPipe<Sample> pipe(blockSize * perBlock, 8);
     const bool checkInputs = source.mayHoldNonFinite();
     std::string writeError;
     bool writeOk = true;
     std::thread writer([&] { writeOk = pipe.drain(output, writeError); });
 
     bool ok = true;
+    bool ended = false;
     int64_t done = 0;
-    for (;;)
+    while (ok && !ended)
     {
-        if (stop && *stop)
-        {
-            error = "interrupted";
-            ok = false;
-            break;
-        }
-        const int n = source.read(in, blockSize);
-        if (n < 0)
-        {
-            error = source.error();
-            ok = false;
-            break;
-        }
-        if (n == 0)
-            break;
-        if (checkInputs)
-            result.nonFiniteInputs += sanitise(in, n);
         Block<Sample>* block = pipe.acquire();
         if (!block)
             break; // the writer failed; its error follows
-        host.process(in, block->ptr, n);
-        block->frames = n;
-        if (observer)
-            observe(observer, block->ptr, n, done, widened);
-        pipe.submit(block);
-        done += n;
+        block->frames = 0;
+        for (int call = 0; call < perBlock; ++call)
+        {
+            if (stop && *stop)
+            {
+                error = "interrupted";
+                ok = false;
+                break;
+            }
+            const int n = source.read(in, blockSize);
+            if (n < 0)
+            {
+                error = source.error();
+                ok = false;
+                break;
+            }
+            if (n == 0)
+            {
+                ended = true;
+                break;
+            }
+            if (checkInputs)
+                result.nonFiniteInputs += sanitise(in, n);
+            Sample* out[6];
+            for (int c = 0; c < 6; ++c)
+                out[c] = block->ptr[c] + block->frames;
+            host.process(in, out, n);
+            if (observer)
+                observe(observer, out, n, done, widened);
+            block->frames += n;
+            done += n;
+        }
+        pipe.submit(block); // also a partial or empty last block
         progress.update(done);
     }
     pipe.close();
