@@ -1,5 +1,7 @@
 #include "HeadlessWindow.h"
 
+#include "HeadlessMenu.h"
+
 #include "../cairo/CairoBackend.h"
 
 #include <algorithm>
@@ -305,7 +307,7 @@ long Window::showPopupMenu(const platform::PopupMenu& menu, const CPoint& where)
     impl->menuPosition = where;
     impl->menuTexts.clear();
     flattenMenu(menu, impl->menuTexts);
-    const long choice = impl->menuChoice;
+    const long choice = scriptedMenuAnswer(menu, impl->menuChoice);
     impl->menuChoice = -1;
     return choice;
 }

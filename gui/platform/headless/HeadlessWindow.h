@@ -77,7 +77,7 @@ public:
     long buttonPolls() const;
     /// The last cursor set.
     CCursorType cursor() const;
-    /// The item id the next popup menu answers (-1 dismisses it).
+    /// The item id the next popup menu answers (-1, or an item a user could not choose, dismisses it).
     void setMenuChoice(long id);
     /// Texts of the items of the last popup menu shown, with submenus flattened in order.
     const std::vector<std::string>& lastMenuTexts() const;

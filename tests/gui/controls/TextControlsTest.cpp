@@ -464,3 +464,27 @@ TEST_F(OptionMenu, TheClosedMenuDrawsTheCurrentTextOverItsBackground)
     frame->idle();
     EXPECT_EQ(countPixels(window, r, kWhiteCColor, kGlyph), 0); // no entry, no text
 }
+
+TEST_F(OptionMenu, ItemsAUserCannotChooseNeverReachTheListener)
+{
+    auto* menu = new COptionMenu(CRect(20, 20, 120, 40), &listener, 14);
+    auto* more = new COptionMenu(CRect(0, 0, 0, 0), nullptr, 15);
+    more->addEntry("X");
+    for (const char* t : {"A", "-", "-TTitle", "-GGrey"})
+        menu->addEntry(t);
+    menu->addEntry(more, "More");
+    more->forget();
+    frame->addView(menu);
+    // Ids: A 0, separator 1, title 2, greyed 3, the submenu's holder 4, X 5.
+    for (long id : {1L, 2L, 3L, 4L, 6L, 99L})
+    {
+        window->setMenuChoice(id);
+        window->press(CPoint(50, 30), kButtonLeft);
+        EXPECT_EQ(menu->getLastResult(), -1) << id;
+    }
+    EXPECT_TRUE(listener.values.empty());
+    window->setMenuChoice(5);
+    window->press(CPoint(50, 30), kButtonLeft);
+    ASSERT_EQ(listener.controls.size(), 1u);
+    EXPECT_EQ(listener.controls[0], more);
+}
