@@ -224,6 +224,50 @@ TEST(KalvoRender, MetersSwitchedOffStayStillWhileTheAudioRuns)
     }
 }
 
+TEST(KalvoRender, KeepsTheRecordingsBroadcastTimeStamp)
+{
+    ScratchDir dir;
+    // A take whose broadcast-wave chunk places it at 01:00:00 at 48 kHz.
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 3;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    SNDFILE* f = sf_open(dir.file("take.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    SF_BROADCAST_INFO bi{};
+    std::strcpy(bi.description, "Scene 4 take 2");
+    std::strcpy(bi.originator, "field recorder");
+    bi.time_reference_low = 3600u * 48000u;
+    ASSERT_EQ(sf_command(f, SFC_SET_BROADCAST_INFO, &bi, sizeof bi), SF_TRUE);
+    std::vector<double> x(300, 0.1);
+    sf_writef_double(f, x.data(), 100);
+    sf_close(f);
+
+    for (const char* extra : {"--bits=24", "--rf64", "--mono"})
+    {
+        auto run = testfiles::runTool(dir, {dir.file("take.wav"), dir.file("out.wav"), extra, "-q"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const std::string written =
+            std::string(extra) == "--mono" ? dir.file("out.Ls.wav") : dir.file("out.wav");
+        SF_INFO outInfo{};
+        SNDFILE* out = sf_open(written.c_str(), SFM_READ, &outInfo);
+        ASSERT_NE(out, nullptr) << extra;
+        SF_BROADCAST_INFO got{};
+        ASSERT_EQ(sf_command(out, SFC_GET_BROADCAST_INFO, &got, sizeof got), SF_TRUE) << extra;
+        EXPECT_STREQ(got.description, "Scene 4 take 2");
+        EXPECT_EQ(got.time_reference_low, 3600u * 48000u);
+        EXPECT_EQ(got.time_reference_high, 0u);
+        if (outInfo.channels == 6)
+        {
+            int map[6] = {};
+            ASSERT_EQ(sf_command(out, SFC_GET_CHANNEL_MAP_INFO, map, sizeof map), SF_TRUE);
+            EXPECT_EQ(map[4], SF_CHANNEL_MAP_REAR_LEFT);
+            EXPECT_EQ(map[5], SF_CHANNEL_MAP_REAR_RIGHT);
+        }
+        sf_close(out);
+    }
+}
+
 // ---- bad input: one line, a non-zero exit, nothing left behind ----
 
 TEST(KalvoRender, BadInputsFailWithOneLineAndLeaveNoFiles)

@@ -194,6 +194,19 @@ public:
     int64_t frames() const override { return frames_; }
     std::string error() const override { return error_; }
     std::string warning() const override { return warning_; }
+    bool broadcastInfo(SF_BROADCAST_INFO& info) const override
+    {
+        for (const OpenFile& f : files_)
+        {
+            SF_BROADCAST_INFO bi{};
+            if (sf_command(f.file, SFC_GET_BROADCAST_INFO, &bi, sizeof bi) == SF_TRUE)
+            {
+                info = bi;
+                return true;
+            }
+        }
+        return false;
+    }
     bool mayHoldNonFinite() const override
     {
         for (const OpenFile& f : files_)

@@ -4,6 +4,8 @@
 // mono files, or a recording synthesised in memory. Every source delivers
 // planar blocks in the effect's input order: front mid, side, rear mid.
 
+#include <sndfile.h>
+
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -45,6 +47,10 @@ public:
     virtual bool mayHoldNonFinite() const { return true; }
     /// A line worth telling the user (input lengths that differ, ...), or empty.
     virtual std::string warning() const { return {}; }
+    /// The recording's broadcast-wave description (time stamp, originator),
+    /// so that the decoded file keeps its place on the timeline; false when
+    /// the input has none.
+    virtual bool broadcastInfo(SF_BROADCAST_INFO&) const { return false; }
 };
 
 /// Opens one 3-channel file (one path) or three mono files (three paths).

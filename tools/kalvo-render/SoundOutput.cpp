@@ -131,6 +131,12 @@ bool SoundOutput::open(const OutputSpec& spec, std::string& error)
             return false;
         }
         files_.push_back(file);
+        if (spec.hasBroadcastInfo)
+        {
+            // Some containers carry no broadcast chunk; the audio matters more.
+            SF_BROADCAST_INFO bi = spec.broadcastInfo;
+            sf_command(file, SFC_SET_BROADCAST_INFO, &bi, sizeof bi);
+        }
         if (!spec.monoFiles)
         {
             // Speaker positions of the six channels: the 5.1 mask 0x3F.

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-typedef struct sf_private_tag SNDFILE;
+#include <sndfile.h>
 
 namespace render
 {
@@ -31,6 +31,10 @@ struct OutputSpec
     int sampleRate = 48000;
     int64_t frames = 0;     ///< expected length, which decides between WAV and RF64
     bool forceRf64 = false; ///< RF64 even for short files
+    /// Broadcast-wave chunk to write (time stamp and description of the
+    /// recording), when the input had one.
+    bool hasBroadcastInfo = false;
+    SF_BROADCAST_INFO broadcastInfo{};
 };
 
 /// The final file names an output spec produces (1 or 6), channel order.

@@ -129,6 +129,7 @@ int main(int argc, char** argv)
     render::OutputSpec spec = options.outputSpec;
     spec.sampleRate = source->sampleRate();
     spec.frames = source->frames();
+    spec.hasBroadcastInfo = source->broadcastInfo(spec.broadcastInfo);
     std::vector<std::string> outputs = render::outputPaths(spec);
     if (!options.snapshot.empty())
         outputs.push_back(options.snapshot);
