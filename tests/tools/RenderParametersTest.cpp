@@ -136,7 +136,9 @@ TEST(RenderOptions, InputsOutputsAndTheDemo)
     EXPECT_EQ(o.outputSpec.format, SampleFormat::Pcm24);
     EXPECT_FALSE(o.render.singlePrecision);
 
-    ASSERT_TRUE(parse({"f.wav", "s.wav", "r.wav", "o.wav", "--mono", "--order", "SFR"}, o, error)) << error;
+    ASSERT_TRUE(parse({"f.wav", "s.wav", "r.wav", "o.wav", "--mono", "--order", "SFR", "--dither"}, o, error))
+        << error;
+    EXPECT_TRUE(o.outputSpec.dither);
     EXPECT_EQ(o.inputs.size(), 3u);
     EXPECT_TRUE(o.outputSpec.monoFiles);
     EXPECT_EQ(o.order[0], kSide);

@@ -114,6 +114,49 @@ TEST(SoundOutput, FixedPointRoundsClipsAndSilencesNotANumber)
     }
 }
 
+TEST(SoundOutput, DitherMakesRoundingUnbiasedAndLeavesSilenceSilent)
+{
+    ScratchDir dir;
+    // A level of a quarter step: plain rounding gives 0 everywhere; with
+    // triangular dither the codes average a quarter step and stay within
+    // one step of it. Channel 3 is exact silence.
+    const int frames = 40000;
+    const double quarterStep = 0.25 / 32768.0;
+    auto ch = channels(frames, [&](int c, int) { return c == 3 ? 0.0 : quarterStep; });
+    for (bool dither : {false, true})
+    {
+        OutputSpec spec;
+        spec.path = dir.file(dither ? "d.wav" : "p.wav");
+        spec.format = SampleFormat::Pcm16;
+        spec.frames = frames;
+        spec.dither = dither;
+        SoundOutput out;
+        ASSERT_TRUE(writeOutput(spec, ch, out));
+        auto codes = readCodes(spec.path, 16);
+        double sum = 0.0;
+        int lo = 0, hi = 0, silentCodes = 0;
+        for (int i = 0; i < frames; ++i)
+        {
+            const int code = codes[static_cast<size_t>(i * 6)];
+            sum += code;
+            lo = std::min(lo, code);
+            hi = std::max(hi, code);
+            silentCodes += codes[static_cast<size_t>(i * 6 + 3)] == 0;
+        }
+        EXPECT_EQ(silentCodes, frames);
+        if (dither)
+        {
+            EXPECT_NEAR(sum / frames, 0.25, 0.02); // standard error about 0.003
+            EXPECT_GE(lo, -1);
+            EXPECT_LE(hi, 1);
+        }
+        else
+        {
+            EXPECT_EQ(sum, 0.0);
+        }
+    }
+}
+
 TEST(SoundOutput, Rf64AndMonoFiles)
 {
     ScratchDir dir;

@@ -97,6 +97,12 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
                 return false;
             options.outputSpec.monoFiles = true;
         }
+        else if (name == "--dither")
+        {
+            if (!noValue())
+                return false;
+            options.outputSpec.dither = true;
+        }
         else if (name == "--rf64")
         {
             if (!noValue())
@@ -256,6 +262,8 @@ std::string helpText()
          "                      R (rear mid); default FSR\n"
          "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24), 32-bit float,\n"
          "                      64-bit float\n"
+         "  --dither            triangular dither before rounding to 16 or 24 bits (exact\n"
+         "                      zeros stay silent); without it samples are rounded plainly\n"
          "  --mono              six mono files OUT.L.wav OUT.R.wav OUT.C.wav OUT.LFE.wav\n"
          "                      OUT.Ls.wav OUT.Rs.wav instead of one 6-channel file\n"
          "  --rf64              write RF64 even below 4 GiB\n"

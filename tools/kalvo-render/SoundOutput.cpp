@@ -17,6 +17,26 @@ namespace render
 
 const char* const kOutputChannelNames[6] = {"L", "R", "C", "LFE", "Ls", "Rs"};
 
+// Triangular dither of one step peak: the sum of two uniform values, which
+// makes the rounding error independent of the signal. Seeded the same on
+// every run, so that a decode is reproducible.
+class Dither
+{
+public:
+    /// Noise in steps, -1 .. 1.
+    double next() { return uniform() + uniform() - 1.0; }
+
+private:
+    double uniform()
+    {
+        state_ ^= state_ << 13;
+        state_ ^= state_ >> 7;
+        state_ ^= state_ << 17;
+        return static_cast<double>(state_ >> 11) * (1.0 / 9007199254740992.0); // 0 .. 1
+    }
+    uint64_t state_ = 0x9E3779B97F4A7C15ull;
+};
+
 namespace
 {
 
@@ -89,6 +109,8 @@ std::vector<std::string> outputPaths(const OutputSpec& spec)
     return paths;
 }
 
+SoundOutput::SoundOutput() = default;
+
 SoundOutput::~SoundOutput()
 {
     if (!committed_)
@@ -99,6 +121,8 @@ bool SoundOutput::open(const OutputSpec& spec, std::string& error)
 {
     spec_ = spec;
     finalPaths_ = outputPaths(spec);
+    if (spec.dither && (spec.format == SampleFormat::Pcm16 || spec.format == SampleFormat::Pcm24))
+        dither_ = std::make_unique<Dither>();
     const int channelsEach = spec.monoFiles ? 1 : 6;
     const uint64_t dataBytes =
         static_cast<uint64_t>(spec.frames > 0 ? spec.frames : 0) * channelsEach * bytesPerSample(spec.format);
@@ -162,12 +186,15 @@ template <int Bits> struct FixedPoint
 
 // One sample to a fixed-point code: clipped to the format's range, rounded
 // to nearest (ties to even, as lrint), and silence for not-a-number.
-// `beyond` counts samples whose magnitude exceeds 1.
-template <int Bits, typename Sample> inline int32_t toFixed(Sample v, int64_t& beyond)
+// `beyond` counts samples whose magnitude exceeds 1. With a dither, exact
+// zeros stay digital silence (the low-frequency channel, muted groups).
+template <int Bits, typename Sample> inline int32_t toFixed(Sample v, Dither* dither, int64_t& beyond)
 {
     const double x0 = static_cast<double>(v);
     beyond += (x0 > 1.0) | (x0 < -1.0);
     double x = x0 * FixedPoint<Bits>::kScale;
+    if (dither && x0 != 0.0)
+        x += dither->next();
     x = x > FixedPoint<Bits>::kMax ? FixedPoint<Bits>::kMax : x;
     x = x < FixedPoint<Bits>::kMin ? FixedPoint<Bits>::kMin : x;
     x = x == x ? x : 0.0;
@@ -181,8 +208,8 @@ static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
 // `out` has 4 bytes of room beyond the data: 24-bit codes are stored as
 // 4-byte words whose top byte the next store overwrites.
 template <typename Sample>
-void packFrames(const Sample* const* in, int channels, int frames, SampleFormat format, unsigned char* out,
-                int64_t& beyondTotal)
+void packFrames(const Sample* const* in, int channels, int frames, SampleFormat format, Dither* dither,
+                unsigned char* out, int64_t& beyondTotal)
 {
     int64_t beyond = 0; // a local count keeps the loop out of memory
     switch (format)
@@ -191,7 +218,7 @@ void packFrames(const Sample* const* in, int channels, int frames, SampleFormat 
         for (int i = 0; i < frames; ++i)
             for (int c = 0; c < channels; ++c, out += 2)
             {
-                const int16_t code = static_cast<int16_t>(toFixed<16>(in[c][i], beyond));
+                const int16_t code = static_cast<int16_t>(toFixed<16>(in[c][i], dither, beyond));
                 std::memcpy(out, &code, 2);
             }
         break;
@@ -199,7 +226,7 @@ void packFrames(const Sample* const* in, int channels, int frames, SampleFormat 
         for (int i = 0; i < frames; ++i)
             for (int c = 0; c < channels; ++c, out += 3)
             {
-                const int32_t code = toFixed<24>(in[c][i], beyond);
+                const int32_t code = toFixed<24>(in[c][i], dither, beyond);
                 std::memcpy(out, &code, 4);
             }
         break;
@@ -238,7 +265,7 @@ bool SoundOutput::writeAny(const Sample* const channels[6], int frames, std::str
     for (size_t f = 0; f < files_.size(); ++f)
     {
         packFrames(spec_.monoFiles ? channels + f : channels, channelsEach, frames, spec_.format,
-                   packed_.data(), clipped_);
+                   dither_.get(), packed_.data(), clipped_);
         if (sf_write_raw(files_[f], packed_.data(), static_cast<sf_count_t>(bytes)) !=
             static_cast<sf_count_t>(bytes))
         {

@@ -7,6 +7,7 @@
 // failed or interrupted run leaves no half-written output behind.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@
 
 namespace render
 {
+
+class Dither;
 
 enum class SampleFormat
 {
@@ -31,6 +34,7 @@ struct OutputSpec
     int sampleRate = 48000;
     int64_t frames = 0;     ///< expected length, which decides between WAV and RF64
     bool forceRf64 = false; ///< RF64 even for short files
+    bool dither = false;    ///< triangular dither before rounding to 16 or 24 bits
     /// Broadcast-wave chunk to write (time stamp and description of the
     /// recording), when the input had one.
     bool hasBroadcastInfo = false;
@@ -46,7 +50,7 @@ extern const char* const kOutputChannelNames[6];
 class SoundOutput
 {
 public:
-    SoundOutput() = default;
+    SoundOutput();
     ~SoundOutput();
     SoundOutput(const SoundOutput&) = delete;
     SoundOutput& operator=(const SoundOutput&) = delete;
@@ -75,6 +79,7 @@ private:
     std::vector<std::string> tempPaths_;
     std::vector<SNDFILE*> files_;
     std::vector<unsigned char> packed_; ///< interleaved little-endian samples
+    std::unique_ptr<Dither> dither_;
     int64_t clipped_ = 0;
     bool rf64_ = false;
     bool committed_ = false;
