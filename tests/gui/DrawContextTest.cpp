@@ -2,6 +2,7 @@
 // and the three ways of drawing a bitmap.
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
+#include "gui/platform/Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -477,4 +478,22 @@ TEST(CDrawContext, FloodFillStopsAtAnotherColour)
     EXPECT_EQ(context.getPoint(CPoint(10, 10)), kRedCColor);
     EXPECT_EQ(context.getPoint(CPoint(2, 2)), kWhiteCColor);
     EXPECT_EQ(context.getPoint(CPoint(15, 15)), kBlackCColor);
+}
+
+TEST(CDrawContext, UnknownFontFamilyStillGivesLegibleText)
+{
+    // Below the draw context: a family fontconfig has never heard of falls back to a sans-serif.
+    auto surface = kalvo::platform::createOffscreenSurface(100, 20);
+    ASSERT_NE(surface, nullptr);
+    kalvo::platform::DrawState state;
+    state.clip = CRect(0, 0, 100, 20);
+    state.fontFamily = "No Such Family Anywhere";
+    state.fontSize = 12;
+    EXPECT_GT(surface->textWidth("Kalvo", state), 10);
+    surface->drawText("Kalvo", CRect(0, 0, 100, 20), 0, false, state);
+    int ink = 0;
+    for (int y = 0; y < 20; y++)
+        for (int x = 0; x < 100; x++)
+            ink += surface->getPixel(CPoint(x, y)).alpha > 0;
+    EXPECT_GT(ink, 20);
 }

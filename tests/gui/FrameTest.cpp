@@ -130,7 +130,10 @@ TEST_F(Frame, ModalViewTakesClicksWheelAndKeysAndStopsTab)
     other->setWantsFocus(true);
     auto* modal = new RecordingView(CRect(100, 0, 150, 50), kGreenCColor);
     EXPECT_TRUE(frame->setModalView(modal));
-    EXPECT_FALSE(frame->setModalView(new RecordingView(CRect(0, 0, 1, 1), kRedCColor) /* refused */));
+    auto* second = new RecordingView(CRect(0, 0, 1, 1), kRedCColor);
+    EXPECT_FALSE(frame->setModalView(second)); // refused while another is shown
+    EXPECT_FALSE(frame->isChild(second));
+    second->forget();
     EXPECT_EQ(frame->getModalView(), modal);
     EXPECT_EQ(frame->getCurrentView(), modal);
 

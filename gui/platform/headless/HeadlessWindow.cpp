@@ -314,6 +314,13 @@ long Window::showPopupMenu(const platform::PopupMenu& menu, const CPoint& where)
 
 } // namespace kalvo::headless
 
+// fontconfig keeps its configuration and font caches for the life of the process; in sanitizer
+// builds of the programs that use this backend (tests, snapshots) they are not leaks.
+extern "C" const char* __lsan_default_suppressions()
+{
+    return "leak:libfontconfig.so\n";
+}
+
 namespace kalvo::platform
 {
 
