@@ -11,14 +11,6 @@
 #include <cstdio>
 #include <cstring>
 
-// Fontconfig keeps a small configuration block for the life of the process
-// once the editor has drawn text; the leak checker of sanitizer builds would
-// report it at exit. It is the library's, not ours: tell the checker.
-extern "C" const char* __lsan_default_suppressions()
-{
-    return "leak:libfontconfig.so\n";
-}
-
 namespace render
 {
 
