@@ -19,7 +19,7 @@ namespace kalvo::x11
 
 namespace
 {
-// Set by the error handler that is installed only around window creation.
+// Counts the X errors reported while an ErrorTrap is in place.
 thread_local int trappedErrors = 0;
 
 int trapError(Display*, XErrorEvent*)
@@ -27,6 +27,24 @@ int trapError(Display*, XErrorEvent*)
     trappedErrors++;
     return 0;
 }
+
+// Installs an error handler for the calls in its scope and puts the previous one back, so that
+// an error on the editor's connection (a host that destroyed its window first, a bad window id)
+// never reaches the host's handler or Xlib's default, which ends the process. Only calls that
+// wait for the server (XSync, replies, reading events) report their errors inside the scope.
+class ErrorTrap
+{
+public:
+    ErrorTrap() : before(trappedErrors), previous(XSetErrorHandler(trapError)) {}
+    ~ErrorTrap() { XSetErrorHandler(previous); }
+    ErrorTrap(const ErrorTrap&) = delete;
+    ErrorTrap& operator=(const ErrorTrap&) = delete;
+    bool failed() const { return trappedErrors != before; }
+
+private:
+    int before;
+    int (*previous)(Display*, XErrorEvent*);
+};
 
 // Converts an X button-and-modifier state to the toolkit's bits (Ctrl is the command key).
 long buttonsFromState(unsigned int state)
@@ -96,31 +114,32 @@ private:
 class X11Window : public platform::NativeWindow
 {
 public:
-    X11Window(Display* display, ::Window window, const CRect& size, platform::WindowListener& listener)
-        : display(display), window(window), listener(listener)
+    X11Window(Display* display, ::Window window, Visual* visual, const CRect& bounds,
+              platform::WindowListener& listener)
+        : display(display), window(window), listener(listener), area(bounds)
     {
         screen = DefaultScreen(display);
-        XWindowAttributes attributes;
-        XGetWindowAttributes(display, window, &attributes);
-        area = CRect(attributes.x, attributes.y, attributes.x + size.width(), attributes.y + size.height());
-        backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, size.width(), size.height());
-        windowSurface =
-            cairo_xlib_surface_create(display, window, attributes.visual, size.width(), size.height());
+        backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, bounds.width(), bounds.height());
+        windowSurface = cairo_xlib_surface_create(display, window, visual, bounds.width(), bounds.height());
     }
 
     ~X11Window() override
     {
         *alive = false;
-        cairo_surface_destroy(windowSurface);
-        cairo_surface_destroy(backBuffer);
-        XUndefineCursor(display, window);
-        for (Cursor& cursor : cursors)
         {
-            if (cursor != None)
-                XFreeCursor(display, cursor);
+            // The host may have destroyed its window, and ours with it, before closing us.
+            ErrorTrap trap;
+            cairo_surface_destroy(windowSurface);
+            for (Cursor& cursor : cursors)
+            {
+                if (cursor != None)
+                    XFreeCursor(display, cursor);
+            }
+            if (!gone)
+                XDestroyWindow(display, window);
+            XSync(display, False);
         }
-        XDestroyWindow(display, window);
-        XSync(display, False);
+        cairo_surface_destroy(backBuffer);
         XCloseDisplay(display);
     }
 
@@ -129,8 +148,9 @@ public:
     {
         CRect r = drawn;
         r.bound(CRect(0, 0, area.width(), area.height()));
-        if (r.isEmpty())
+        if (r.isEmpty() || gone)
             return;
+        ErrorTrap trap;
         cairo_surface_flush(backBuffer);
         cairo_t* cr = cairo_create(windowSurface);
         cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
@@ -142,6 +162,8 @@ public:
         cairo_surface_flush(windowSurface);
         // Wait until the server has it: whoever looks next (the host, a screenshot) sees it.
         XSync(display, False);
+        if (trap.failed())
+            gone = true;
     }
 
     std::unique_ptr<platform::Surface> createSurface() override
@@ -167,7 +189,8 @@ public:
     {
         width = std::max(1L, width);
         height = std::max(1L, height);
-        XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
+        if (!gone)
+            XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
         cairo_surface_t* fresh =
             cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(width), static_cast<int>(height));
         cairo_t* cr = cairo_create(fresh);
@@ -185,7 +208,8 @@ public:
 
     void setPosition(long x, long y) override
     {
-        XMoveWindow(display, window, static_cast<int>(x), static_cast<int>(y));
+        if (!gone)
+            XMoveWindow(display, window, static_cast<int>(x), static_cast<int>(y));
         area.moveTo(x, y);
         XFlush(display);
     }
@@ -194,12 +218,17 @@ public:
     {
         int x = 0, y = 0;
         ::Window child;
+        if (gone)
+            return CPoint(0, 0);
+        ErrorTrap trap;
         XTranslateCoordinates(display, window, RootWindow(display, screen), 0, 0, &x, &y, &child);
         return CPoint(x, y);
     }
 
     void setCursor(CCursorType type) override
     {
+        if (gone)
+            return;
         if (type == kCursorDefault || type < 0 || type >= kCursorCount)
         {
             XUndefineCursor(display, window);
@@ -226,14 +255,18 @@ public:
         const std::shared_ptr<bool> stillAlive = alive;
         dispatching++;
         CRect damage;
-        while (*stillAlive && XPending(display) > 0)
+        while (*stillAlive)
         {
             XEvent event;
-            XNextEvent(display, &event);
+            if (!nextEvent(event))
+                break;
             if (event.xany.window != window)
                 continue;
             switch (event.type)
             {
+            case DestroyNotify:
+                gone = true;
+                break;
             case Expose:
                 damage = damage.unite(CRect(event.xexpose.x, event.xexpose.y,
                                             event.xexpose.x + event.xexpose.width,
@@ -264,8 +297,14 @@ public:
     bool deliverOnePendingRepaint() override
     {
         XEvent event;
-        if (!XCheckTypedWindowEvent(display, window, Expose, &event))
-            return false;
+        {
+            ErrorTrap trap;
+            const bool found = XCheckTypedWindowEvent(display, window, Expose, &event);
+            if (trap.failed())
+                gone = true;
+            if (!found)
+                return false;
+        }
         CRect damage(event.xexpose.x, event.xexpose.y, event.xexpose.x + event.xexpose.width,
                      event.xexpose.y + event.xexpose.height);
         // One expose arrives as several rectangles; they make one repaint.
@@ -287,15 +326,38 @@ public:
     }
 
 private:
+    // The next event of the connection, false when none is waiting; errors that arrive with it
+    // stay here.
+    bool nextEvent(XEvent& event)
+    {
+        ErrorTrap trap;
+        const bool have = XPending(display) > 0;
+        if (have)
+            XNextEvent(display, &event);
+        return have;
+    }
+
     void queryPointer()
     {
+        if (gone)
+        {
+            pointerMask = 0;
+            return;
+        }
+        ErrorTrap trap;
         ::Window root, child;
         int rootX = 0, rootY = 0, x = 0, y = 0;
         unsigned int mask = 0;
-        if (XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask))
+        if (XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &mask) && !trap.failed())
         {
             pointer = CPoint(x, y);
             pointerMask = mask;
+        }
+        else
+        {
+            // Without a window there is no pointer over it and no button held.
+            pointerMask = 0;
+            gone = true;
         }
     }
 
@@ -340,7 +402,8 @@ private:
     cairo_surface_t* backBuffer = nullptr;
     cairo_surface_t* windowSurface = nullptr;
     std::shared_ptr<cairo::FontCache> fonts = std::make_shared<cairo::FontCache>();
-    CRect area; ///< position in the host's window and size
+    CRect area;        ///< position in the host's window and size
+    bool gone = false; ///< the server destroyed the window (with the host's window)
     CPoint pointer;
     unsigned int pointerMask = 0;
     Cursor cursors[kCursorCount] = {};
@@ -370,10 +433,9 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
     const unsigned width = static_cast<unsigned>(std::max(1, size.width()));
     const unsigned height = static_cast<unsigned>(std::max(1, size.height()));
 
-    // A bad parent id must not end the host's process: errors are trapped just around here.
+    // A bad parent id must not end the host's process.
     XSync(display, False);
-    x11::trappedErrors = 0;
-    int (*previous)(Display*, XErrorEvent*) = XSetErrorHandler(x11::trapError);
+    x11::ErrorTrap trap;
     XSetWindowAttributes attributes{};
     attributes.event_mask = ExposureMask | ButtonPressMask | StructureNotifyMask;
     attributes.background_pixmap = None;
@@ -383,14 +445,15 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
                       CopyFromParent, CWEventMask | CWBackPixmap | CWBitGravity, &attributes);
     XMapWindow(display, window);
     XSync(display, False);
-    const bool failed = x11::trappedErrors != 0;
-    XSetErrorHandler(previous);
-    if (failed)
+    XWindowAttributes placed{};
+    if (trap.failed() || !XGetWindowAttributes(display, window, &placed) || trap.failed())
     {
         XCloseDisplay(display);
         return nullptr;
     }
-    return std::make_unique<x11::X11Window>(display, window, CRect(0, 0, width, height), listener);
+    const CRect bounds(placed.x, placed.y, placed.x + static_cast<long>(width),
+                       placed.y + static_cast<long>(height));
+    return std::make_unique<x11::X11Window>(display, window, placed.visual, bounds, listener);
 }
 
 long ticksMs()

@@ -205,6 +205,27 @@ TEST_F(X11Frame, BadParentWindowFailsQuietly)
     frame->forget();
 }
 
+TEST_F(X11Frame, HostWindowDestroyedBeforeCloseEndsNothing)
+{
+    TestHost host(200, 100);
+    CFrame* frame = new CFrame(CRect(0, 0, 200, 100), host.handle(), nullptr);
+    auto* view = new RecordingView(CRect(10, 10, 50, 50), kRedCColor);
+    frame->addView(view);
+    ASSERT_TRUE(painted(frame));
+    host.destroyWindow(); // our child goes with it; X errors must not end the process
+    view->setDirty(true);
+    frame->idle();
+    frame->idle();
+    CDrawContext* context = frame->createDrawContext();
+    EXPECT_EQ(context->getMouseButtons(), 0);
+    context->drawRect(CRect(0, 0, 10, 10), kDrawFilled);
+    context->forget();
+    frame->setCursor(kCursorWait);
+    frame->setSize(100, 50);
+    frame->forget();
+    SUCCEED();
+}
+
 TEST_F(X11Frame, ThousandOpenCloseCyclesLeakNothing)
 {
     TestHost host(120, 80);

@@ -79,11 +79,20 @@ TestHost::TestHost(long width, long height, long x, long y, CColor background)
     XSync(impl->display, False);
 }
 
+void TestHost::destroyWindow()
+{
+    if (impl->window)
+        XDestroyWindow(impl->display, impl->window);
+    impl->window = 0;
+    XSync(impl->display, True);
+}
+
 TestHost::~TestHost()
 {
     if (!impl->display)
         return;
-    XDestroyWindow(impl->display, impl->window);
+    if (impl->window)
+        XDestroyWindow(impl->display, impl->window);
     XSync(impl->display, False);
     XCloseDisplay(impl->display);
 }

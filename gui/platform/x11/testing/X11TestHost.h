@@ -42,6 +42,9 @@ public:
     /// Pixels of this window (including the frame drawn in it) as 0x00RRGGBB, row by row.
     std::vector<std::uint32_t> readPixels(const CRect& area);
     CColor pixel(long x, long y);
+    /// Destroys the host's window (and with it the children in it), as a host closing its window
+    /// before closing the editor does.
+    void destroyWindow();
     /// How many child windows this window has now.
     int childCount();
     /// Opens a second, unrelated top-level window sitting over `area` of this one and takes it
