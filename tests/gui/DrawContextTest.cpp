@@ -497,3 +497,16 @@ TEST(CDrawContext, UnknownFontFamilyStillGivesLegibleText)
             ink += surface->getPixel(CPoint(x, y)).alpha > 0;
     EXPECT_GT(ink, 20);
 }
+
+TEST(CDrawContext, BitwiseDrawModesCombineWithTheDestination)
+{
+    COffscreenContext context(nullptr, 10, 10, kBlueCColor);
+    context.setFillColor(kRedCColor);
+    context.setDrawMode(kOrMode);
+    context.fillRect(CRect(0, 0, 5, 10));
+    EXPECT_EQ(context.getPoint(CPoint(2, 2)), kMagentaCColor); // 0xff0000 | 0x0000ff
+    context.setDrawMode(kXorMode);
+    context.fillRect(CRect(5, 0, 10, 10));
+    EXPECT_EQ(context.getPoint(CPoint(7, 2)), kGreenCColor); // ~(0xff0000 ^ 0x0000ff)
+    EXPECT_EQ(context.getPoint(CPoint(2, 2)), kMagentaCColor);
+}
