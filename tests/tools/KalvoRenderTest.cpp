@@ -323,8 +323,8 @@ TEST(KalvoRender, AnInterruptedRunLeavesNoHalfWrittenFile)
     std::vector<double> x(static_cast<size_t>(48000) * 120 * 3, 0.01);
     ASSERT_TRUE(testfiles::writeSound(dir.file("long.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 3, x));
     const std::string out = dir.file("out.wav");
-    pid_t pid = testfiles::startTool({dir.file("long.wav"), out, "--block", "8"},
-                                     dir.path() + "/../stdout-int", dir.path() + "/../stderr-int");
+    const std::string outLog = dir.path() + ".stdout", errLog = dir.path() + ".stderr";
+    pid_t pid = testfiles::startTool({dir.file("long.wav"), out, "--block", "8"}, outLog, errLog);
     // Wait until the temporary output exists, then interrupt.
     bool started = false;
     for (int i = 0; i < 500 && !started; ++i)
@@ -337,9 +337,9 @@ TEST(KalvoRender, AnInterruptedRunLeavesNoHalfWrittenFile)
     ASSERT_TRUE(started);
     ::kill(pid, SIGINT);
     EXPECT_EQ(testfiles::waitTool(pid), 130);
-    EXPECT_NE(testfiles::readText(dir.path() + "/../stderr-int").find("interrupted"), std::string::npos);
-    std::remove((dir.path() + "/../stdout-int").c_str());
-    std::remove((dir.path() + "/../stderr-int").c_str());
+    EXPECT_NE(testfiles::readText(errLog).find("interrupted"), std::string::npos);
+    std::remove(outLog.c_str());
+    std::remove(errLog.c_str());
     EXPECT_EQ(dir.list(), std::vector<std::string>{"long.wav"});
 }
 

@@ -145,8 +145,9 @@ struct ToolRun
 inline ToolRun runTool(const ScratchDir& dir, const std::vector<std::string>& args)
 {
     ToolRun run;
-    const std::string outPath = dir.path() + "/../" + "kalvo-render-stdout-" + std::to_string(::getpid());
-    const std::string errPath = dir.path() + "/../" + "kalvo-render-stderr-" + std::to_string(::getpid());
+    // Beside the scratch folder, not in it, so that its listing shows only what the program made.
+    const std::string outPath = dir.path() + ".stdout";
+    const std::string errPath = dir.path() + ".stderr";
     run.exitCode = waitTool(startTool(args, outPath, errPath));
     run.out = readText(outPath);
     run.err = readText(errPath);
