@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libcairo2-dev libx11-dev libxtst-dev libfontconfig-dev fonts-liberation
+  libcairo2-dev libx11-dev libxtst-dev libxres-dev libfontconfig-dev fonts-liberation
   libsndfile1-dev
   xvfb xauth xdotool x11-utils
 )
