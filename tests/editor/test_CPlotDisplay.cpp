@@ -156,27 +156,6 @@ TEST_F(PlotDisplay, ResizingAPlotDisablesItAndZeroesItsPoints)
     EXPECT_FALSE(plot.getPlot(0)->enabled);
 }
 
-TEST_F(PlotDisplay, PlotBufferCopiesStartEnabledAssignmentKeepsTheFlag)
-{
-    CPlotDisplay::CPlotBuffer a(3, kPlotColor);
-    a.points[1] = CPoint(7, 8);
-    a.enabled = false;
-    CPlotDisplay::CPlotBuffer copy(a);
-    EXPECT_TRUE(copy.enabled);
-    EXPECT_EQ(copy.points[1], CPoint(7, 8));
-    EXPECT_NE(copy.points, a.points);
-    CPlotDisplay::CPlotBuffer assigned(1, kOtherColor);
-    assigned = a;
-    EXPECT_TRUE(assigned.enabled);
-    EXPECT_EQ(assigned.size, 3);
-    EXPECT_EQ(assigned.color, kPlotColor);
-    assigned = assigned;
-    EXPECT_EQ(assigned.points[1], CPoint(7, 8));
-    copy.swap(a);
-    EXPECT_FALSE(copy.enabled);
-    EXPECT_TRUE(a.enabled);
-}
-
 TEST_F(PlotDisplay, DrawsBackgroundOutlineAndPlotsThroughItsOffscreen)
 {
     auto* plot = new CPlotDisplay(frame, CRect(10, 10, 111, 111));
@@ -209,15 +188,4 @@ TEST_F(PlotDisplay, DrawsBackgroundOutlineAndPlotsThroughItsOffscreen)
     frame->idle();
     EXPECT_EQ(at(60, 30), MakeCColor(0, 0, 90));
     EXPECT_EQ(at(60, 60), kPlotColor);
-}
-
-TEST_F(PlotDisplay, NoDrawStyleLeavesTheScreenAlone)
-{
-    auto* plot = new CPlotDisplay(frame, CRect(10, 10, 60, 60));
-    plot->setBackColor(kRedCColor);
-    plot->setStyle(0x1000);
-    frame->addView(plot);
-    frame->idle();
-    EXPECT_EQ(at(30, 30), kBlackCColor);
-    EXPECT_FALSE(plot->isDirty());
 }

@@ -147,15 +147,6 @@ TEST_F(VuMeter, WithoutOffscreenItDrawsTheSamePictureAtFrameCoordinates)
     EXPECT_EQ(at(2, 2), kBlackCColor);
 }
 
-TEST_F(VuMeter, WithoutALitImageNothingIsDrawn)
-{
-    auto* meter = new CVuMeter(CRect(20, 20, 81, 33), nullptr, unlit, 14, 1);
-    frame->addView(meter);
-    meter->setValue(0.5f);
-    meter->redraw();
-    EXPECT_EQ(at(60, 26), kBlackCColor);
-}
-
 TEST_F(VuMeter, VerticalMetersGrowFromTheBottom)
 {
     CBitmap* tallLit = solidBitmap(10, 50, kLit);

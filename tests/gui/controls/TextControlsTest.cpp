@@ -76,27 +76,6 @@ TEST_F(ParamDisplay, FormatsWithTwoDecimalsUnlessAConverterIsSet)
     EXPECT_EQ(std::strlen(text), 255u);
 }
 
-TEST_F(ParamDisplay, SettersMarkDirtyOnlyOnAChange)
-{
-    auto* display = new CParamDisplay(CRect(10, 10, 50, 24));
-    frame->addView(display);
-    frame->idle();
-    display->setFontColor(kWhiteCColor); // the colour it already has
-    display->setBackColor(kBlackCColor);
-    display->setHoriAlign(kAlignCenter);
-    display->setFont(kNormalFont);
-    EXPECT_FALSE(display->isDirty());
-    display->setFontColor(kYellowCColor);
-    EXPECT_TRUE(display->isDirty());
-    frame->idle();
-    display->setStyle(kDisplayNoFrame);
-    EXPECT_TRUE(display->isDirty());
-    frame->idle();
-    display->setTextTransparency(false);
-    display->setStringConvert(halfAsText);
-    EXPECT_FALSE(display->isDirty());
-}
-
 TEST_F(ParamDisplay, FillsAndFramesItsBoxWithoutABitmap)
 {
     auto* plain = new CParamDisplay(CRect(10, 10, 50, 24), nullptr, kDisplayNoText);
@@ -393,13 +372,6 @@ TEST_F(PresetMenu, OnlyLeftAndRightClicksOpenItAndAnEmptyMenuOpensNothing)
     window->press(CPoint(50, 30), kButtonLeft);
     EXPECT_EQ(window->menusShown(), 0);
     EXPECT_EQ(log, (EventLog{"begin 14", "end 14"}));
-}
-
-TEST_F(PresetMenu, PopsUpAtTheTopEdgeWhenAsked)
-{
-    menu->setStyle(kMenuMarkCurrent | kMenuPopupAtTop);
-    window->press(CPoint(50, 30), kButtonLeft);
-    EXPECT_EQ(window->lastMenuPosition(), CPoint(20, 20));
 }
 
 TEST_F(OptionMenu, AChoiceInASubmenuUpdatesTheSubmenuAndNamesItToTheListener)

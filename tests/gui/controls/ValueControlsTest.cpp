@@ -63,22 +63,6 @@ TEST_F(Control, RedrawsWhenTheValueDiffersFromTheValueLastDrawn)
     EXPECT_EQ(button->getOldValue(), 0.f);
 }
 
-TEST_F(Control, BounceValueClampsIntoTheRangeButSetValueDoesNot)
-{
-    COnOffButton button(CRect(0, 0, 10, 10), nullptr, 0, nullptr);
-    button.setValue(1.5f);
-    EXPECT_EQ(button.getValue(), 1.5f);
-    button.bounceValue();
-    EXPECT_EQ(button.getValue(), 1.f);
-    button.setMin(0.25f);
-    button.setValue(-3.f);
-    button.bounceValue();
-    EXPECT_EQ(button.getValue(), 0.25f);
-    EXPECT_TRUE(button.isTypeOf("CControl"));
-    EXPECT_TRUE(button.isTypeOf("COnOffButton"));
-    EXPECT_FALSE(button.isTypeOf("CSlider"));
-}
-
 TEST_F(Control, ResetsToTheDefaultOnlyForExactlyCtrlAndLeftButton)
 {
     auto* button = new COnOffButton(CRect(10, 10, 41, 26), &listener, 7, nullptr);
@@ -356,16 +340,6 @@ TEST_F(Slider, CtrlClickResetsOnceButCtrlShiftClickStartsAFineDrag)
     EXPECT_EQ(listener.modifierClicks.size(), 2u);
 }
 
-TEST_F(Slider, AListenerThatTakesModifierClicksStopsTheReset)
-{
-    CSlider* slider = addSlider();
-    slider->setValue(0.2f);
-    listener.modifierAnswer = 1;
-    window->press(CPoint(190, 85), kButtonLeft | kModifierCommand);
-    EXPECT_EQ(slider->getValue(), 0.2f);
-    EXPECT_TRUE(gestures(log).empty());
-}
-
 TEST_F(Slider, WheelStepsByWheelIncAndATenthWithShift)
 {
     CSlider* slider = addSlider(kSliderDrawPlain, 5);
@@ -492,14 +466,4 @@ TEST_F(SplashScreen, IsRefusedWithoutNotificationWhileAnotherModalViewExists)
     EXPECT_EQ(frame->getNbViews(), 2); // the refused view was not added, and is gone
     frame->setModalView(nullptr);
     other->forget();
-}
-
-TEST_F(SplashScreen, UnSplashNotifiesOnlyWhenShown)
-{
-    splash->unSplash(nullptr);
-    EXPECT_TRUE(log.empty());
-    window->press(CPoint(20, 20), kButtonLeft);
-    log.clear();
-    splash->unSplash(nullptr);
-    EXPECT_EQ(log, (EventLog{"value 13 0.0000"}));
 }
