@@ -269,3 +269,42 @@ TEST_F(KalvoEditorOnX11, TheAboutScreenOpensAndClosesWithClicksAndSendsNothing)
     for (int i = 0; i < 13; i++)
         EXPECT_EQ(plugin->parameter(i), fresh.parameter(i)) << "parameter " << i;
 }
+
+TEST_F(KalvoEditorOnX11, TheWheelMovesTheSliderUnderTheRealPointer)
+{
+    ASSERT_TRUE(openEditor());
+    ASSERT_EQ(idleUntilShown(headlessPanel({})).pixels, 0);
+    User hand;
+    const float wheelStep = 0.1f; // a slider's step per wheel unit
+
+    // Hosts that take the wheel themselves pass it on through effVendorSpecific; the editor asks
+    // the server where the pointer is: over the centre pattern slider.
+    hand.moveTo(150, 87);
+    EXPECT_EQ(plugin->dispatch(effVendorSpecific, vstFourCC('s', 't', 'C', 'A'),
+                               vstFourCC('W', 'h', 'e', 'e'), nullptr, -1.0f),
+              1);
+    ASSERT_EQ(plugin->events.size(), 3u) << describe(plugin->events);
+    EXPECT_EQ(plugin->events[0], beginEdit(0));
+    EXPECT_EQ(plugin->events[1].index, 0);
+    EXPECT_FLOAT_EQ(plugin->events[1].value, 0.36f - wheelStep);
+    EXPECT_EQ(plugin->events[2], endEdit(0));
+
+    // A real wheel turn upward (button 4) over the front pattern slider.
+    plugin->events.clear();
+    hand.click(150, 107, 4);
+    ASSERT_TRUE(plugin->idleUntilEditEnds(1)) << describe(plugin->events);
+    ASSERT_EQ(plugin->events.size(), 3u) << describe(plugin->events);
+    EXPECT_EQ(plugin->events[1].index, 1);
+    EXPECT_FLOAT_EQ(plugin->events[1].value, 0.36f + wheelStep);
+    EXPECT_FLOAT_EQ(plugin->parameter(1), 0.36f + wheelStep);
+
+    // Over the bare panel the wheel changes nothing.
+    plugin->events.clear();
+    hand.moveTo(30, 430);
+    plugin->dispatch(effVendorSpecific, vstFourCC('s', 't', 'C', 'A'), vstFourCC('W', 'h', 'e', 'e'), nullptr,
+                     1.0f);
+    hand.click(30, 430, 5);
+    for (int i = 0; i < 10; i++)
+        plugin->idle();
+    EXPECT_TRUE(plugin->events.empty()) << describe(plugin->events);
+}
