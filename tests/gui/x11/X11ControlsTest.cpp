@@ -84,12 +84,19 @@ class User
 public:
     /// Notes the override-redirect windows already there (the test host's own window may be
     /// one), so that only windows appearing later count as popups.
-    User() : display(XOpenDisplay(nullptr)) { before = overrideRedirectWindows(); }
+    User() : display(XOpenDisplay(nullptr))
+    {
+        // A popup may vanish between listing the windows and asking about one of them.
+        previousHandler = XSetErrorHandler(ignoreErrors);
+        before = overrideRedirectWindows();
+    }
     ~User()
     {
         if (display)
             XCloseDisplay(display);
+        XSetErrorHandler(previousHandler);
     }
+    static int ignoreErrors(Display*, XErrorEvent*) { return 0; }
     void moveTo(long x, long y)
     {
         XTestFakeMotionEvent(display, DefaultScreen(display), static_cast<int>(x), static_cast<int>(y),
@@ -180,6 +187,7 @@ public:
 
     Display* display;
     std::vector<std::pair<::Window, CRect>> before;
+    int (*previousHandler)(Display*, XErrorEvent*) = nullptr;
 };
 
 /// Centre of item `index` of a popup whose items all have the same height.
