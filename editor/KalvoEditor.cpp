@@ -159,6 +159,10 @@ float KalvoEditor::displayValue(int index, float p)
 
 bool KalvoEditor::open(void* ptr)
 {
+    // A host that opens again without closing gets the panel in its new window; the old frame,
+    // its window and its server connection go instead of staying behind unreachable.
+    if (frame)
+        close();
     AEffEditor::open(ptr);
 
     CBitmap* track = new CBitmap(kSliderTrackImage);

@@ -176,6 +176,13 @@ void Instance::closeEditor()
     editorOpen = false;
 }
 
+void Instance::closeEffect()
+{
+    dispatch(effClose);
+    effect = nullptr;
+    editorOpen = false;
+}
+
 bool Instance::idleUntil(const std::function<bool()>& done, int ms)
 {
     for (int waited = 0; waited <= ms; waited += 5)

@@ -55,6 +55,8 @@ public:
     /// effEditOpen with the parent window id in ptr, as Linux hosts pass it.
     bool openEditor(void* parentWindow);
     void closeEditor();
+    /// effClose, whatever the editor's state; the instance is gone afterwards.
+    void closeEffect();
     void idle() { dispatch(effEditIdle); }
     /// Sends effEditIdle every few milliseconds until `done` or about `ms` milliseconds passed.
     bool idleUntil(const std::function<bool()>& done, int ms = 3000);

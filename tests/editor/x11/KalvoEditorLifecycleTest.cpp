@@ -146,6 +146,52 @@ TEST_F(KalvoEditorLifecycle, AnOpenEditorHoldsItsServerResourcesSteadyWhileItIdl
     EXPECT_EQ(eyes.serverClients(), clients);
 }
 
+TEST_F(KalvoEditorLifecycle, ClosingTheEffectWithItsEditorOpenReleasesTheWindowAndConnection)
+{
+    TestHost parent(kPanelWidth, kPanelHeight);
+    User eyes;
+    const int clients = eyes.serverClients();
+    const long descriptors = openDescriptors();
+    Instance plugin;
+    ASSERT_TRUE(plugin.ok());
+    ASSERT_TRUE(plugin.openEditor(parent.handle()));
+    plugin.idle();
+    ASSERT_EQ(eyes.childrenOf(windowId(parent)).size(), 1u);
+    // Some hosts end a plug-in without effEditClose.
+    plugin.closeEffect();
+    EXPECT_TRUE(eyes.childrenOf(windowId(parent)).empty());
+    EXPECT_EQ(eyes.serverClients(), clients);
+    EXPECT_EQ(openDescriptors(), descriptors);
+}
+
+TEST_F(KalvoEditorLifecycle, OpeningAgainWithoutClosingMovesThePanelToTheNewWindow)
+{
+    TestHost firstParent(kPanelWidth, kPanelHeight);
+    TestHost secondParent(kPanelWidth, kPanelHeight, 0, kPanelHeight + 30);
+    User eyes;
+    const int clients = eyes.serverClients();
+    const long descriptors = openDescriptors();
+    Instance plugin;
+    ASSERT_TRUE(plugin.ok());
+    ASSERT_TRUE(plugin.openEditor(firstParent.handle()));
+    plugin.idle();
+    // A host that rebuilds its window sends effEditOpen again without effEditClose.
+    ASSERT_TRUE(plugin.openEditor(secondParent.handle()));
+    const Image panel = headlessPanel({});
+    EXPECT_TRUE(plugin.idleUntil([&] { return showsPanel(secondParent, panel); }, 2000));
+    EXPECT_TRUE(eyes.childrenOf(windowId(firstParent)).empty());
+    EXPECT_EQ(eyes.childrenOf(windowId(secondParent)).size(), 1u);
+    {
+        User hand;
+        hand.click(535, kPanelHeight + 30 + 103);
+        ASSERT_TRUE(plugin.idleUntilEditEnds(11)) << describe(plugin.events);
+    }
+    plugin.closeEditor();
+    EXPECT_TRUE(eyes.childrenOf(windowId(secondParent)).empty());
+    EXPECT_EQ(eyes.serverClients(), clients);
+    EXPECT_EQ(openDescriptors(), descriptors);
+}
+
 TEST_F(KalvoEditorLifecycle, TwoInstancesWithEditorsOpenAtOnceKeepWorking)
 {
     // Side by side, the second below the first, as a host shows two plug-in windows.
