@@ -1,0 +1,20 @@
+// Counts heap allocations in a test program. Linking the object library
+// kalvo_test_allocation_counter replaces the program's global allocation
+// functions: operator new/delete always, and the C allocator too when no
+// sanitizer owns it, so allocations made inside the runtimes count as well.
+#pragma once
+
+/// Counts the allocations made while it lives (by any thread).
+class AllocationCounter
+{
+public:
+    AllocationCounter();
+    ~AllocationCounter();
+    AllocationCounter(const AllocationCounter&) = delete;
+    AllocationCounter& operator=(const AllocationCounter&) = delete;
+
+    long count() const;
+};
+
+/// True when the C allocator (malloc and friends) is counted too, not only operator new.
+bool allocationCounterSeesMalloc();
