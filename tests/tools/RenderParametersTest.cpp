@@ -148,6 +148,11 @@ TEST(RenderOptions, InputsOutputsAndTheDemo)
     EXPECT_TRUE(o.demo);
     EXPECT_EQ(o.output, kDefaultDemoOutput);
 
+    // Without any recording the demonstration scene is decoded, as with --demo.
+    ASSERT_TRUE(parse({"-q"}, o, error)) << error;
+    EXPECT_TRUE(o.demo);
+    EXPECT_EQ(o.output, kDefaultDemoOutput);
+
     ASSERT_TRUE(parse({"in.wav", "out.wav", "--preset=Stereo 60\xc2\xb0", "--set", "RearDelay=11ms",
                        "--set=FrontMute=on", "--bits", "32", "--precision=single", "--block", "512", "-q"},
                       o, error))

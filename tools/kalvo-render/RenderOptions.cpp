@@ -226,8 +226,9 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (positional.empty())
         {
-            error = "no input given (try --demo for a demonstration, or --help)";
-            return false;
+            // No recording given: decode the synthesised demonstration scene.
+            options.demo = true;
+            options.output = kDefaultDemoOutput;
         }
         else
         {
@@ -248,7 +249,8 @@ std::string helpText()
          "Usage:\n"
          "  kalvo-render IN.wav OUT.wav [options]              one 3-channel input file\n"
          "  kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav [options]   three mono files\n"
-         "  kalvo-render --demo [OUT.wav] [options]           decode a synthesised test scene\n\n"
+         "  kalvo-render --demo [OUT.wav] [options]           decode a synthesised test scene\n"
+         "  kalvo-render                                      the same, into the default demo file\n\n"
          "Input: any format libsndfile reads; the effect runs at the file's sample rate. The\n"
          "channels (or the three mono files) are front mid, side, rear mid unless --order says\n"
          "otherwise. Output: a 6-channel WAV (L R C LFE Ls Rs, 5.1 channel mask; RF64 above\n"
