@@ -16,12 +16,10 @@ fi
 cmake -S . -B "$builddir" "${flags[@]}" >/dev/null
 cmake --build "$builddir" -j"$(nproc)"
 # A hung test fails after five minutes instead of stalling the run.
-run_ctest() { ctest --test-dir "$builddir" --output-on-failure --timeout 300 -j"$(nproc)"; }
+ctest_args=(--test-dir "$builddir" --output-on-failure --timeout 300 -j"$(nproc)")
 if [ -z "${DISPLAY:-}" ]; then
-  export -f run_ctest
-  export builddir
   # -noreset: Xvfb would otherwise reset when its last client leaves and refuse the next test for a moment.
-  xvfb-run -a -s "-screen 0 1280x1024x24 +extension XTEST -noreset" bash -c run_ctest
+  xvfb-run -a -s "-screen 0 1280x1024x24 +extension XTEST -noreset" ctest "${ctest_args[@]}"
 else
-  run_ctest
+  ctest "${ctest_args[@]}"
 fi
