@@ -120,10 +120,10 @@ struct PopupMenuItem
 {
     enum Flags : unsigned
     {
-        kSeparator = 1, ///< a line, not choosable
-        kDisabled = 2,  ///< shown greyed, not choosable
-        kTitle = 4,     ///< shown, not choosable
-        kChecked = 8,   ///< shows a check mark
+        kSeparator = 1,    ///< a line, not choosable
+        kDisabled = 2,     ///< shown greyed, not choosable
+        kTitle = 4,        ///< shown, not choosable
+        kChecked = 8,      ///< shows a check mark
         kColumnBreak = 16, ///< starts a new column of the menu
     };
     const char* text = "";                     ///< label as shown
