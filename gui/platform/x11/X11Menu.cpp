@@ -1,8 +1,9 @@
 #include "X11Menu.h"
 
+#include "X11ImagePresenter.h"
+
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <cairo-xlib.h>
 
 #include <algorithm>
 #include <chrono>
@@ -77,8 +78,9 @@ struct Level
     const PopupMenu* menu = nullptr;
     MenuGeometry geometry;
     ::Window window = 0;
-    cairo_surface_t* surface = nullptr;
-    CRect onScreen; ///< root coordinates
+    cairo_surface_t* surface = nullptr;    ///< drawn here, then put on the window
+    std::shared_ptr<ImagePresenter> shows; ///< shared: levels are copied into the list
+    CRect onScreen;                        ///< root coordinates
     long highlighted = -1;
 };
 
@@ -147,8 +149,11 @@ private:
         if (!level.window)
             return false;
         level.surface =
-            cairo_xlib_surface_create(host.display, level.window, DefaultVisual(host.display, host.screen),
-                                      static_cast<int>(w), static_cast<int>(h));
+            cairo_image_surface_create(CAIRO_FORMAT_RGB24, static_cast<int>(w), static_cast<int>(h));
+        level.shows = std::make_shared<ImagePresenter>(
+            host.display, level.window,
+            PixelFormat::of(host.display, host.screen, DefaultVisual(host.display, host.screen),
+                            DefaultDepth(host.display, host.screen)));
         XMapRaised(host.display, level.window);
         levels.push_back(level);
         // The window is usable for a grab once it is mapped.
@@ -167,6 +172,7 @@ private:
     {
         const ::Window window = levels.back().window;
         cairo_surface_destroy(levels.back().surface);
+        levels.back().shows.reset();
         XDestroyWindow(host.display, window);
         levels.pop_back();
         // Events still queued for the destroyed window must not be taken for another's.
@@ -476,7 +482,7 @@ private:
             }
         }
         cairo_destroy(cr);
-        cairo_surface_flush(level.surface);
+        level.shows->present(level.surface, CRect(0, 0, w, h));
         XFlush(host.display);
     }
 

@@ -1,14 +1,14 @@
 // The frame's native child window on X11: created directly in the host's window on a Display
-// connection of its own, drawn through an image back buffer that is copied to the window by an
-// xlib surface, fed with events from the editor's idle calls. Nothing here starts a thread or
-// keeps process-wide state.
+// connection of its own, drawn into an image back buffer whose damaged areas are put on the
+// window with plain Xlib requests, fed with events from the editor's idle calls. Nothing here starts a thread
+// or keeps process-wide state.
 #include "../cairo/CairoBackend.h"
+#include "X11ImagePresenter.h"
 #include "X11Menu.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
-#include <cairo-xlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -114,13 +114,14 @@ private:
 class X11Window : public platform::NativeWindow
 {
 public:
-    X11Window(Display* display, ::Window window, Visual* visual, const CRect& bounds,
+    X11Window(Display* display, ::Window window, Visual* visual, int depth, const CRect& bounds,
               platform::WindowListener& listener)
         : display(display), window(window), listener(listener), area(bounds)
     {
         screen = DefaultScreen(display);
         backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, bounds.width(), bounds.height());
-        windowSurface = cairo_xlib_surface_create(display, window, visual, bounds.width(), bounds.height());
+        presenter = std::make_unique<ImagePresenter>(display, window,
+                                                     PixelFormat::of(display, screen, visual, depth));
     }
 
     ~X11Window() override
@@ -129,7 +130,7 @@ public:
         {
             // The host may have destroyed its window, and ours with it, before closing us.
             ErrorTrap trap;
-            cairo_surface_destroy(windowSurface);
+            presenter.reset();
             for (Cursor& cursor : cursors)
             {
                 if (cursor != None)
@@ -151,15 +152,7 @@ public:
         if (r.isEmpty() || gone)
             return;
         ErrorTrap trap;
-        cairo_surface_flush(backBuffer);
-        cairo_t* cr = cairo_create(windowSurface);
-        cairo_rectangle(cr, r.left, r.top, r.width(), r.height());
-        cairo_clip(cr);
-        cairo_set_source_surface(cr, backBuffer, 0, 0);
-        cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
-        cairo_paint(cr);
-        cairo_destroy(cr);
-        cairo_surface_flush(windowSurface);
+        presenter->present(backBuffer, r);
         // Wait until the server has it: whoever looks next (the host, a screenshot) sees it.
         XSync(display, False);
         if (trap.failed())
@@ -200,7 +193,6 @@ public:
         cairo_destroy(cr);
         cairo_surface_destroy(backBuffer);
         backBuffer = fresh;
-        cairo_xlib_surface_set_size(windowSurface, static_cast<int>(width), static_cast<int>(height));
         area.setWidth(width);
         area.setHeight(height);
         XFlush(display);
@@ -400,7 +392,7 @@ private:
     int screen = 0;
     platform::WindowListener& listener;
     cairo_surface_t* backBuffer = nullptr;
-    cairo_surface_t* windowSurface = nullptr;
+    std::unique_ptr<ImagePresenter> presenter; ///< puts the back buffer on the window
     std::shared_ptr<cairo::FontCache> fonts = std::make_shared<cairo::FontCache>();
     CRect area;        ///< position in the host's window and size
     bool gone = false; ///< the server destroyed the window (with the host's window)
@@ -453,7 +445,7 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
     }
     const CRect bounds(placed.x, placed.y, placed.x + static_cast<long>(width),
                        placed.y + static_cast<long>(height));
-    return std::make_unique<x11::X11Window>(display, window, placed.visual, bounds, listener);
+    return std::make_unique<x11::X11Window>(display, window, placed.visual, placed.depth, bounds, listener);
 }
 
 long ticksMs()
