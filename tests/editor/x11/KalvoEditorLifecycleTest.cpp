@@ -20,9 +20,9 @@ namespace
 {
 constexpr int kCycles = 1000;
 // The second half of the cycles may grow the heap by at most this much. cairo keeps the last few
-// hundred scaled fonts of closed windows (a bounded cache that fills over the first cycles) and
-// loses 32 bytes per connection in its shared-memory upload path; one lost control, image,
-// frame or display connection per cycle would cost far more (a Display alone is kilobytes).
+// hundred scaled fonts of closed windows (a bounded cache that fills over the first cycles); one
+// lost control, image, frame or display connection per cycle would cost far more (a Display
+// alone is kilobytes).
 constexpr long kHeapGrowthLimit = 64 * 1024;
 constexpr long kResidentGrowthLimit = 1024 * 1024;
 
@@ -135,8 +135,8 @@ TEST_F(KalvoEditorLifecycle, AnOpenEditorHoldsItsServerResourcesSteadyWhileItIdl
     const std::map<std::string, long> after = eyes.resourcesOfOwner(children[0]);
     std::printf("the open editor's connection holds %s after 60 idle calls, %s after 300 more\n",
                 describe(settled).c_str(), describe(after).c_str());
-    // A resource lost per drawing would show in hundreds; cairo's upload path may hold one
-    // shared-memory pixmap for a moment.
+    // A resource lost per drawing would show in hundreds; one more of a kind may be in flight
+    // while a copy to the window is under way.
     for (const auto& [type, count] : after)
     {
         const long before = settled.count(type) ? settled.at(type) : 0;
