@@ -25,6 +25,10 @@ public:
     /// The face for a family of the standard font table and style bits (1 bold, 2 italic); a family
     /// fontconfig does not know falls back to a sans-serif face. Owned by the cache.
     cairo_font_face_t* face(const char* family, long style);
+    /// Selects that face on `cr` with the hinting all text uses, sized so that a line's cell
+    /// (ascent + descent) is `cellPixels` high, as the Windows rules read a font size: "Arial" 12
+    /// is a 12-pixel line. Answers the resulting extents.
+    cairo_font_extents_t select(cairo_t* cr, const char* family, long style, long cellPixels);
 
 private:
     struct Entry

@@ -5,6 +5,7 @@
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace kalvo::cairo
@@ -68,6 +69,27 @@ cairo_font_face_t* FontCache::face(const char* family, long style)
                                           (style & 1) ? CAIRO_FONT_WEIGHT_BOLD : CAIRO_FONT_WEIGHT_NORMAL);
     entries.push_back(Entry{family, style, face});
     return face;
+}
+
+cairo_font_extents_t FontCache::select(cairo_t* cr, const char* family, long style, long cellPixels)
+{
+    cairo_set_font_face(cr, face(family, style));
+    cairo_font_options_t* options = cairo_font_options_create();
+    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
+    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
+    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
+    cairo_set_font_options(cr, options);
+    cairo_font_options_destroy(options);
+    // Measure at a large size, then scale so that the cell is the size asked for.
+    cairo_set_font_size(cr, 100.0);
+    cairo_font_extents_t unit;
+    cairo_font_extents(cr, &unit);
+    const double cell = unit.ascent + unit.descent;
+    const double pixels = static_cast<double>(std::max(1L, cellPixels));
+    cairo_set_font_size(cr, cell > 0 ? 100.0 * pixels / cell : pixels);
+    cairo_font_extents_t extents;
+    cairo_font_extents(cr, &extents);
+    return extents;
 }
 
 // ---- images ----

@@ -378,24 +378,10 @@ void CairoSurface::floodFill(const CPoint& p, const DrawState& state)
 
 void CairoSurface::setFont(cairo_t* cr, const DrawState& state, cairo_font_extents_t* extents)
 {
-    cairo_set_font_face(cr, fonts->face(state.fontFamily, state.fontStyle));
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-    cairo_set_font_options(cr, options);
-    cairo_font_options_destroy(options);
-    // The size is the font's cell height (ascent + descent) in pixels, as the Windows rules
-    // read it, so "Arial" 12 is a 12-pixel line of text.
-    cairo_set_font_size(cr, 100.0);
-    cairo_font_extents_t unit;
-    cairo_font_extents(cr, &unit);
-    const double cell = unit.ascent + unit.descent;
-    const double emSize =
-        cell > 0 ? 100.0 * std::max(1L, state.fontSize) / cell : std::max(1L, state.fontSize);
-    cairo_set_font_size(cr, emSize);
+    const cairo_font_extents_t selected =
+        fonts->select(cr, state.fontFamily, state.fontStyle, state.fontSize);
     if (extents)
-        cairo_font_extents(cr, extents);
+        *extents = selected;
 }
 
 long CairoSurface::textWidth(const char* text, const DrawState& state)

@@ -49,22 +49,7 @@ bool choosable(const PopupMenuItem& item)
 /// toolkit's text does; answers the extents.
 cairo_font_extents_t useMenuFont(cairo_t* cr, const PopupMenu& menu, cairo::FontCache& fonts)
 {
-    cairo_set_font_face(cr, fonts.face(menu.fontFamily ? menu.fontFamily : "Arial", menu.fontStyle));
-    cairo_font_options_t* options = cairo_font_options_create();
-    cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
-    cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);
-    cairo_font_options_set_hint_metrics(options, CAIRO_HINT_METRICS_ON);
-    cairo_set_font_options(cr, options);
-    cairo_font_options_destroy(options);
-    cairo_set_font_size(cr, 100.0);
-    cairo_font_extents_t unit;
-    cairo_font_extents(cr, &unit);
-    const double cell = unit.ascent + unit.descent;
-    const double pixels = static_cast<double>(std::max(1L, menu.fontSize));
-    cairo_set_font_size(cr, cell > 0 ? 100.0 * pixels / cell : pixels);
-    cairo_font_extents_t extents;
-    cairo_font_extents(cr, &extents);
-    return extents;
+    return fonts.select(cr, menu.fontFamily ? menu.fontFamily : "Arial", menu.fontStyle, menu.fontSize);
 }
 
 void setColour(cairo_t* cr, const double (&rgb)[3])
