@@ -13,6 +13,18 @@ constexpr std::int32_t kIdleWaitMs = 4;
 constexpr std::int32_t kIdlePeriodMs = 100;
 // ... but not earlier than this much before the scheduled time.
 constexpr std::int32_t kIdleEarlyMs = 50;
+
+/// later - earlier on the wrapping clock, within +-2^31 ms.
+std::int32_t ticksBetween(std::int32_t earlier, std::int32_t later)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(later) - static_cast<std::uint32_t>(earlier));
+}
+
+/// ticks + ms on the wrapping clock, without signed overflow.
+std::int32_t addTicks(std::int32_t ticks, std::int32_t ms)
+{
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(ticks) + static_cast<std::uint32_t>(ms));
+}
 } // namespace
 
 std::int32_t AEffGUIEditor::knobMode = 0;
@@ -96,17 +108,21 @@ void AEffGUIEditor::endEdit(int index)
 void AEffGUIEditor::doIdleStuff()
 {
     std::int32_t now = getTicks();
-    if (now < lastTicks)
+    // The clock wraps: times are compared by their difference, taken modulo 2^32, so
+    // the pump keeps its pace across the wrap instead of stalling for weeks.
+    std::int32_t untilDue = ticksBetween(now, lastTicks);
+    if (untilDue > 0)
     {
         kalvo::platform::sleepMs(kIdleWaitMs);
-        now += kIdleWaitMs;
-        if (now < lastTicks - kIdleEarlyMs)
+        now = addTicks(now, kIdleWaitMs);
+        untilDue -= kIdleWaitMs;
+        if (untilDue > kIdleEarlyMs)
             return;
     }
     idle();
     if (frame && frame->getPlatformWindow())
         frame->getPlatformWindow()->deliverOnePendingRepaint();
-    lastTicks = now + kIdlePeriodMs;
+    lastTicks = addTicks(now, kIdlePeriodMs);
     inIdleStuff = true;
     if (effect)
         effect->masterIdle();

@@ -6,6 +6,7 @@
 #include "platform/Platform.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 using kalvo::platform::DrawState;
@@ -359,7 +360,14 @@ bool CDrawContext::waitDoubleClick()
     const long limit = kalvo::platform::doubleClickTimeMs();
     const long pressed = getMouseButtons() & (kButtonLeft | kButtonMiddle | kButtonRight);
     bool released = pressed == 0;
-    while (kalvo::platform::ticksMs() - start < limit)
+    // The clock wraps like a 32-bit tick count: the time waited is the difference
+    // modulo 2^32, or a wait begun just before the wrap would never end.
+    const auto elapsed = [start]
+    {
+        return static_cast<long>(static_cast<std::int32_t>(
+            static_cast<std::uint32_t>(kalvo::platform::ticksMs()) - static_cast<std::uint32_t>(start)));
+    };
+    while (elapsed() < limit)
     {
         const long now = getMouseButtons() & (kButtonLeft | kButtonMiddle | kButtonRight);
         if (!now)

@@ -5,6 +5,7 @@
 #include "../platform/Platform.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 namespace
@@ -98,13 +99,20 @@ bool CControl::isDoubleClick()
 {
     if (!frame)
         return false;
-    const long ticks = frame->getTicks();
-    if (lastTicks > 0 && ticks < static_cast<long>(lastTicks) + doubleClickDelta)
+    // The clock wraps like a 32-bit tick count and reads negative for half of each cycle;
+    // clicks are compared by their difference modulo 2^32. A reading of 0 is a frame
+    // without a clock, which never pairs clicks.
+    const auto ticks = static_cast<std::int32_t>(frame->getTicks());
+    const auto since =
+        static_cast<std::int32_t>(static_cast<std::uint32_t>(ticks) - static_cast<std::uint32_t>(lastTicks));
+    if (clickPending && since < doubleClickDelta)
     {
+        clickPending = false;
         lastTicks = 0;
         return true;
     }
-    lastTicks = static_cast<std::int32_t>(ticks);
+    clickPending = ticks != 0;
+    lastTicks = ticks;
     return false;
 }
 

@@ -94,6 +94,8 @@ protected:
     float vmax = 1.f;
     float wheelInc = 0.1f;
     std::int32_t lastTicks = -1;
+    /// A first click is waiting for its second (at lastTicks).
+    bool clickPending = false;
     std::int32_t doubleClickDelta = 250;
     CPoint backOffset;
 };

@@ -217,6 +217,30 @@ TEST_F(Editor, IdlePumpRunsAtMostAboutEveryHundredMilliseconds)
     EXPECT_NEAR(editor->idles - start, 1000 / 50, 2);
 }
 
+TEST_F(Editor, IdlePumpKeepsItsPaceAcrossTheClockWrap)
+{
+    // The 32-bit millisecond clock wraps after about 24.8 days of uptime.
+    openAndPaint();
+    const long wrap = 2147483648L; // 2^31
+    kalvo::headless::setTicks(wrap - 120);
+    editor->doIdleStuff();
+    const int before = editor->idles;
+    // 160 ms on, the clock has wrapped to a large negative count: the work is due.
+    kalvo::headless::setTicks(wrap - 80);
+    editor->doIdleStuff();
+    EXPECT_EQ(editor->idles, before);
+    kalvo::headless::setTicks(wrap + 40);
+    editor->doIdleStuff();
+    EXPECT_EQ(editor->idles, before + 1);
+    // ... and 10 ms later it is early again, not overdue for weeks.
+    kalvo::headless::setTicks(wrap + 50);
+    editor->doIdleStuff();
+    EXPECT_EQ(editor->idles, before + 1);
+    kalvo::headless::setTicks(wrap + 140);
+    editor->doIdleStuff();
+    EXPECT_EQ(editor->idles, before + 2);
+}
+
 TEST_F(Editor, HostIdleCallDuringThePumpDoesNotReachTheFrame)
 {
     openAndPaint();

@@ -1,5 +1,6 @@
 // Pixel-exact drawing on offscreen surfaces: the integer pixel rules, offsets, clipping, text
 // and the three ways of drawing a bitmap.
+#include "TestViews.h"
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
 #include "gui/platform/Platform.h"
@@ -509,4 +510,32 @@ TEST(CDrawContext, BitwiseDrawModesCombineWithTheDestination)
     context.fillRect(CRect(5, 0, 10, 10));
     EXPECT_EQ(context.getPoint(CPoint(7, 2)), kGreenCColor); // ~(0xff0000 ^ 0x0000ff)
     EXPECT_EQ(context.getPoint(CPoint(2, 2)), kMagentaCColor);
+}
+
+using DrawContextOnAFrame = HeadlessFrameTest;
+
+TEST_F(DrawContextOnAFrame, DoubleClickWaitEndsAcrossTheClockWrap)
+{
+    // The 32-bit millisecond clock wraps after about 24.8 days of uptime; a wait begun just
+    // before the wrap lasts the double-click time, like any other.
+    const long wrap = 2147483648L; // 2^31
+    CDrawContext* context = new CDrawContext(frame, nullptr, host.handle());
+    kalvo::headless::setTicks(wrap - 100);
+    window->setPointer(CPoint(5, 5), 0);
+    EXPECT_FALSE(context->waitDoubleClick());
+    const long waited = kalvo::platform::ticksMs() - (-wrap); // ticks now read from -2^31 up
+    EXPECT_GE(waited + 100, kalvo::platform::doubleClickTimeMs());
+    EXPECT_LE(waited + 100, kalvo::platform::doubleClickTimeMs() + 20);
+
+    // A release and a second press inside the time still count, across the wrap.
+    kalvo::headless::setTicks(wrap - 30);
+    window->scriptPointer({{CPoint(5, 5), kButtonLeft},
+                           {CPoint(5, 5), 0},
+                           {CPoint(5, 5), 0},
+                           {CPoint(5, 5), 0},
+                           {CPoint(5, 5), 0},
+                           {CPoint(5, 5), 0},
+                           {CPoint(5, 5), kButtonLeft}});
+    EXPECT_TRUE(context->waitDoubleClick());
+    context->forget();
 }

@@ -337,7 +337,8 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
 
 long ticksMs()
 {
-    return headless::headlessTicks;
+    // Wraps like the real 32-bit millisecond tick count, so that tests can cross the wrap.
+    return static_cast<long>(static_cast<std::int32_t>(static_cast<std::uint32_t>(headless::headlessTicks)));
 }
 
 void sleepMs(long ms)

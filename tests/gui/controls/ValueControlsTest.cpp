@@ -94,6 +94,44 @@ TEST_F(Control, GestureOutsideAFrameAnnouncesNothingAndDoesNotCrash)
     EXPECT_EQ(log, (EventLog{"value 3 1.0000"}));
 }
 
+namespace
+{
+/// A frame whose clock reads what the test sets.
+class ClockFrame : public CFrame
+{
+public:
+    ClockFrame() : CFrame(CRect(0, 0, 50, 50), static_cast<void*>(nullptr), nullptr) {}
+    long getTicks() const override { return ticks; }
+    long ticks = 0;
+};
+} // namespace
+
+TEST(CControlDoubleClick, PairsClicksWithinTheTimeAtAnyClockReadingAndAcrossTheWrap)
+{
+    auto* frame = new ClockFrame;
+    // The 32-bit millisecond clock reads negative for half of its 49.7-day cycle.
+    for (long first : {1000L, -1000000L, 2147483647L - 100})
+    {
+        auto* button = new COnOffButton(CRect(0, 0, 10, 10), nullptr, 1, nullptr);
+        frame->addView(button);
+        frame->ticks = first;
+        EXPECT_FALSE(button->isDoubleClick()) << first;
+        frame->ticks = static_cast<long>(static_cast<std::int32_t>(static_cast<std::uint32_t>(first) + 200u));
+        EXPECT_TRUE(button->isDoubleClick()) << first;
+        // A third click starts a new pair; a slow second click does not complete it.
+        EXPECT_FALSE(button->isDoubleClick()) << first;
+        frame->ticks = static_cast<long>(static_cast<std::int32_t>(static_cast<std::uint32_t>(first) + 600u));
+        EXPECT_FALSE(button->isDoubleClick()) << first;
+    }
+    // A frame without a clock (it reads 0) never pairs clicks.
+    auto* button = new COnOffButton(CRect(0, 0, 10, 10), nullptr, 1, nullptr);
+    frame->addView(button);
+    frame->ticks = 0;
+    EXPECT_FALSE(button->isDoubleClick());
+    EXPECT_FALSE(button->isDoubleClick());
+    frame->forget();
+}
+
 // ---- on/off button ----
 
 using OnOffButton = ControlTest;
