@@ -34,7 +34,7 @@ constexpr float kModerate = 1e6f;
 constexpr int kFlushBlocks = 6; // 6 x 4096 frames, half a second at 48 kHz
 constexpr int kFlushFrames = 4096;
 
-// The seed the host callback uses for its own re-entrant parameter changes.
+// The generator the host callback draws its own re-entrant changes from.
 std::mt19937* hostRandom = nullptr;
 AudioEffect* hostEffect = nullptr;
 int hostReentries = 0;
