@@ -136,7 +136,12 @@ public:
             if (!ok)
                 return ok << " after step " << step << " (action " << action << ")";
         }
-        dispatch(effEditClose, 0, 0, nullptr);
+        // The last close comes from the host's close opcode or, as some hosts do, from destroying
+        // the effect with the panel still open.
+        if (below(2))
+            dispatch(effEditClose, 0, 0, nullptr);
+        else
+            effect.reset();
         if (host.childCount() != 0)
             return ::testing::AssertionFailure()
                    << host.childCount() << " windows left after the final close";
