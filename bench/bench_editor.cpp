@@ -4,6 +4,7 @@
 // repaint of the whole panel.
 #include "Kalvo.h"
 #include "KalvoEditor.h"
+#include "StandaloneHost.h"
 #include "platform/headless/HeadlessWindow.h"
 
 #include <benchmark/benchmark.h>
@@ -15,28 +16,14 @@
 namespace
 {
 
-VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    switch (opcode)
-    {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetSampleRate:
-        return 48000;
-    case audioMasterGetBlockSize:
-        return 512;
-    default:
-        return 0;
-    }
-}
-
 constexpr int kChannels = 6;
 constexpr int kFrames = 512;
 
 // An effect with its editor open in a headless host window, and audio to feed it.
 struct OpenPanel
 {
-    OpenPanel() : effect(createEffectInstance(host)), data(kChannels, std::vector<float>(kFrames))
+    OpenPanel()
+        : effect(createEffectInstance(standaloneHostCallback)), data(kChannels, std::vector<float>(kFrames))
     {
         aeffect = effect->getAeffect();
         aeffect->dispatcher(aeffect, effEditOpen, 0, 0, window.handle(), 0.0f);

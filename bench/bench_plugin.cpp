@@ -3,35 +3,15 @@
 // (decoded straight from and into the host's buffers).
 #include "Kalvo.h"
 #include "KalvoEditorFactory.h"
+#include "StandaloneHost.h"
 
 #include <benchmark/benchmark.h>
 
 #include <random>
 #include <vector>
 
-// The benchmark has no editor.
-AEffEditor* createKalvoEditor(AudioEffectX*)
-{
-    return nullptr;
-}
-
 namespace
 {
-
-VstIntPtr host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    switch (opcode)
-    {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetSampleRate:
-        return 48000;
-    case audioMasterGetBlockSize:
-        return 512;
-    default:
-        return 0;
-    }
-}
 
 template <typename Sample> struct Buffers
 {
@@ -53,7 +33,7 @@ template <typename Sample> struct Buffers
 template <typename Sample> void processBlocks(benchmark::State& state)
 {
     const int frames = static_cast<int>(state.range(0));
-    Kalvo effect(host);
+    Kalvo effect(standaloneHostCallback);
     AEffect* e = effect.getAeffect();
     e->setParameter(e, 5, 0.3f); // every output in use, a surround delay of 16.5 ms
     Buffers<Sample> in(frames), out(frames);

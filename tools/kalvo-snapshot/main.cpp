@@ -6,6 +6,7 @@
 // the same setParameter call a host uses (14 loads a factory preset: 1 to 5).
 #include "EditorSnapshot.h"
 #include "Kalvo.h"
+#include "StandaloneHost.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,21 +15,6 @@
 
 namespace
 {
-
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    switch (opcode)
-    {
-    case audioMasterVersion:
-        return 2400;
-    case audioMasterGetSampleRate:
-        return 48000;
-    case audioMasterGetBlockSize:
-        return 512;
-    default:
-        return 0;
-    }
-}
 
 bool parseAssignment(const char* text, int& index, float& value)
 {
@@ -56,7 +42,7 @@ int main(int argc, char** argv)
                      "  renders the editor panel; INDEX 0-14, VALUE normalised (14=2 loads \"4 Channel\")\n");
         return argc < 2 ? 2 : 0;
     }
-    std::unique_ptr<AudioEffect> effect(createEffectInstance(hostCallback));
+    std::unique_ptr<AudioEffect> effect(createEffectInstance(standaloneHostCallback));
     if (!effect)
     {
         std::fprintf(stderr, "kalvo-snapshot: cannot create the effect\n");
