@@ -35,9 +35,14 @@ AEffGUIEditor::AEffGUIEditor(AudioEffect* effect) : AEffEditor(effect)
     lastTicks = getTicks();
     if (effect)
         effect->setEditor(this);
+    windowSystemSession = kalvo::platform::startEditorSession();
 }
 
-AEffGUIEditor::~AEffGUIEditor() = default;
+AEffGUIEditor::~AEffGUIEditor()
+{
+    if (windowSystemSession)
+        kalvo::platform::endEditorSession();
+}
 
 std::int32_t AEffGUIEditor::getTicks()
 {

@@ -53,4 +53,7 @@ protected:
     std::int32_t lastTicks = 0;
     bool inIdleStuff = false;
     CFrame* frame = nullptr;
+
+private:
+    bool windowSystemSession = false; ///< the window system's per-editor start-up succeeded
 };

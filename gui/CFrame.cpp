@@ -490,3 +490,10 @@ void CFrame::EventRouter::platformWheel(const CPoint& where, CMouseWheelAxis axi
     owner.onWheel(context, where, axis, distance);
     context->forget();
 }
+
+void CFrame::EventRouter::platformDestroyed()
+{
+    // Gone with the host's window: the frame is closed, so idle, update and sizing stop.
+    owner.openFlag = false;
+    owner.systemWindow = nullptr;
+}

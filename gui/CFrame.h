@@ -95,6 +95,7 @@ protected:
         void platformPaint(const CRect& damaged) override;
         void platformMouseDown(const CPoint& where, long buttons) override;
         void platformWheel(const CPoint& where, CMouseWheelAxis axis, float distance) override;
+        void platformDestroyed() override;
 
     private:
         CFrame& owner;

@@ -550,6 +550,9 @@ void COptionMenu::takeFocus(CDrawContext* context)
     {
         long offsetIdx = 0;
         const PopupMenu* menu = appendItems(offsetIdx, build);
+        // The root menu was built last; opened by the right button, it answers to that button.
+        if (menu)
+            build.menus.back().followsRightButton = (lastButton & kButtonRight) != 0;
         kalvo::platform::NativeWindow* window = frame->getPlatformWindow();
         if (window && menu)
         {

@@ -140,6 +140,7 @@ struct PopupMenu
     const char* fontFamily = "Arial"; ///< the items' font, as in the standard font table
     long fontSize = 12;               ///< pixels
     long fontStyle = 0;               ///< 1 bold, 2 italic, 4 underlined
+    bool followsRightButton = false;  ///< opened by the right button: items can be chosen with it
 };
 
 /// Receives the events of a native window; the frame implements it.
@@ -152,6 +153,9 @@ public:
     virtual void platformMouseDown(const CPoint& where, long buttons) = 0;
     /// The wheel turned by `distance` notches (positive away from the user / to the right).
     virtual void platformWheel(const CPoint& where, CMouseWheelAxis axis, float distance) = 0;
+    /// The window system destroyed the window on its own (with the host's window); nothing more
+    /// arrives, and drawing into it shows nothing.
+    virtual void platformDestroyed() = 0;
 
 protected:
     ~WindowListener() = default;
@@ -195,5 +199,9 @@ long ticksMs();
 void sleepMs(long ms);
 /// The longest gap between two clicks of a double click, milliseconds.
 long doubleClickTimeMs();
+/// Starts what the window system needs on the calling thread for one editor (OLE on Windows);
+/// true when endEditorSession must be called once for it, on the same thread.
+bool startEditorSession();
+void endEditorSession();
 
 } // namespace kalvo::platform

@@ -352,4 +352,11 @@ long doubleClickTimeMs()
     return headless::kDoubleClickMs;
 }
 
+bool startEditorSession()
+{
+    return false;
+}
+
+void endEditorSession() {}
+
 } // namespace kalvo::platform

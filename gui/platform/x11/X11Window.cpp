@@ -472,4 +472,12 @@ long doubleClickTimeMs()
     return 400;
 }
 
+bool startEditorSession()
+{
+    // Each frame opens its own connection; an editor needs nothing set up beforehand.
+    return false;
+}
+
+void endEditorSession() {}
+
 } // namespace kalvo::platform

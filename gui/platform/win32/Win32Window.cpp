@@ -1,0 +1,440 @@
+// The frame's native child window on Windows: a window of the plug-in's own class inside the
+// host's window, drawn into a back buffer whose damaged areas are copied to the window, fed with
+// the messages the host's message loop dispatches to it.
+#include "Win32Gdi.h"
+#include "Win32Menu.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+namespace kalvo::win32
+{
+
+namespace
+{
+// ---- the window class ----
+
+// One class per module, registered with the first frame and unregistered with the last.
+struct WindowClass
+{
+    wchar_t name[40] = {};
+    long users = 0;
+    bool swappedButtons = false; ///< the system's swapped-buttons setting, read at registration
+};
+WindowClass windowClass;
+
+LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+bool acquireWindowClass()
+{
+    if (windowClass.users > 0)
+    {
+        windowClass.users++;
+        return true;
+    }
+    HMODULE module = ownModule();
+    char name[40];
+    std::snprintf(name, sizeof name, "Plugin%p", static_cast<void*>(module));
+    for (size_t i = 0; i < sizeof name && name[i]; i++)
+        windowClass.name[i] = static_cast<wchar_t>(name[i]);
+    WNDCLASSEXW description{};
+    description.cbSize = sizeof description;
+    description.style = CS_GLOBALCLASS;
+    description.lpfnWndProc = windowProcedure;
+    description.hInstance = module;
+    description.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    description.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
+    description.lpszClassName = windowClass.name;
+    if (!RegisterClassExW(&description))
+        return false;
+    windowClass.swappedButtons = GetSystemMetrics(SM_SWAPBUTTON) != 0;
+    windowClass.users = 1;
+    return true;
+}
+
+void releaseWindowClass()
+{
+    if (windowClass.users <= 0)
+        return;
+    if (--windowClass.users == 0)
+        UnregisterClassW(windowClass.name, ownModule());
+}
+
+// ---- pointer and keys ----
+
+CPoint pointOf(LPARAM lParam)
+{
+    // Signed: a position left of or above the window is negative.
+    return CPoint(static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam)));
+}
+
+bool held(int key)
+{
+    return (GetAsyncKeyState(key) & 0x8000) != 0;
+}
+
+// The buttons and modifiers a mouse message reports, with the button of the message itself:
+// a click released before it is handled still counts.
+long buttonsOfMessage(UINT message, WPARAM wParam)
+{
+    long bits = 0;
+    if ((wParam & MK_LBUTTON) || message == WM_LBUTTONDOWN)
+        bits |= kButtonLeft;
+    if ((wParam & MK_MBUTTON) || message == WM_MBUTTONDOWN)
+        bits |= kButtonMiddle;
+    if ((wParam & MK_RBUTTON) || message == WM_RBUTTONDOWN)
+        bits |= kButtonRight;
+    if (wParam & MK_SHIFT)
+        bits |= kModifierShift;
+    if (wParam & MK_CONTROL)
+        bits |= kModifierCommand;
+    if (GetKeyState(VK_MENU) < 0)
+        bits |= kModifierAlt;
+    return bits;
+}
+
+LPCWSTR cursorShape(CCursorType type)
+{
+    switch (type)
+    {
+    case kCursorWait:
+        return reinterpret_cast<LPCWSTR>(IDC_WAIT);
+    case kCursorHSize:
+        return reinterpret_cast<LPCWSTR>(IDC_SIZEWE);
+    case kCursorVSize:
+        return reinterpret_cast<LPCWSTR>(IDC_SIZENS);
+    case kCursorSizeAll:
+        return reinterpret_cast<LPCWSTR>(IDC_SIZEALL);
+    case kCursorNESWSize:
+        return reinterpret_cast<LPCWSTR>(IDC_SIZENESW);
+    case kCursorNWSESize:
+        return reinterpret_cast<LPCWSTR>(IDC_SIZENWSE);
+    case kCursorCopy:
+        return reinterpret_cast<LPCWSTR>(IDC_UPARROW);
+    case kCursorNotAllowed:
+        return reinterpret_cast<LPCWSTR>(IDC_NO);
+    case kCursorHand:
+        return reinterpret_cast<LPCWSTR>(IDC_HAND);
+    default:
+        return reinterpret_cast<LPCWSTR>(IDC_ARROW);
+    }
+}
+
+// One notch of a wheel.
+constexpr float kWheelNotch = 120.0f;
+} // namespace
+
+class Win32Window;
+
+// A surface on the window's back buffer; flushing copies what was drawn to the window.
+class WindowSurface : public Win32Surface
+{
+public:
+    WindowSurface(Win32Window& owner, std::shared_ptr<GdiCanvas> backBuffer)
+        : Win32Surface(std::move(backBuffer)), owner(owner)
+    {
+    }
+    void flush() override;
+
+private:
+    Win32Window& owner;
+};
+
+class Win32Window : public platform::NativeWindow
+{
+public:
+    Win32Window(HWND hwnd, std::shared_ptr<GdiCanvas> backBuffer, platform::WindowListener& listener)
+        : hwnd(hwnd), listener(listener), backBuffer(std::move(backBuffer))
+    {
+    }
+
+    ~Win32Window() override
+    {
+        *alive = false;
+        if (!gone)
+        {
+            // Nothing reaches this object any more, not even the destruction's own messages.
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            DestroyWindow(hwnd);
+        }
+        releaseWindowClass();
+    }
+
+    /// Copies the back buffer's `drawn` area to the window (to the paint context during a paint).
+    void show(const CRect& drawn)
+    {
+        CRect r = drawn;
+        r.bound(CRect(0, 0, backBuffer->width(), backBuffer->height()));
+        if (r.isEmpty() || gone)
+            return;
+        if (painting)
+        {
+            // The paint handler copies its whole damaged area at its end.
+            return;
+        }
+        HDC dc = GetDC(hwnd);
+        if (!dc)
+            return;
+        GdiFlush();
+        BitBlt(dc, static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.width()),
+               static_cast<int>(r.height()), backBuffer->dc(), static_cast<int>(r.left), static_cast<int>(r.top),
+               SRCCOPY);
+        ReleaseDC(hwnd, dc);
+    }
+
+    std::unique_ptr<platform::Surface> createSurface() override
+    {
+        return std::make_unique<WindowSurface>(*this, backBuffer);
+    }
+
+    long pointerButtons() override
+    {
+        // The asynchronous state is the physical buttons': swapped back as the system swaps them.
+        bool left = held(VK_LBUTTON);
+        bool right = held(VK_RBUTTON);
+        if (windowClass.swappedButtons)
+            std::swap(left, right);
+        long bits = 0;
+        if (left)
+            bits |= kButtonLeft;
+        if (held(VK_MBUTTON))
+            bits |= kButtonMiddle;
+        if (right)
+            bits |= kButtonRight;
+        if (held(VK_SHIFT))
+            bits |= kModifierShift;
+        if (held(VK_CONTROL))
+            bits |= kModifierCommand;
+        if (held(VK_MENU))
+            bits |= kModifierAlt;
+        return bits;
+    }
+
+    CPoint pointerPosition() override
+    {
+        POINT p{};
+        if (gone || !GetCursorPos(&p) || !ScreenToClient(hwnd, &p))
+            return pointer;
+        pointer = CPoint(p.x, p.y);
+        return pointer;
+    }
+
+    CRect bounds() override
+    {
+        if (!gone)
+        {
+            RECT r{};
+            if (GetWindowRect(hwnd, &r))
+            {
+                MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
+                area = CRect(r.left, r.top, r.right, r.bottom);
+            }
+        }
+        return area;
+    }
+
+    void setSize(long width, long height) override
+    {
+        width = std::max(1L, width);
+        height = std::max(1L, height);
+        if (width != backBuffer->width() || height != backBuffer->height())
+        {
+            // What was drawn stays, as the window keeps its contents until repainted.
+            if (std::shared_ptr<GdiCanvas> fresh = GdiCanvas::create(width, height))
+            {
+                BitBlt(fresh->dc(), 0, 0, static_cast<int>(std::min(width, backBuffer->width())),
+                       static_cast<int>(std::min(height, backBuffer->height())), backBuffer->dc(), 0, 0, SRCCOPY);
+                backBuffer = std::move(fresh);
+            }
+        }
+        if (!gone)
+            SetWindowPos(hwnd, nullptr, 0, 0, static_cast<int>(width), static_cast<int>(height),
+                         SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        area.setWidth(width);
+        area.setHeight(height);
+    }
+
+    void setPosition(long x, long y) override
+    {
+        if (!gone)
+            SetWindowPos(hwnd, nullptr, static_cast<int>(x), static_cast<int>(y), 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        area.moveTo(x, y);
+    }
+
+    CPoint screenOrigin() override
+    {
+        POINT p{0, 0};
+        if (!gone)
+            ClientToScreen(hwnd, &p);
+        return CPoint(p.x, p.y);
+    }
+
+    void setCursor(CCursorType type) override
+    {
+        cursor = type;
+        if (gone)
+            return;
+        // Shown at once when the pointer is over the window; WM_SETCURSOR keeps it there.
+        POINT p{};
+        if (GetCursorPos(&p) && WindowFromPoint(p) == hwnd)
+            SetCursor(LoadCursorW(nullptr, cursorShape(type)));
+    }
+
+    void pumpEvents() override
+    {
+        // The host's message loop dispatches this window's messages; nothing waits here.
+    }
+
+    bool deliverOnePendingRepaint() override
+    {
+        // One paint message of this thread, whichever of its windows it is for.
+        MSG message{};
+        if (!PeekMessageW(&message, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE))
+            return false;
+        DispatchMessageW(&message);
+        return true;
+    }
+
+    long showPopupMenu(const platform::PopupMenu& menu, const CPoint& where) override
+    {
+        if (gone)
+            return -1;
+        POINT screen{static_cast<LONG>(where.x), static_cast<LONG>(where.y)};
+        ClientToScreen(hwnd, &screen);
+        return runPopupMenu(hwnd, menu, screen);
+    }
+
+    /// The window procedure's work for this window.
+    LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam)
+    {
+        switch (message)
+        {
+        case WM_PAINT:
+            paint();
+            return 0;
+        case WM_ERASEBKGND:
+            // Every paint covers its whole area from the back buffer.
+            return 1;
+        case WM_LBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+            listener.platformMouseDown(pointOf(lParam), buttonsOfMessage(message, wParam));
+            return 0;
+        case WM_MOUSEWHEEL:
+        case WM_MOUSEHWHEEL:
+        {
+            // Wheel messages carry screen positions.
+            POINT p{static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+            ScreenToClient(hwnd, &p);
+            const float distance = static_cast<short>(HIWORD(wParam)) / kWheelNotch;
+            const CMouseWheelAxis axis = message == WM_MOUSEWHEEL ? kWheelAxisY : kWheelAxisX;
+            listener.platformWheel(CPoint(p.x, p.y), axis, distance);
+            return 0;
+        }
+        case WM_SETCURSOR:
+            if (LOWORD(lParam) == HTCLIENT && cursor != kCursorDefault)
+            {
+                SetCursor(LoadCursorW(nullptr, cursorShape(cursor)));
+                return TRUE;
+            }
+            break;
+        case WM_DESTROY:
+            // Destroyed with the host's window, before the editor was closed.
+            gone = true;
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            listener.platformDestroyed();
+            return 0;
+        default:
+            break;
+        }
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    }
+
+private:
+    void paint()
+    {
+        PAINTSTRUCT ps{};
+        HDC dc = BeginPaint(hwnd, &ps);
+        if (!dc)
+            return;
+        const CRect damaged(ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom);
+        const std::shared_ptr<bool> stillAlive = alive;
+        if (!damaged.isEmpty())
+        {
+            painting = true;
+            listener.platformPaint(damaged);
+            if (!*stillAlive)
+            {
+                EndPaint(hwnd, &ps);
+                return;
+            }
+            painting = false;
+            GdiFlush();
+            BitBlt(dc, static_cast<int>(damaged.left), static_cast<int>(damaged.top),
+                   static_cast<int>(damaged.width()), static_cast<int>(damaged.height()), backBuffer->dc(),
+                   static_cast<int>(damaged.left), static_cast<int>(damaged.top), SRCCOPY);
+        }
+        EndPaint(hwnd, &ps);
+    }
+
+    HWND hwnd;
+    platform::WindowListener& listener;
+    std::shared_ptr<GdiCanvas> backBuffer;
+    CRect area;
+    CPoint pointer;
+    CCursorType cursor = kCursorDefault;
+    bool gone = false;     ///< destroyed with the host's window
+    bool painting = false; ///< inside WM_PAINT
+    std::shared_ptr<bool> alive = std::make_shared<bool>(true);
+};
+
+void WindowSurface::flush()
+{
+    Win32Surface::flush();
+    owner.show(takeDamage());
+}
+
+namespace
+{
+LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    auto* window = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (!window)
+        return DefWindowProcW(hwnd, message, wParam, lParam);
+    return window->handle(message, wParam, lParam);
+}
+} // namespace
+
+} // namespace kalvo::win32
+
+namespace kalvo::platform
+{
+
+std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener)
+{
+    HWND parentWindow = static_cast<HWND>(parent);
+    if (!parentWindow || !IsWindow(parentWindow))
+        return nullptr;
+    const long width = std::max(1L, static_cast<long>(size.width()));
+    const long height = std::max(1L, static_cast<long>(size.height()));
+    std::shared_ptr<win32::GdiCanvas> backBuffer = win32::GdiCanvas::create(width, height);
+    if (!backBuffer || !win32::acquireWindowClass())
+        return nullptr;
+    HWND hwnd = CreateWindowExW(0, win32::windowClass.name, L"Window",
+                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                                static_cast<int>(width), static_cast<int>(height), parentWindow, nullptr,
+                                win32::ownModule(), nullptr);
+    if (!hwnd)
+    {
+        win32::releaseWindowClass();
+        return nullptr;
+    }
+    auto window = std::make_unique<win32::Win32Window>(hwnd, std::move(backBuffer), listener);
+    // The window's messages reach the object from here on; the first paint is still queued.
+    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window.get()));
+    return window;
+}
+
+} // namespace kalvo::platform
