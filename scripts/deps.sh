@@ -7,6 +7,7 @@ packages=(
   libcairo2-dev libx11-dev libxtst-dev libxres-dev libfontconfig-dev fonts-liberation
   libsndfile1-dev
   xvfb xauth xdotool x11-utils
+  g++-mingw-w64-x86-64-posix wine64 wine zip
 )
 missing=()
 for p in "${packages[@]}"; do
