@@ -26,8 +26,8 @@ const BlendFunctions& BlendFunctions::system()
         BlendFunctions found;
         if (HMODULE library = LoadLibraryW(L"msimg32.dll"))
         {
-            found.alphaBlend =
-                reinterpret_cast<AlphaBlendFn>(reinterpret_cast<void*>(GetProcAddress(library, "AlphaBlend")));
+            found.alphaBlend = reinterpret_cast<AlphaBlendFn>(
+                reinterpret_cast<void*>(GetProcAddress(library, "AlphaBlend")));
             found.transparentBlt = reinterpret_cast<TransparentBltFn>(
                 reinterpret_cast<void*>(GetProcAddress(library, "TransparentBlt")));
         }
@@ -150,8 +150,8 @@ void GdiCanvas::usePen(const CColor& color, long width, long style)
     else
     {
         // Square ends cover the end pixels as they do for one-pixel lines.
-        made = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_SQUARE | PS_JOIN_MITER, static_cast<DWORD>(width),
-                            &paint, 0, nullptr);
+        made = ExtCreatePen(PS_GEOMETRIC | PS_SOLID | PS_ENDCAP_SQUARE | PS_JOIN_MITER,
+                            static_cast<DWORD>(width), &paint, 0, nullptr);
     }
     if (!made)
         return;
@@ -216,11 +216,11 @@ void GdiCanvas::useFont(const char* family, long cellPixels, long style, long* a
     {
         const bool symbol = std::strcmp(family, "Symbol") == 0;
         // A positive height asks for the cell (ascent + descent), as the toolkit reads a size.
-        HFONT made = CreateFontW(static_cast<int>(cellPixels), 0, 0, 0, (style & 1) ? FW_BOLD : FW_NORMAL,
-                                 (style & 2) ? TRUE : FALSE, (style & 4) ? TRUE : FALSE, FALSE,
-                                 symbol ? SYMBOL_CHARSET : DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
-                                 CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS,
-                                 widen(family).c_str());
+        HFONT made =
+            CreateFontW(static_cast<int>(cellPixels), 0, 0, 0, (style & 1) ? FW_BOLD : FW_NORMAL,
+                        (style & 2) ? TRUE : FALSE, (style & 4) ? TRUE : FALSE, FALSE,
+                        symbol ? SYMBOL_CHARSET : DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
+                        ANTIALIASED_QUALITY, DEFAULT_PITCH | FF_SWISS, widen(family).c_str());
         if (!made)
             return;
         const HGDIOBJ before = SelectObject(context, made);
@@ -264,7 +264,7 @@ void GdiCanvas::useMix(long drawMode)
 
 DWORD GdiCanvas::patternRop(long drawMode)
 {
-    constexpr DWORD kPatternOrDestination = 0x00FA0089;       // DPo
+    constexpr DWORD kPatternOrDestination = 0x00FA0089;     // DPo
     constexpr DWORD kPatternXorDestinationNot = 0x00A50065; // PDxn
     return drawMode == 1 ? kPatternOrDestination : drawMode == 2 ? kPatternXorDestinationNot : PATCOPY;
 }

@@ -104,8 +104,9 @@ void Win32Surface::fillRect(const CRect& r, const DrawAttributes& state)
     target->useClip(state.clip);
     target->useBrush(state.fillColor);
     // A bit-block transfer of the brush covers exactly the rectangle's pixels, in any draw mode.
-    PatBlt(target->dc(), static_cast<int>(area.left), static_cast<int>(area.top), static_cast<int>(area.width()),
-           static_cast<int>(area.height()), GdiCanvas::patternRop(state.drawMode));
+    PatBlt(target->dc(), static_cast<int>(area.left), static_cast<int>(area.top),
+           static_cast<int>(area.width()), static_cast<int>(area.height()),
+           GdiCanvas::patternRop(state.drawMode));
     addDamage(area);
 }
 
@@ -177,8 +178,8 @@ void Win32Surface::drawEllipse(const CRect& r, bool fill, bool stroke, const Dra
     if (r.isEmpty())
         return;
     const long lineWidth = strokeWidth(state);
-    const CRect area =
-        drawable(CRect(r.left - lineWidth, r.top - lineWidth, r.right + lineWidth, r.bottom + lineWidth), state.clip);
+    const CRect area = drawable(
+        CRect(r.left - lineWidth, r.top - lineWidth, r.right + lineWidth, r.bottom + lineWidth), state.clip);
     if (area.isEmpty())
         return;
     HDC dc = target->dc();
@@ -208,8 +209,8 @@ void Win32Surface::drawArc(const CRect& r, double startDeg, double endDeg, bool 
     if (r.isEmpty())
         return;
     const long lineWidth = strokeWidth(state);
-    const CRect area =
-        drawable(CRect(r.left - lineWidth, r.top - lineWidth, r.right + lineWidth, r.bottom + lineWidth), state.clip);
+    const CRect area = drawable(
+        CRect(r.left - lineWidth, r.top - lineWidth, r.right + lineWidth, r.bottom + lineWidth), state.clip);
     if (area.isEmpty())
         return;
     HDC dc = target->dc();
@@ -294,7 +295,8 @@ long Win32Surface::textWidth(const char* text, const DrawAttributes& state)
     return extent.cx;
 }
 
-void Win32Surface::drawText(const char* text, const CRect& r, long align, bool opaque, const DrawAttributes& state)
+void Win32Surface::drawText(const char* text, const CRect& r, long align, bool opaque,
+                            const DrawAttributes& state)
 {
     if (!text)
         return;
@@ -332,7 +334,8 @@ void Win32Surface::drawText(const char* text, const CRect& r, long align, bool o
     addDamage(area);
 }
 
-void Win32Surface::copyFrom(platform::Surface& source, const CRect& srcRect, const CPoint& dest, const CRect& clip)
+void Win32Surface::copyFrom(platform::Surface& source, const CRect& srcRect, const CPoint& dest,
+                            const CRect& clip)
 {
     auto* src = dynamic_cast<Win32Surface*>(&source);
     if (!src)
@@ -348,8 +351,9 @@ void Win32Surface::copyFrom(platform::Surface& source, const CRect& srcRect, con
     const long sy = srcRect.top + (area.top - dest.y);
     target->useClip(clip);
     // Within one canvas the transfer copies overlapping areas as a snapshot would.
-    BitBlt(target->dc(), static_cast<int>(area.left), static_cast<int>(area.top), static_cast<int>(area.width()),
-           static_cast<int>(area.height()), src->target->dc(), static_cast<int>(sx), static_cast<int>(sy), SRCCOPY);
+    BitBlt(target->dc(), static_cast<int>(area.left), static_cast<int>(area.top),
+           static_cast<int>(area.width()), static_cast<int>(area.height()), src->target->dc(),
+           static_cast<int>(sx), static_cast<int>(sy), SRCCOPY);
     addDamage(area);
 }
 
@@ -378,8 +382,8 @@ void Win32Surface::drawImage(const platform::Image& image, const CRect& dest, co
         keyedBlit(source, area, sx, sy, key);
     else
         BitBlt(target->dc(), static_cast<int>(area.left), static_cast<int>(area.top),
-               static_cast<int>(area.width()), static_cast<int>(area.height()), source.dc(), static_cast<int>(sx),
-               static_cast<int>(sy), SRCCOPY);
+               static_cast<int>(area.width()), static_cast<int>(area.height()), source.dc(),
+               static_cast<int>(sx), static_cast<int>(sy), SRCCOPY);
     addDamage(area);
 }
 

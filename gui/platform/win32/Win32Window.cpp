@@ -178,8 +178,8 @@ public:
             return;
         GdiFlush();
         BitBlt(dc, static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.width()),
-               static_cast<int>(r.height()), backBuffer->dc(), static_cast<int>(r.left), static_cast<int>(r.top),
-               SRCCOPY);
+               static_cast<int>(r.height()), backBuffer->dc(), static_cast<int>(r.left),
+               static_cast<int>(r.top), SRCCOPY);
         ReleaseDC(hwnd, dc);
     }
 
@@ -244,7 +244,8 @@ public:
             if (std::shared_ptr<GdiCanvas> fresh = GdiCanvas::create(width, height))
             {
                 BitBlt(fresh->dc(), 0, 0, static_cast<int>(std::min(width, backBuffer->width())),
-                       static_cast<int>(std::min(height, backBuffer->height())), backBuffer->dc(), 0, 0, SRCCOPY);
+                       static_cast<int>(std::min(height, backBuffer->height())), backBuffer->dc(), 0, 0,
+                       SRCCOPY);
                 backBuffer = std::move(fresh);
             }
         }
