@@ -19,9 +19,19 @@ if [ ! -f "$ready" ]; then
   (
     flock 9
     if [ ! -f "$ready" ]; then
-      wineboot -i >/dev/null 2>&1
+      # Closes the lock for wineboot: the background processes it starts outlive it.
+      wineboot -i >/dev/null 2>&1 </dev/null 9>&-
       touch "$ready"
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
-wine "$@" | tr -d '\r'
+# Wine's background processes (services, device drivers) start with the first program and
+# inherit its descriptors: given CTest's pipes they would keep them open and CTest would wait for
+# them. So the program writes into files, which are passed on when it has finished.
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
+status=0
+wine "$@" >"$out" 2>"$err" </dev/null || status=$?
+tr -d '\r' <"$out"
+tr -d '\r' <"$err" >&2
+exit "$status"
