@@ -1,4 +1,5 @@
 # bash completion for kalvo-render.
+# shellcheck disable=SC2034,SC2207,SC2016 # the usual forms of completion functions
 # The options and the parameter names come from the program's own --help, so
 # the completion knows whatever the installed program accepts.
 
