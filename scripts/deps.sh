@@ -9,7 +9,7 @@ packages=(
   libcairo2-dev libx11-dev libxtst-dev libxres-dev libfontconfig-dev fonts-liberation
   libsndfile1-dev
   xvfb xauth xdotool x11-utils
-  g++-mingw-w64-x86-64-posix wine64 wine zip
+  g++-mingw-w64-x86-64-posix wine64 wine
 )
 if [ "${1:-}" = "--package" ]; then
   packages+=(dpkg-dev help2man lintian bash-completion)
