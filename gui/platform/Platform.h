@@ -1,7 +1,8 @@
 // The boundary between the portable toolkit and its backends. Portable code sees only these
 // types; a drawing backend (cairo) implements Surface and Image, a window-system backend (x11 or
 // headless) implements NativeWindow, the clock and the popup menu service. The build picks the
-// backend by linking one of kalvo_gui_x11 or kalvo_gui_headless.
+// backend by linking one of kalvo_gui_x11 or kalvo_gui_headless; the Windows build links
+// kalvo_gui_win32, which implements both halves on Win32 and GDI.
 #pragma once
 
 #include "../CColor.h"

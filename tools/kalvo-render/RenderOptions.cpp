@@ -79,6 +79,12 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
                 return false;
             options.help = true;
         }
+        else if (name == "--version")
+        {
+            if (!noValue())
+                return false;
+            options.version = true;
+        }
         else if (name == "-q" || name == "--quiet")
         {
             if (!noValue())
@@ -201,7 +207,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
             return false;
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return true;
 
     if (options.demo)
@@ -275,7 +281,8 @@ std::string helpText()
          "  --block N           frames per processing call (default 4096)\n"
          "  --snapshot FILE.png picture of the plug-in's editor with these settings\n"
          "  -q, --quiet         no progress bar, no summary\n"
-         "  -h, --help          this text\n\n"
+         "  -h, --help          this text\n"
+         "  --version           the program's version\n\n"
          "Parameters and the values they take (a plain number is the normalised 0..1 value):\n";
     for (int i = 0; i < kParameterCount; ++i)
     {
