@@ -1,9 +1,9 @@
-# kalvo_bitmap_resources(<target> <folder>)
+# kalvo_bitmap_resources(<target> <folder> [<id>...])
 #
 # Windows build: compiles the PNG files named bmpNNNNN.png in <folder> into <target> as 24-bit
 # bitmap resources numbered NNNNN, so that LoadBitmap(module, MAKEINTRESOURCE(NNNNN)) finds them.
 # The BMP files are made at build time by the build machine's kalvo-png2bmp (KalvoHostTools), so
-# the PNG files stay the only committed copy of the images.
+# the PNG files stay the only committed copy of the images. With ids given, only those images.
 function(kalvo_bitmap_resources target folder)
   get_filename_component(folder "${folder}" ABSOLUTE)
   file(GLOB images CONFIGURE_DEPENDS "${folder}/bmp*.png")
@@ -17,6 +17,9 @@ function(kalvo_bitmap_resources target folder)
       continue()
     endif()
     math(EXPR id "${CMAKE_MATCH_1}")
+    if(ARGN AND NOT id IN_LIST ARGN)
+      continue()
+    endif()
     set(bitmap "${outdir}/${name}.bmp")
     add_custom_command(
       OUTPUT "${bitmap}"

@@ -189,10 +189,9 @@ void Win32Surface::drawEllipse(const CRect& r, bool fill, bool stroke, const Dra
     const int rr = static_cast<int>(r.right), b = static_cast<int>(r.bottom);
     if (fill && state.fillColor.alpha != 0)
     {
-        // Without a pen GDI fills one pixel short of the right and bottom edges.
         target->useNoPen();
         target->useBrush(state.fillColor);
-        Ellipse(dc, l, t, rr + 1, b + 1);
+        Ellipse(dc, l, t, rr, b);
     }
     if (stroke && state.frameColor.alpha != 0)
     {
@@ -226,9 +225,9 @@ void Win32Surface::drawArc(const CRect& r, double startDeg, double endDeg, bool 
         target->useNoPen();
         target->useBrush(state.fillColor);
         if (pie)
-            Pie(dc, l, t, rr + 1, b + 1, from.x, from.y, to.x, to.y);
+            Pie(dc, l, t, rr, b, from.x, from.y, to.x, to.y);
         else
-            Chord(dc, l, t, rr + 1, b + 1, from.x, from.y, to.x, to.y);
+            Chord(dc, l, t, rr, b, from.x, from.y, to.x, to.y);
     }
     if (stroke && state.frameColor.alpha != 0)
     {

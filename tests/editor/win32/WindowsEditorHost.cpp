@@ -23,13 +23,6 @@ namespace
 {
 using PluginMain = AEffect* (*)(audioMasterCallback);
 
-// A path of the build machine as the program sees it: under Wine, drive Z: is the root of the
-// Unix file system.
-std::string programPath(const std::string& path)
-{
-    return !path.empty() && path[0] == '/' ? "Z:" + path : path;
-}
-
 PluginMain pluginMain()
 {
     HMODULE module = static_cast<HMODULE>(pluginModule());
@@ -136,7 +129,7 @@ HostEvent endEdit(VstInt32 index)
 void* pluginModule()
 {
     // Loaded once and kept, as hosts keep a scanned plug-in loaded.
-    static HMODULE module = LoadLibraryA(programPath(KALVO_PLUGIN_PATH).c_str());
+    static HMODULE module = LoadLibraryA(KALVO_PLUGIN_PATH);
     return module;
 }
 
@@ -432,8 +425,8 @@ Image pixelsOf(HBITMAP bitmap)
 
 Image loadBitmapFile(const std::string& path)
 {
-    HANDLE loaded = LoadImageA(nullptr, programPath(path).c_str(), IMAGE_BITMAP, 0, 0,
-                               LR_LOADFROMFILE | LR_CREATEDIBSECTION);
+    HANDLE loaded =
+        LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION);
     Image image = pixelsOf(static_cast<HBITMAP>(loaded));
     if (loaded)
         DeleteObject(loaded);
@@ -570,6 +563,34 @@ Difference compareNear(const Image& expected, const Image& shown, int tolerance,
     return d;
 }
 
+namespace
+{
+struct WindowCount
+{
+    DWORD process;
+    long windows;
+};
+
+BOOL CALLBACK countDescendant(HWND, LPARAM count)
+{
+    reinterpret_cast<WindowCount*>(count)->windows++;
+    return TRUE;
+}
+
+BOOL CALLBACK countTopLevel(HWND window, LPARAM count)
+{
+    auto* c = reinterpret_cast<WindowCount*>(count);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == c->process)
+    {
+        c->windows++;
+        EnumChildWindows(window, countDescendant, count);
+    }
+    return TRUE;
+}
+} // namespace
+
 GuiObjects guiObjects()
 {
     GuiObjects counts;
@@ -577,20 +598,23 @@ GuiObjects guiObjects()
     counts.user = static_cast<long>(GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS));
     if (counts.gdi > 0)
         return counts;
-    // Wine answers 0 here. Its handles carry the table index in their low 16 bits and it accepts
-    // a handle given by index alone, so the objects alive can be counted by asking every index.
-    const DWORD process = GetCurrentProcessId();
+    // Wine answers 0 here. Its GDI handles carry the table index in their low 16 bits, and it
+    // accepts a handle given by its index alone, so the live objects can be counted by asking
+    // every index. Its menu handles likewise, at even indices.
     for (ULONG_PTR index = 1; index < 0x10000; index++)
     {
         if (GetObjectType(reinterpret_cast<HGDIOBJ>(index)))
             counts.gdi++;
-        HWND window = reinterpret_cast<HWND>(index);
-        DWORD owner = 0;
-        if (IsWindow(window) && GetWindowThreadProcessId(window, &owner) && owner == process)
-            counts.user++;
-        else if (IsMenu(reinterpret_cast<HMENU>(index)))
+        if (index % 2 == 0 && IsMenu(reinterpret_cast<HMENU>(index)))
             counts.user++;
     }
+    // Windows are counted by walking them: top-level, children and message-only ones.
+    WindowCount windows{GetCurrentProcessId(), 0};
+    EnumWindows(countTopLevel, reinterpret_cast<LPARAM>(&windows));
+    for (HWND w = FindWindowExW(HWND_MESSAGE, nullptr, nullptr, nullptr); w;
+         w = FindWindowExW(HWND_MESSAGE, w, nullptr, nullptr))
+        countTopLevel(w, reinterpret_cast<LPARAM>(&windows));
+    counts.user += windows.windows;
     return counts;
 }
 
