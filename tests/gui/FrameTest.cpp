@@ -1,6 +1,7 @@
 // The frame: idle redraw cycle, focus, modal view, key and wheel routing, ownership.
 #include "TestViews.h"
 
+#include <memory>
 #include <string>
 
 using Frame = HeadlessFrameTest;
@@ -339,4 +340,25 @@ TEST(CFrameWithoutWindow, StaysOpenButNeverDraws)
     EXPECT_FALSE(own->close());
     EXPECT_FALSE(own->setSize(10, 10));
     own->forget();
+}
+
+TEST(CFrameInAHostWindow, ClosesWhenTheWindowSystemDestroysItsWindow)
+{
+    // A host that destroys its window before closing the editor takes the frame's window along.
+    auto host = std::make_unique<kalvo::headless::HostWindow>();
+    CFrame* frame = new CFrame(CRect(0, 0, 200, 100), host->handle(), nullptr);
+    auto* view = new RecordingView(CRect(0, 0, 10, 10), kRedCColor);
+    frame->addView(view);
+    host->child()->pumpEvents();
+    ASSERT_TRUE(frame->getOpenFlag());
+    const int draws = view->draws;
+
+    host.reset();
+    EXPECT_FALSE(frame->getOpenFlag());
+    EXPECT_EQ(frame->getSystemWindow(), nullptr);
+    view->setDirty(true);
+    frame->idle();
+    EXPECT_EQ(view->draws, draws);
+    EXPECT_FALSE(frame->setSize(300, 100));
+    frame->forget();
 }

@@ -55,6 +55,7 @@ struct Window::Impl
     std::vector<std::string> menuTexts;
     long menus = 0;
     CPoint menuPosition;
+    bool menuFollowsRightButton = false;
     int dispatching = 0;
 
     Impl(HostWindow* host, platform::WindowListener& listener) : host(host), listener(listener) {}
@@ -84,8 +85,14 @@ HostWindow::HostWindow() = default;
 
 HostWindow::~HostWindow()
 {
-    for (Window* window : children)
+    // As a window system does when a host destroys its window first: the children go with it.
+    const std::vector<Window*> orphans = children;
+    children.clear();
+    for (Window* window : orphans)
+    {
         window->impl->host = nullptr;
+        window->impl->listener.platformDestroyed();
+    }
 }
 
 Window* HostWindow::child() const
@@ -236,6 +243,11 @@ CPoint Window::lastMenuPosition() const
     return impl->menuPosition;
 }
 
+bool Window::lastMenuFollowsRightButton() const
+{
+    return impl->menuFollowsRightButton;
+}
+
 std::unique_ptr<platform::Surface> Window::createSurface()
 {
     return std::make_unique<cairo::CairoSurface>(impl->image, impl->fonts);
@@ -305,6 +317,7 @@ long Window::showPopupMenu(const platform::PopupMenu& menu, const CPoint& where)
 {
     impl->menus++;
     impl->menuPosition = where;
+    impl->menuFollowsRightButton = menu.followsRightButton;
     impl->menuTexts.clear();
     flattenMenu(menu, impl->menuTexts);
     const long choice = scriptedMenuAnswer(menu, impl->menuChoice);

@@ -22,6 +22,7 @@ struct PointerState
 };
 
 /// Plays the host's parent window: pass handle() where a host passes its native window.
+/// Destroying it first destroys the children as a window system would: their listeners hear it.
 class HostWindow
 {
 public:
@@ -84,6 +85,8 @@ public:
     long menusShown() const;
     /// Position of the last popup menu in window pixels.
     CPoint lastMenuPosition() const;
+    /// The last popup menu answers to the right button (it was opened with it).
+    bool lastMenuFollowsRightButton() const;
 
     // ---- NativeWindow ----
     std::unique_ptr<platform::Surface> createSurface() override;

@@ -340,6 +340,7 @@ TEST_F(PresetMenu, AChoiceSelectsTheEntryAndReachesTheListenerInsideAnEditBracke
     window->press(CPoint(50, 30), kButtonLeft);
     EXPECT_EQ(window->menusShown(), 1);
     EXPECT_EQ(window->lastMenuPosition(), CPoint(20, 45)); // below the control
+    EXPECT_FALSE(window->lastMenuFollowsRightButton());
     EXPECT_EQ(window->lastMenuTexts(), (std::vector<std::string>{"< Select Preset >", "5 Channel",
                                                                  "4 Channel", "Stereo 45", "Stereo 60"}));
     EXPECT_EQ(log, (EventLog{"begin 14", "value 14 2.0000", "end 14"}));
@@ -363,6 +364,7 @@ TEST_F(PresetMenu, ADismissedPopupChangesNothingButClosesTheBracket)
     EXPECT_EQ(menu->getCurrent(), 1);
     EXPECT_EQ(menu->getLastResult(), -1);
     EXPECT_EQ(menu->getLastButton(), kButtonRight);
+    EXPECT_TRUE(window->lastMenuFollowsRightButton()) << "opened with the right button, it answers to it";
     long index = 0;
     EXPECT_EQ(menu->getLastItemMenu(index), nullptr);
     EXPECT_EQ(index, -1);
