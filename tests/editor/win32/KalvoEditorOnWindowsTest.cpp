@@ -258,6 +258,34 @@ TEST_F(KalvoEditorOnWindows, TheAboutScreenOpensAndClosesWithClicksAndSendsNothi
     EXPECT_TRUE(plugin->events.empty()) << describe(plugin->events);
 }
 
+TEST_F(KalvoEditorOnWindows, TheWheelMovesTheSliderUnderThePointer)
+{
+    // The host's window away from the screen's origin: window and screen pixels differ.
+    const long left = 100, top = 50;
+    parent = std::make_unique<ParentWindow>(kPanelWidth, kPanelHeight, left, top);
+    ASSERT_TRUE(openEditor());
+    plugin->idleUntil([] { return false; }, 100);
+    const float wheelStep = 0.1f; // a slider's step per wheel notch
+
+    // Hosts that take the wheel themselves pass it on through effVendorSpecific; the editor asks
+    // the system where the pointer is: over the centre pattern slider.
+    hand::moveTo(left + 150, top + 87);
+    EXPECT_EQ(plugin->dispatch(effVendorSpecific, vstFourCC('s', 't', 'C', 'A'),
+                               vstFourCC('W', 'h', 'e', 'e'), nullptr, -1.0f),
+              1);
+    ASSERT_EQ(plugin->events.size(), 3u) << describe(plugin->events);
+    EXPECT_EQ(plugin->events[1].index, 0);
+    EXPECT_FLOAT_EQ(plugin->events[1].value, 0.36f - wheelStep);
+
+    // A wheel message to the window carries a screen position: one notch up over the front
+    // pattern slider.
+    plugin->events.clear();
+    postWheel(editorWindow(), left + 150, top + 107, 1);
+    ASSERT_TRUE(plugin->idleUntilEditEnds(1)) << describe(plugin->events);
+    ASSERT_EQ(plugin->events.size(), 3u) << describe(plugin->events);
+    EXPECT_FLOAT_EQ(plugin->events[1].value, 0.36f + wheelStep);
+}
+
 TEST_F(KalvoEditorOnWindows, AHundredOpenCloseCyclesLeaveTheGdiAndUserObjectCounts)
 {
     auto cycle = [&]

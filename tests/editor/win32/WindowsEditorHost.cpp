@@ -150,13 +150,15 @@ ParentWindow::ParentWindow(long width, long height, long left, long top)
 {
     registerParentClass();
     HWND hwnd =
-        CreateWindowExW(0, kParentClass, L"Kalvo test host", WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN,
+        CreateWindowExW(0, kParentClass, L"Kalvo test host", WS_POPUP | WS_CLIPCHILDREN,
                         static_cast<int>(left), static_cast<int>(top), static_cast<int>(width),
                         static_cast<int>(height), nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     window = hwnd;
     if (hwnd)
     {
-        SetForegroundWindow(hwnd);
+        // Shown without activating it: Wine then leaves it to itself instead of waiting up to two
+        // seconds for a window manager (there is none in Xvfb) whenever it is hidden.
+        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
         UpdateWindow(hwnd);
         pumpMessages();
     }
@@ -322,6 +324,15 @@ std::vector<long> windowRect(void* window)
     GetWindowRect(hwnd, &r);
     MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
     return {r.left, r.top, r.right, r.bottom};
+}
+
+void postWheel(void* window, long x, long y, int notches)
+{
+    constexpr int kNotch = 120;
+    const WPARAM wParam = MAKEWPARAM(0, static_cast<WORD>(static_cast<short>(notches * kNotch)));
+    const LPARAM lParam =
+        MAKELPARAM(static_cast<WORD>(static_cast<short>(x)), static_cast<WORD>(static_cast<short>(y)));
+    PostMessageW(static_cast<HWND>(window), WM_MOUSEWHEEL, wParam, lParam);
 }
 
 bool classRegistered(const std::wstring& className)

@@ -108,6 +108,10 @@ std::vector<long> windowRect(void* window);
 /// True while the plug-in library has a window class of that name registered.
 bool classRegistered(const std::wstring& className);
 
+/// Posts a wheel message of `notches` (positive: away from the user) to `window`, as the system
+/// sends one with the pointer at screen position (x, y).
+void postWheel(void* window, long x, long y, int notches);
+
 /// A popup menu as the user sees it; rectangles in screen pixels {left, top, right, bottom}.
 struct PopupMenuSeen
 {
