@@ -25,7 +25,7 @@ function(kalvo_bitmap_resources target folder)
       OUTPUT "${bitmap}"
       COMMAND ${CMAKE_COMMAND} -E make_directory "${outdir}"
       COMMAND kalvo_host_png2bmp "${image}" "${bitmap}"
-      DEPENDS "${image}" kalvo_host_png2bmp
+      DEPENDS "${image}" kalvo_host_png2bmp ${KALVO_HOST_PNG2BMP}
       COMMENT "Converting ${name}.png to a 24-bit bitmap"
       VERBATIM)
     list(APPEND bitmaps "${bitmap}")

@@ -15,7 +15,7 @@ export WINEPREFIX="$PWD/$builddir/wine-prefix" WINEDEBUG=-all
 # Makes the prefix if needed, then keeps one wineserver (and Wine's services) running for all
 # tests, so that each test program starts in a fraction of a second.
 scripts/wine-run.sh --prefix "$WINEPREFIX" cmd /c exit >/dev/null
-wineserver -w
+wineserver -k 2>/dev/null || true # also ends one left behind by an interrupted run
 wineserver -p
 trap 'wineserver -k || true' EXIT
 scripts/wine-run.sh --prefix "$WINEPREFIX" cmd /c exit >/dev/null
