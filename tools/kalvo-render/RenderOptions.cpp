@@ -244,53 +244,55 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
 std::string helpText()
 {
     std::string t;
-    t += "kalvo-render: decodes surround M/S recordings (front cardioid, sideways figure of eight,\n"
-         "rear cardioid) into 5.1 with the Kalvo plug-in's own processing.\n\n"
+    t += "kalvo-render: decodes surround M/S recordings (front cardioid, sideways figure\n"
+         "of eight, rear cardioid) into 5.1 with the Kalvo plug-in's own processing.\n\n"
          "Usage:\n"
-         "  kalvo-render IN.wav OUT.wav [options]              one 3-channel input file\n"
-         "  kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav [options]   three mono files\n"
-         "  kalvo-render --demo [OUT.wav] [options]           decode a synthesised test scene\n"
-         "  kalvo-render                                      the same, into the default demo file\n\n"
-         "Input: any format libsndfile reads; the effect runs at the file's sample rate. The\n"
-         "channels (or the three mono files) are front mid, side, rear mid unless --order says\n"
-         "otherwise. Output: a 6-channel WAV (L R C LFE Ls Rs, 5.1 channel mask; RF64 above\n"
-         "4 GiB), or six mono files with --mono. It is written under a temporary name and\n"
-         "renamed when complete, so a failed run leaves nothing behind.\n\n"
+         "  kalvo-render IN.wav OUT.wav [options]            one 3-channel recording\n"
+         "  kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav [options]\n"
+         "                                                   three mono recordings\n"
+         "  kalvo-render --demo [OUT.wav] [options]          a synthesised test scene\n"
+         "  kalvo-render [options]                           the same, into\n"
+         "                                                   " +
+         std::string(kDefaultDemoOutput) +
+         "\n\n"
+         "Input: any format libsndfile reads, at its own sample rate. The channels (or\n"
+         "the three files) are front mid, side, rear mid unless --order says otherwise.\n"
+         "Output: a 6-channel WAV (L R C LFE Ls Rs with the 5.1 channel mask; RF64 above\n"
+         "4 GiB), or six mono files with --mono. It is written under a temporary name\n"
+         "and renamed when complete, so a failed run leaves nothing behind.\n\n"
          "Options:\n"
          "  --preset NAME|N     start from a factory preset: 1 \"5 Channel\", 2 \"4 Channel\",\n"
          "                      3 \"Stereo 45\", 4 \"Stereo 60\", 5 \"5 Channel musical\"\n"
-         "  --set NAME=VALUE    set a parameter (after the preset); repeat as needed\n"
-         "  --order ORDER       channel order of the input, letters F (front mid), S (side),\n"
-         "                      R (rear mid); default FSR\n"
-         "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24), 32-bit float,\n"
-         "                      64-bit float\n"
+         "  --set NAME=VALUE    change a setting (below); repeat as needed\n"
+         "  --order ORDER       channel order of the input: the letters F (front mid),\n"
+         "                      S (side) and R (rear mid); default FSR\n"
+         "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24),\n"
+         "                      32 or 64-bit float\n"
          "  --dither            triangular dither before rounding to 16 or 24 bits (exact\n"
          "                      zeros stay silent); without it samples are rounded plainly\n"
-         "  --mono              six mono files OUT.L.wav OUT.R.wav OUT.C.wav OUT.LFE.wav\n"
-         "                      OUT.Ls.wav OUT.Rs.wav instead of one 6-channel file\n"
+         "  --mono              one mono file per channel, OUT.L.wav, OUT.R.wav, ...\n"
          "  --rf64              write RF64 even below 4 GiB\n"
          "  --precision single|double\n"
-         "                      the host call to use: processReplacing (single) or\n"
-         "                      processDoubleReplacing (double, default)\n"
+         "                      arithmetic of the effect: 32-bit or 64-bit (default)\n"
+         "                      floating point, as a host in that precision runs it\n"
          "  --block N           frames per processing call (default 4096)\n"
          "  --snapshot FILE.png picture of the plug-in's editor with these settings\n"
          "  -q, --quiet         no progress bar, no summary\n"
          "  -h, --help          this text\n\n"
-         "Parameters and the values they take (a plain number is the normalised 0..1 value):\n";
-    for (int i = 0; i < kParameterCount; ++i)
-    {
-        std::string name = parameterInfo(i).name;
-        name.resize(20, ' ');
-        t += "  " + name + parameterUnitsHelp(i) + "\n";
-    }
+         "Settings (--set NAME=VALUE, applied after --preset, in order). NAME is the\n"
+         "control's name on the panel or its parameter name in hosts (in brackets), in\n"
+         "any letter case. VALUE is a number in the unit the panel shows (the unit may\n"
+         "be written: 144deg, 20ms, 8kHz, -3dB), or the slider's position in percent:\n"
+         "FrontVolume=50% is half the slider, a gain of 0.5 or -6 dB.\n";
+    t += parameterHelp(80);
     t += "\nExamples:\n"
          "  kalvo-render --demo out/demo-5.1.wav\n"
          "  kalvo-render session.wav session-5.1.wav\n"
-         "  kalvo-render session.wav session-5.1.wav --preset \"5 Channel musical\" --bits 32\n"
+         "  kalvo-render session.wav session-5.1.wav --preset \"5 Channel musical\"\n"
          "  kalvo-render front.wav side.wav rear.wav mix.wav --mono\n"
-         "  kalvo-render take3.flac take3-51.wav --set RearDelay=20ms --set LROffset=60deg \\\n"
-         "      --set FrontLevel=-3dB --set RearSlopeFilter=8kHz --set CenterMute=on\n"
-         "  kalvo-render take3.wav take3-51.wav --order SFR --set LRPolarPattern=cardioid\n";
+         "  kalvo-render take3.flac take3-51.wav --set RearDelay=20 --set FrontAngle=60 \\\n"
+         "      --set FrontVolume=-3 --set RearLowPass=8 --set CenterMute=on\n"
+         "  kalvo-render take3.wav take3-51.wav --order SFR --set FrontPattern=cardioid\n";
     return t;
 }
 
