@@ -330,7 +330,7 @@ TEST(KalvoRender, AnInterruptedRunLeavesNoHalfWrittenFile)
     for (int i = 0; i < 500 && !started; ++i)
     {
         for (const std::string& name : dir.list())
-            started = started || name.find("out.wav.tmp-") == 0;
+            started = started || name.find("out.wav.kalvo-render-") == 0;
         if (!started)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -389,12 +389,14 @@ TEST(KalvoRenderDemo, SourcesLandInTheirSpeakers)
     SoundOutput output;
     std::string error;
     ASSERT_TRUE(output.open(spec, error)) << error;
-    DemoMeter meter(rate);
+    DemoMeter meter(rate, OutputLayout::Surround51);
     Progress quiet(false, 0, rate);
     RenderResult result;
     ASSERT_TRUE(render::render(
         *source, host, RenderSettings(), output, quiet, nullptr,
-        [&](const double* const out[6], int n, int64_t first) { meter.add(out, n, first); }, result, error))
+        [&](const double* const* out, int channels, int n, int64_t first)
+        { meter.add(out, channels, n, first); },
+        result, error))
         << error;
 
     enum

@@ -1,6 +1,9 @@
 #include "Render.h"
 
+#include "AmbisonicEncoder.h"
+
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -11,33 +14,35 @@ namespace render
 namespace
 {
 
+constexpr int kMaxDecodedChannels = 6;
+
 // One decoded block on its way to the writer.
 template <typename Sample> struct Block
 {
-    explicit Block(int size)
+    Block(int size, int channels)
     {
-        for (int c = 0; c < 6; ++c)
+        for (int c = 0; c < channels; ++c)
         {
             data[c].assign(static_cast<size_t>(size), Sample(0));
             ptr[c] = data[c].data();
         }
     }
-    std::vector<Sample> data[6];
-    Sample* ptr[6];
+    std::vector<Sample> data[kMaxDecodedChannels];
+    Sample* ptr[kMaxDecodedChannels] = {};
     int frames = 0;
 };
 
-// Decoding and writing overlap: the writer thread converts and writes one
+// Decoding and writing overlap: the writer thread finishes and writes one
 // block while the effect decodes the next. Blocks cycle between a free list
 // and a ready queue; the writer never sees a block the decoder still fills.
 template <typename Sample> class BlockPipe
 {
 public:
-    BlockPipe(int blockSize, int count)
+    BlockPipe(int blockSize, int channels, int count)
     {
         for (int i = 0; i < count; ++i)
         {
-            blocks_.emplace_back(new Block<Sample>(blockSize));
+            blocks_.emplace_back(new Block<Sample>(blockSize, channels));
             free_.push_back(blocks_.back().get());
         }
     }
@@ -69,8 +74,9 @@ public:
         changed_.notify_all();
     }
 
-    /// The writer's loop; answers false after the first failed write.
-    bool drain(SoundOutput& output, std::string& error)
+    /// The writer's loop: hands each block to `consume` (which answers false
+    /// on a failed write) until the pipe is closed and empty.
+    template <typename Consume> bool drain(Consume&& consume)
     {
         for (;;)
         {
@@ -83,8 +89,7 @@ public:
                 b = ready_.front();
                 ready_.pop_front();
             }
-            const Sample* const* channels = b->ptr;
-            const bool ok = output.write(channels, b->frames, error);
+            const bool ok = consume(*b);
             std::lock_guard<std::mutex> lock(mutex_);
             if (!ok)
             {
@@ -106,24 +111,6 @@ private:
     bool failed_ = false;
 };
 
-void observe(const BlockObserver& observer, double* const* out, int frames, int64_t first,
-             std::vector<double>*)
-{
-    observer(out, frames, first);
-}
-
-void observe(const BlockObserver& observer, float* const* out, int frames, int64_t first,
-             std::vector<double>* widened)
-{
-    const double* ptr[6];
-    for (int c = 0; c < 6; ++c)
-    {
-        widened[c].assign(out[c], out[c] + frames);
-        ptr[c] = widened[c].data();
-    }
-    observer(ptr, frames, first);
-}
-
 // Replaces samples that are not finite by silence; answers how many. A not-a-
 // number would otherwise stay in the effect's filters for the rest of the file.
 template <typename Sample> int64_t sanitise(Sample* const* in, int frames)
@@ -142,11 +129,98 @@ template <typename Sample> int64_t sanitise(Sample* const* in, int frames)
     return bad;
 }
 
-template <typename Sample>
-bool run(FrameSource& source, EffectHost& host, SoundOutput& output, Progress& progress,
-         const volatile std::sig_atomic_t* stop, const BlockObserver& observer, RenderResult& result,
-         std::string& error)
+// The writer's side: the layout's channels from a decoded block, handed to
+// the observer and the output.
+template <typename Sample> class LayoutWriter
 {
+public:
+    LayoutWriter(const RenderSettings& settings, SoundOutput& output, const BlockObserver& observer)
+        : layout_(settings.layout), output_(output), observer_(observer)
+    {
+        if (layout_ == OutputLayout::Binaural && settings.headResponses)
+            binaural_ = std::make_unique<BinauralConvolver>(*settings.headResponses);
+    }
+
+    bool consume(const Block<Sample>& b, std::string& error)
+    {
+        if (binaural_)
+        {
+            left_.clear();
+            right_.clear();
+            binaural_->process(b.ptr, b.frames, left_, right_);
+            return emitEars(error);
+        }
+        // Stereo is the first two channels of the 5.1 decode; the others
+        // write every channel they decoded.
+        return emit(b.ptr, layoutInfo(layout_).channelNames.size(), b.frames, error);
+    }
+
+    bool finish(std::string& error)
+    {
+        if (!binaural_)
+            return true;
+        left_.clear();
+        right_.clear();
+        binaural_->finish(left_, right_);
+        return emitEars(error);
+    }
+
+private:
+    bool emitEars(std::string& error)
+    {
+        const float* ears[2] = {left_.data(), right_.data()};
+        return emit(ears, 2, static_cast<int>(left_.size()), error);
+    }
+
+    template <typename T> bool emit(const T* const* channels, size_t count, int frames, std::string& error)
+    {
+        if (frames <= 0)
+            return true;
+        if (observer_)
+            observe(channels, static_cast<int>(count), frames);
+        written_ += frames;
+        return output_.write(channels, frames, error);
+    }
+
+    void observe(const double* const* channels, int count, int frames)
+    {
+        observer_(channels, count, frames, written_);
+    }
+
+    void observe(const float* const* channels, int count, int frames)
+    {
+        const double* ptr[kMaxDecodedChannels];
+        for (int c = 0; c < count; ++c)
+        {
+            widened_[c].assign(channels[c], channels[c] + frames);
+            ptr[c] = widened_[c].data();
+        }
+        observer_(ptr, count, frames, written_);
+    }
+
+    OutputLayout layout_;
+    SoundOutput& output_;
+    const BlockObserver& observer_;
+    std::unique_ptr<BinauralConvolver> binaural_;
+    std::vector<float> left_, right_;
+    std::vector<double> widened_[kMaxDecodedChannels];
+    int64_t written_ = 0;
+};
+
+template <typename Sample>
+bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, SoundOutput& output,
+         Progress& progress, const volatile std::sig_atomic_t* stop, const BlockObserver& observer,
+         RenderResult& result, std::string& error)
+{
+    if (settings.layout == OutputLayout::Binaural && !settings.headResponses)
+    {
+        error = "binaural output needs head-related responses";
+        return false;
+    }
+    const bool ambisonic = !layoutInfo(settings.layout).usesEffect;
+    const AmbisonicOrdering ordering =
+        settings.layout == OutputLayout::FuMa ? AmbisonicOrdering::FuMa : AmbisonicOrdering::AmbiX;
+    const double sideGain = std::pow(10.0, settings.sideGainDb / 20.0);
     const int blockSize = host.blockSize();
     std::vector<Sample> inputs[3];
     Sample* in[3];
@@ -155,15 +229,21 @@ bool run(FrameSource& source, EffectHost& host, SoundOutput& output, Progress& p
         inputs[c].assign(static_cast<size_t>(blockSize), Sample(0));
         in[c] = inputs[c].data();
     }
-    std::vector<double> widened[6];
     // A block on its way to the writer holds several processing calls' worth
     // (at least 8192 frames), so that small host blocks cost no extra handoffs.
     const int perBlock = (8192 + blockSize - 1) / blockSize;
-    BlockPipe<Sample> pipe(blockSize * perBlock, 8);
+    BlockPipe<Sample> pipe(blockSize * perBlock, ambisonic ? 4 : 6, 8);
     const bool checkInputs = source.mayHoldNonFinite();
+    LayoutWriter<Sample> layoutWriter(settings, output, observer);
     std::string writeError;
     bool writeOk = true;
-    std::thread writer([&] { writeOk = pipe.drain(output, writeError); });
+    std::thread writer(
+        [&]
+        {
+            writeOk =
+                pipe.drain([&](const Block<Sample>& b) { return layoutWriter.consume(b, writeError); }) &&
+                layoutWriter.finish(writeError);
+        });
 
     bool ok = true;
     bool ended = false;
@@ -196,12 +276,13 @@ bool run(FrameSource& source, EffectHost& host, SoundOutput& output, Progress& p
             }
             if (checkInputs)
                 result.nonFiniteInputs += sanitise(in, n);
-            Sample* out[6];
-            for (int c = 0; c < 6; ++c)
-                out[c] = block->ptr[c] + block->frames;
-            host.process(in, out, n);
-            if (observer)
-                observe(observer, out, n, done, widened);
+            Sample* out[kMaxDecodedChannels];
+            for (int c = 0; c < kMaxDecodedChannels; ++c)
+                out[c] = block->ptr[c] ? block->ptr[c] + block->frames : nullptr;
+            if (ambisonic)
+                encodeFirstOrder(in, out, n, ordering, sideGain);
+            else
+                host.process(in, out, n);
             block->frames += n;
             done += n;
         }
@@ -237,8 +318,8 @@ bool render(FrameSource& source, EffectHost& host, const RenderSettings& setting
 {
     const auto start = std::chrono::steady_clock::now();
     bool ok = settings.singlePrecision
-                  ? run<float>(source, host, output, progress, stop, observer, result, error)
-                  : run<double>(source, host, output, progress, stop, observer, result, error);
+                  ? run<float>(source, host, settings, output, progress, stop, observer, result, error)
+                  : run<double>(source, host, settings, output, progress, stop, observer, result, error);
     progress.finish();
     if (ok)
         ok = output.commit(error);

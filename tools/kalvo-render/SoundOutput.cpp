@@ -1,6 +1,10 @@
 #include "SoundOutput.h"
 
+#include "OutputFiles.h"
+
 #include <sndfile.h>
+
+#include <fcntl.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,8 +18,6 @@
 
 namespace render
 {
-
-const char* const kOutputChannelNames[6] = {"L", "R", "C", "LFE", "Ls", "Rs"};
 
 // Triangular dither of one step peak: the sum of two uniform values, which
 // makes the rounding error independent of the signal. Seeded the same on
@@ -89,13 +91,6 @@ std::string stem(const std::string& path)
     return path;
 }
 
-mode_t currentUmask()
-{
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
 } // namespace
 
 std::vector<std::string> outputPaths(const OutputSpec& spec)
@@ -104,7 +99,7 @@ std::vector<std::string> outputPaths(const OutputSpec& spec)
         return {spec.path};
     std::vector<std::string> paths;
     const std::string base = stem(spec.path);
-    for (const char* name : kOutputChannelNames)
+    for (const std::string& name : spec.channelNames)
         paths.push_back(base + "." + name + ".wav");
     return paths;
 }
@@ -123,24 +118,35 @@ bool SoundOutput::open(const OutputSpec& spec, std::string& error)
     finalPaths_ = outputPaths(spec);
     if (spec.dither && (spec.format == SampleFormat::Pcm16 || spec.format == SampleFormat::Pcm24))
         dither_ = std::make_unique<Dither>();
-    const int channelsEach = spec.monoFiles ? 1 : 6;
+    const int channels = static_cast<int>(spec.channelNames.size());
+    const int channelsEach = spec.monoFiles ? 1 : channels;
     const uint64_t dataBytes =
         static_cast<uint64_t>(spec.frames > 0 ? spec.frames : 0) * channelsEach * bytesPerSample(spec.format);
     rf64_ = spec.forceRf64 || dataBytes > kWavDataLimit;
-    const mode_t mode = 0666 & ~currentUmask();
 
     for (const std::string& path : finalPaths_)
     {
-        std::string temp = path + ".tmp-XXXXXX";
-        int fd = ::mkstemp(&temp[0]);
+        std::string target;
+        mode_t mode = 0;
+        if (!prepareOutputTarget(path, target, mode, error))
+        {
+            abandon();
+            return false;
+        }
+        removeStaleTemporaries(target);
+        const std::string temp = temporaryPathFor(target);
+        int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0 && errno == EEXIST && ::unlink(temp.c_str()) == 0) // this process's number, reused
+            fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0)
         {
             error = "cannot create '" + path + "': " + std::strerror(errno);
             abandon();
             return false;
         }
+        targets_.push_back(target);
         tempPaths_.push_back(temp);
-        ::fchmod(fd, mode);
+        ::fchmod(fd, mode); // the umask does not cut down the permissions of a replaced file
         SF_INFO info{};
         info.samplerate = spec.sampleRate;
         info.channels = channelsEach;
@@ -160,13 +166,6 @@ bool SoundOutput::open(const OutputSpec& spec, std::string& error)
             // Some containers carry no broadcast chunk; the audio matters more.
             SF_BROADCAST_INFO bi = spec.broadcastInfo;
             sf_command(file, SFC_SET_BROADCAST_INFO, &bi, sizeof bi);
-        }
-        if (!spec.monoFiles)
-        {
-            // Speaker positions of the six channels: the 5.1 mask 0x3F.
-            int map[6] = {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT,     SF_CHANNEL_MAP_CENTER,
-                          SF_CHANNEL_MAP_LFE,  SF_CHANNEL_MAP_REAR_LEFT, SF_CHANNEL_MAP_REAR_RIGHT};
-            sf_command(file, SFC_SET_CHANNEL_MAP_INFO, map, sizeof map);
         }
     }
     return true;
@@ -253,12 +252,12 @@ void packFrames(const Sample* const* in, int channels, int frames, SampleFormat 
 } // namespace
 
 template <typename Sample>
-bool SoundOutput::writeAny(const Sample* const channels[6], int frames, std::string& error)
+bool SoundOutput::writeAny(const Sample* const* channels, int frames, std::string& error)
 {
     if (frames <= 0)
         return true;
     const int width = bytesPerSample(spec_.format);
-    const int channelsEach = spec_.monoFiles ? 1 : 6;
+    const int channelsEach = spec_.monoFiles ? 1 : static_cast<int>(spec_.channelNames.size());
     const size_t bytes = static_cast<size_t>(frames) * channelsEach * width;
     if (packed_.size() < bytes + 4)
         packed_.resize(bytes + 4);
@@ -277,12 +276,12 @@ bool SoundOutput::writeAny(const Sample* const channels[6], int frames, std::str
     return true;
 }
 
-bool SoundOutput::write(const double* const channels[6], int frames, std::string& error)
+bool SoundOutput::write(const double* const* channels, int frames, std::string& error)
 {
     return writeAny(channels, frames, error);
 }
 
-bool SoundOutput::write(const float* const channels[6], int frames, std::string& error)
+bool SoundOutput::write(const float* const* channels, int frames, std::string& error)
 {
     return writeAny(channels, frames, error);
 }
@@ -300,13 +299,20 @@ bool SoundOutput::commit(std::string& error)
             abandon();
             return false;
         }
+        // libsndfile chooses the speaker mask by the channel count alone (four
+        // channels would read as quadraphonic speakers): set the layout's own.
+        if (!spec_.monoFiles && !setWaveChannelMask(tempPaths_[i], spec_.channelMask))
+        {
+            error = "cannot finish '" + finalPaths_[i] + "': its channel mask could not be written";
+            abandon();
+            return false;
+        }
     }
     files_.clear();
     for (size_t i = 0; i < tempPaths_.size(); ++i)
-        if (std::rename(tempPaths_[i].c_str(), finalPaths_[i].c_str()) != 0)
+        if (std::rename(tempPaths_[i].c_str(), targets_[i].c_str()) != 0)
         {
-            error =
-                "cannot rename '" + tempPaths_[i] + "' to '" + finalPaths_[i] + "': " + std::strerror(errno);
+            error = "cannot rename '" + tempPaths_[i] + "' to '" + targets_[i] + "': " + std::strerror(errno);
             // Files already moved stay; the rest are removed.
             tempPaths_.erase(tempPaths_.begin(), tempPaths_.begin() + static_cast<long>(i));
             abandon();
