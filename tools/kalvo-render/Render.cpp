@@ -16,10 +16,11 @@ namespace
 
 constexpr int kMaxDecodedChannels = 6;
 
-// One decoded block on its way to the writer.
+// One decoded block on its way to the writer, and its samples already in
+// the file's format when the decoding thread converts them.
 template <typename Sample> struct Block
 {
-    Block(int size, int channels)
+    Block(int size, int channels, size_t packedBytes) : bytes(packedBytes)
     {
         for (int c = 0; c < channels; ++c)
         {
@@ -30,6 +31,7 @@ template <typename Sample> struct Block
     std::vector<Sample> data[kMaxDecodedChannels];
     Sample* ptr[kMaxDecodedChannels] = {};
     int frames = 0;
+    std::vector<unsigned char> bytes;
 };
 
 // Decoding and writing overlap: the writer thread finishes and writes one
@@ -38,11 +40,11 @@ template <typename Sample> struct Block
 template <typename Sample> class BlockPipe
 {
 public:
-    BlockPipe(int blockSize, int channels, int count)
+    BlockPipe(int blockSize, int channels, size_t packedBytes, int count)
     {
         for (int i = 0; i < count; ++i)
         {
-            blocks_.emplace_back(new Block<Sample>(blockSize, channels));
+            blocks_.emplace_back(new Block<Sample>(blockSize, channels, packedBytes));
             free_.push_back(blocks_.back().get());
         }
     }
@@ -141,8 +143,16 @@ public:
             binaural_ = std::make_unique<BinauralConvolver>(*settings.headResponses);
     }
 
+    /// Whether the decoding thread converts the samples to the file's format
+    /// itself, while they are still in its cache: when the layout's channels
+    /// are decoded channels as they stand and nobody watches them. The
+    /// writer then only writes, and the two threads share the work evenly.
+    bool packsOnDecoder() const { return !binaural_ && !observer_; }
+
     bool consume(const Block<Sample>& b, std::string& error)
     {
+        if (packsOnDecoder())
+            return output_.writePacked(b.bytes.data(), b.frames, error);
         if (binaural_)
         {
             left_.clear();
@@ -232,9 +242,16 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
     // A block on its way to the writer holds several processing calls' worth
     // (at least 8192 frames), so that small host blocks cost no extra handoffs.
     const int perBlock = (8192 + blockSize - 1) / blockSize;
-    BlockPipe<Sample> pipe(blockSize * perBlock, ambisonic ? 4 : 6, 8);
-    const bool checkInputs = source.mayHoldNonFinite();
+    const int capacity = blockSize * perBlock;
+    if (output.channels() != static_cast<int>(layoutInfo(settings.layout).channelNames.size()))
+    {
+        error = "the output is not open for the layout's channels";
+        return false;
+    }
     LayoutWriter<Sample> layoutWriter(settings, output, observer);
+    const bool packHere = layoutWriter.packsOnDecoder();
+    BlockPipe<Sample> pipe(capacity, ambisonic ? 4 : 6, packHere ? output.packedBytes(capacity) : 0, 8);
+    const bool checkInputs = source.mayHoldNonFinite();
     std::string writeError;
     bool writeOk = true;
     std::thread writer(
@@ -286,6 +303,8 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
             block->frames += n;
             done += n;
         }
+        if (packHere)
+            output.pack(block->ptr, block->frames, block->bytes.data());
         pipe.submit(block); // also a partial or empty last block
         progress.update(done);
     }

@@ -251,39 +251,68 @@ void packFrames(const Sample* const* in, int channels, int frames, SampleFormat 
 
 } // namespace
 
+size_t SoundOutput::packedBytes(int frames) const
+{
+    // Each file's bytes one after the other; 4 bytes of room at the end for
+    // the 24-bit packing's overlapping stores.
+    return static_cast<size_t>(frames > 0 ? frames : 0) * spec_.channelNames.size() *
+               static_cast<size_t>(bytesPerSample(spec_.format)) +
+           4;
+}
+
 template <typename Sample>
-bool SoundOutput::writeAny(const Sample* const* channels, int frames, std::string& error)
+void SoundOutput::packAny(const Sample* const* channels, int frames, unsigned char* bytes)
+{
+    if (frames <= 0)
+        return;
+    const int channelsEach = spec_.monoFiles ? 1 : static_cast<int>(spec_.channelNames.size());
+    const size_t fileBytes = static_cast<size_t>(frames) * channelsEach * bytesPerSample(spec_.format);
+    for (size_t f = 0; f < files_.size(); ++f)
+        packFrames(spec_.monoFiles ? channels + f : channels, channelsEach, frames, spec_.format,
+                   dither_.get(), bytes + f * fileBytes, clipped_);
+}
+
+void SoundOutput::pack(const double* const* channels, int frames, unsigned char* bytes)
+{
+    packAny(channels, frames, bytes);
+}
+
+void SoundOutput::pack(const float* const* channels, int frames, unsigned char* bytes)
+{
+    packAny(channels, frames, bytes);
+}
+
+bool SoundOutput::writePacked(const unsigned char* bytes, int frames, std::string& error)
 {
     if (frames <= 0)
         return true;
-    const int width = bytesPerSample(spec_.format);
     const int channelsEach = spec_.monoFiles ? 1 : static_cast<int>(spec_.channelNames.size());
-    const size_t bytes = static_cast<size_t>(frames) * channelsEach * width;
-    if (packed_.size() < bytes + 4)
-        packed_.resize(bytes + 4);
+    const size_t fileBytes = static_cast<size_t>(frames) * channelsEach * bytesPerSample(spec_.format);
     for (size_t f = 0; f < files_.size(); ++f)
-    {
-        packFrames(spec_.monoFiles ? channels + f : channels, channelsEach, frames, spec_.format,
-                   dither_.get(), packed_.data(), clipped_);
-        if (sf_write_raw(files_[f], packed_.data(), static_cast<sf_count_t>(bytes)) !=
-            static_cast<sf_count_t>(bytes))
+        if (sf_write_raw(files_[f], bytes + f * fileBytes, static_cast<sf_count_t>(fileBytes)) !=
+            static_cast<sf_count_t>(fileBytes))
         {
             error = "cannot write '" + finalPaths_[f] +
                     "': " + (sf_error(files_[f]) ? sf_strerror(files_[f]) : std::strerror(errno));
             return false;
         }
-    }
     return true;
 }
 
 bool SoundOutput::write(const double* const* channels, int frames, std::string& error)
 {
-    return writeAny(channels, frames, error);
+    if (packed_.size() < packedBytes(frames))
+        packed_.resize(packedBytes(frames));
+    pack(channels, frames, packed_.data());
+    return writePacked(packed_.data(), frames, error);
 }
 
 bool SoundOutput::write(const float* const* channels, int frames, std::string& error)
 {
-    return writeAny(channels, frames, error);
+    if (packed_.size() < packedBytes(frames))
+        packed_.resize(packedBytes(frames));
+    pack(channels, frames, packed_.data());
+    return writePacked(packed_.data(), frames, error);
 }
 
 bool SoundOutput::commit(std::string& error)

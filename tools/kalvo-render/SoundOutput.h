@@ -62,6 +62,17 @@ public:
     /// Appends `frames` frames of every channel of the spec.
     bool write(const double* const* channels, int frames, std::string& error);
     bool write(const float* const* channels, int frames, std::string& error);
+
+    /// The two halves of write(), for a caller that converts on one thread
+    /// and writes on another: pack() turns `frames` frames of every channel
+    /// into the files' bytes in `bytes` (packedBytes(frames) of them), and
+    /// writePacked() appends those bytes. Blocks must be packed in the order
+    /// they are written, one at a time (dither and the clip count carry on
+    /// from block to block).
+    size_t packedBytes(int frames) const;
+    void pack(const double* const* channels, int frames, unsigned char* bytes);
+    void pack(const float* const* channels, int frames, unsigned char* bytes);
+    bool writePacked(const unsigned char* bytes, int frames, std::string& error);
     /// Finishes the files and moves them to their final names.
     bool commit(std::string& error);
     /// Closes and deletes the temporary files (also done by the destructor
@@ -70,11 +81,13 @@ public:
 
     /// Samples outside -1..1 that a fixed-point format had to clip.
     int64_t clippedSamples() const { return clipped_; }
+    /// Channels written per frame (over all files).
+    int channels() const { return static_cast<int>(spec_.channelNames.size()); }
     /// True when the multi-channel file is written as RF64.
     bool isRf64() const { return rf64_; }
 
 private:
-    template <typename Sample> bool writeAny(const Sample* const* channels, int frames, std::string& error);
+    template <typename Sample> void packAny(const Sample* const* channels, int frames, unsigned char* bytes);
 
     OutputSpec spec_;
     std::vector<std::string> finalPaths_; ///< as the user named them
