@@ -2,6 +2,7 @@
 
 #include "AmbisonicEncoder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <condition_variable>
@@ -76,32 +77,48 @@ public:
         changed_.notify_all();
     }
 
-    /// The writer's loop: hands each block to `consume` (which answers false
-    /// on a failed write) until the pipe is closed and empty.
+    /// The consumer gives up: acquire() answers null from now on.
+    void cancel()
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        failed_ = true;
+        changed_.notify_all();
+    }
+
+    /// The next filled block; null once the pipe is closed and empty.
+    Block<Sample>* take()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !ready_.empty() || closed_; });
+        if (ready_.empty())
+            return nullptr;
+        Block<Sample>* b = ready_.front();
+        ready_.pop_front();
+        return b;
+    }
+
+    /// Gives a taken block back to be filled again.
+    void release(Block<Sample>* b)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(b);
+        changed_.notify_all();
+    }
+
+    /// The consumer's loop: hands each block to `consume` (which answers
+    /// false on a failed write) until the pipe is closed and empty.
     template <typename Consume> bool drain(Consume&& consume)
     {
-        for (;;)
+        while (Block<Sample>* b = take())
         {
-            Block<Sample>* b = nullptr;
+            if (!consume(*b))
             {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [this] { return !ready_.empty() || closed_; });
-                if (ready_.empty())
-                    return true;
-                b = ready_.front();
-                ready_.pop_front();
-            }
-            const bool ok = consume(*b);
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!ok)
-            {
-                failed_ = true;
-                changed_.notify_all();
+                cancel();
                 return false;
             }
-            free_.push_back(b);
-            changed_.notify_all();
+            release(b);
         }
+        return true;
     }
 
 private:
@@ -232,15 +249,9 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
         settings.layout == OutputLayout::FuMa ? AmbisonicOrdering::FuMa : AmbisonicOrdering::AmbiX;
     const double sideGain = std::pow(10.0, settings.sideGainDb / 20.0);
     const int blockSize = host.blockSize();
-    std::vector<Sample> inputs[3];
-    Sample* in[3];
-    for (int c = 0; c < 3; ++c)
-    {
-        inputs[c].assign(static_cast<size_t>(blockSize), Sample(0));
-        in[c] = inputs[c].data();
-    }
-    // A block on its way to the writer holds several processing calls' worth
-    // (at least 8192 frames), so that small host blocks cost no extra handoffs.
+    // A block on its way through the threads holds several processing calls'
+    // worth (at least 8192 frames), so that small host blocks cost no extra
+    // handoffs.
     const int perBlock = (8192 + blockSize - 1) / blockSize;
     const int capacity = blockSize * perBlock;
     if (output.channels() != static_cast<int>(layoutInfo(settings.layout).channelNames.size()))
@@ -248,30 +259,66 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
         error = "the output is not open for the layout's channels";
         return false;
     }
+
+    // Three threads: a reader fills blocks of the capsule signals, this one
+    // decodes them (and converts them to the file's format when it can), the
+    // writer finishes the layout and writes.
+    BlockPipe<Sample> inputs(capacity, 3, 0, 4);
+    const bool checkInputs = source.mayHoldNonFinite();
+    std::string readError;
+    bool readFailed = false;
+    int64_t nonFinite = 0;
+    std::thread reader(
+        [&]
+        {
+            while (Block<Sample>* b = inputs.acquire())
+            {
+                const int n = source.read(b->ptr, capacity);
+                readFailed = n < 0;
+                if (readFailed)
+                    readError = source.error();
+                b->frames = n > 0 ? n : 0;
+                if (checkInputs)
+                    nonFinite += sanitise(b->ptr, b->frames);
+                inputs.submit(b);
+                if (n <= 0)
+                    break; // an empty block marks the end
+            }
+            inputs.close();
+        });
+
     LayoutWriter<Sample> layoutWriter(settings, output, observer);
     const bool packHere = layoutWriter.packsOnDecoder();
-    BlockPipe<Sample> pipe(capacity, ambisonic ? 4 : 6, packHere ? output.packedBytes(capacity) : 0, 8);
-    const bool checkInputs = source.mayHoldNonFinite();
+    BlockPipe<Sample> outputs(capacity, ambisonic ? 4 : 6, packHere ? output.packedBytes(capacity) : 0, 8);
     std::string writeError;
     bool writeOk = true;
     std::thread writer(
         [&]
         {
             writeOk =
-                pipe.drain([&](const Block<Sample>& b) { return layoutWriter.consume(b, writeError); }) &&
+                outputs.drain([&](const Block<Sample>& b) { return layoutWriter.consume(b, writeError); }) &&
                 layoutWriter.finish(writeError);
         });
 
     bool ok = true;
-    bool ended = false;
     int64_t done = 0;
-    while (ok && !ended)
+    while (ok)
     {
-        Block<Sample>* block = pipe.acquire();
+        Block<Sample>* input = inputs.take();
+        if (!input || input->frames == 0)
+        {
+            if (input)
+                inputs.release(input);
+            break; // the end, or a read error that follows
+        }
+        Block<Sample>* block = outputs.acquire();
         if (!block)
+        {
+            inputs.release(input);
             break; // the writer failed; its error follows
+        }
         block->frames = 0;
-        for (int call = 0; call < perBlock; ++call)
+        while (block->frames < input->frames)
         {
             if (stop && *stop)
             {
@@ -279,23 +326,12 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
                 ok = false;
                 break;
             }
-            const int n = source.read(in, blockSize);
-            if (n < 0)
-            {
-                error = source.error();
-                ok = false;
-                break;
-            }
-            if (n == 0)
-            {
-                ended = true;
-                break;
-            }
-            if (checkInputs)
-                result.nonFiniteInputs += sanitise(in, n);
+            const int at = block->frames;
+            const int n = std::min(blockSize, input->frames - at);
+            Sample* in[3] = {input->ptr[0] + at, input->ptr[1] + at, input->ptr[2] + at};
             Sample* out[kMaxDecodedChannels];
             for (int c = 0; c < kMaxDecodedChannels; ++c)
-                out[c] = block->ptr[c] ? block->ptr[c] + block->frames : nullptr;
+                out[c] = block->ptr[c] ? block->ptr[c] + at : nullptr;
             if (ambisonic)
                 encodeFirstOrder(in, out, n, ordering, sideGain);
             else
@@ -303,17 +339,26 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
             block->frames += n;
             done += n;
         }
+        inputs.release(input);
         if (packHere)
             output.pack(block->ptr, block->frames, block->bytes.data());
-        pipe.submit(block); // also a partial or empty last block
+        outputs.submit(block);
         progress.update(done);
     }
-    pipe.close();
+    inputs.cancel(); // a reader waiting for a free block stops
+    reader.join();
+    outputs.close();
     writer.join();
+    result.nonFiniteInputs = nonFinite;
     if (!writeOk)
     {
         error = writeError;
         return false;
+    }
+    if (ok && readFailed)
+    {
+        error = readError;
+        ok = false;
     }
     result.frames = done;
     return ok;
