@@ -218,6 +218,10 @@ TEST(RenderOptions, RefusesWhatItCannotDo)
     EXPECT_NE(error.find("unknown option '--loud'"), std::string::npos);
     EXPECT_FALSE(parse({"in.wav", "out.wav", "--quiet=yes"}, o, error));
     EXPECT_FALSE(parse({"--demo", "a.wav", "b.wav"}, o, error));
+    EXPECT_FALSE(parse({"in.wav", "/tmp/"}, o, error));
+    EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--side-gain", "3"}, o, error)); // Ambisonics only
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--layout", "7.1"}, o, error));
     // After "--" a name that starts with a dash is a file.
     ASSERT_TRUE(parse({"--", "-in.wav", "out.wav"}, o, error)) << error;
     EXPECT_EQ(o.inputs[0], "-in.wav");

@@ -5,9 +5,12 @@
 // output in the chosen layout, with progress and a way to stop early. The
 // effect sees exactly what a host would send it.
 //
-// Two threads share the work: this one reads and decodes, a writer thread
-// turns the decoded blocks into the layout (the binaural convolution runs
-// there), converts them to the file's sample format and writes them.
+// Three threads share the work: a reader fills blocks of the capsule
+// signals ahead, the calling thread decodes them, and a writer thread turns
+// the decoded blocks into the layout (the binaural convolution runs there)
+// and writes them. The conversion to the file's sample format happens on the
+// decoding thread while a block is still in its cache, or on the writer when
+// the layout still has work to do there.
 
 #include "Binaural.h"
 #include "EffectHost.h"

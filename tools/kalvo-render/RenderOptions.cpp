@@ -2,6 +2,8 @@
 
 #include "RenderParameters.h"
 
+#include <sys/stat.h>
+
 #include <cctype>
 #include <cstdlib>
 
@@ -305,6 +307,14 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
     }
     // The output's name says what it holds: WAV data goes under a .wav name
     // (mono files take their names from it and may leave it out).
+    struct stat folder;
+    if (!options.output.empty() &&
+        (options.output.back() == '/' ||
+         (::stat(options.output.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode))))
+    {
+        error = "'" + options.output + "' is a folder: give the output a file name ending in .wav";
+        return false;
+    }
     if (!options.output.empty() && !endsWithWav(options.output) &&
         !(options.outputSpec.monoFiles && extensionOf(options.output).empty()))
     {
