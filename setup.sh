@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine and runs the main job:
-# installs the packages, builds in release mode, installs Kalvo.so into ~/.vst
-# and decodes the synthesised demo scene with kalvo-render.
+# installs the packages, builds in release mode, installs Kalvo.so into ~/.vst,
+# puts kalvo-render and kalvo-snapshot on the PATH (links in ~/.local/bin) and
+# decodes the synthesised demo scene with kalvo-render.
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
@@ -12,8 +13,29 @@ if [ -f build-release/plugin/Kalvo.so ]; then
   install -m 0755 build-release/plugin/Kalvo.so "$HOME/.vst/Kalvo.so"
   echo "Installed $HOME/.vst/Kalvo.so"
 fi
+
+# The tools stay in the build folder; links on the PATH make them usable from any folder.
+bindir="$HOME/.local/bin"
+linked=()
+for tool in kalvo-render kalvo-snapshot; do
+  if [ -x "build-release/tools/$tool" ]; then
+    mkdir -p "$bindir"
+    ln -sfn "$PWD/build-release/tools/$tool" "$bindir/$tool"
+    linked+=("$tool")
+  fi
+done
+if [ ${#linked[@]} -gt 0 ]; then
+  echo "Linked ${linked[*]} into $bindir"
+  case ":$PATH:" in
+    *":$bindir:"*) ;;
+    *)
+      echo "$bindir is not on your PATH yet. Debian's ~/.profile adds it at your next login if it"
+      echo "exists; until then run:  export PATH=\"\$HOME/.local/bin:\$PATH\""
+      ;;
+  esac
+fi
+
 if [ -x build-release/tools/kalvo-render ]; then
-  mkdir -p out
   build-release/tools/kalvo-render --demo out/demo-5.1.wav
 elif [ -x build-release/tools/kalvo-engine-demo ]; then
   build-release/tools/kalvo-engine-demo

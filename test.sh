@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds with warnings as errors and runs every test; the X server tests run under Xvfb.
-#   ./test.sh              normal build in build/
+#   ./test.sh              normal build in build/, then the Windows build in build-windows/
+#                          (cross-compiled) with its tests under Wine (scripts/test-windows.sh)
 #   ./test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -22,4 +23,7 @@ if [ -z "${DISPLAY:-}" ]; then
   xvfb-run -a -s "-screen 0 1280x1024x24 +extension XTEST -noreset" ctest "${ctest_args[@]}"
 else
   ctest "${ctest_args[@]}"
+fi
+if [ "$builddir" = build ]; then
+  scripts/test-windows.sh
 fi

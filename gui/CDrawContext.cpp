@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-using kalvo::platform::DrawState;
+using kalvo::platform::DrawAttributes;
 using kalvo::platform::Surface;
 
 namespace
@@ -88,9 +88,9 @@ CRect CDrawContext::frameClip() const
     return CRect(0, 0, size.width(), size.height());
 }
 
-DrawState CDrawContext::drawState() const
+DrawAttributes CDrawContext::drawState() const
 {
-    DrawState state;
+    DrawAttributes state;
     state.clip = clipRect;
     state.frameColor = frameColor;
     state.fillColor = fillColor;
@@ -191,7 +191,7 @@ void CDrawContext::drawLines(const CPoint* points, const long& numberOfLines)
 {
     if (!surface || !points || numberOfLines <= 0)
         return;
-    const DrawState state = drawState();
+    const DrawAttributes state = drawState();
     for (long k = 0; k < numberOfLines; k++)
     {
         const CPoint segment[2] = {toSurface(points[2 * k]), toSurface(points[2 * k + 1])};
@@ -212,7 +212,7 @@ void CDrawContext::drawPolygon(const CPoint* points, long numberOfPoints, const 
     std::unique_ptr<CPoint[]> moved(new CPoint[numberOfPoints]);
     for (long i = 0; i < numberOfPoints; i++)
         moved[i] = toSurface(points[i]);
-    const DrawState state = drawState();
+    const DrawAttributes state = drawState();
     if (drawStyle == kDrawFilled || drawStyle == kDrawFilledAndStroked)
         surface->fillPolygon(moved.get(), numberOfPoints, state);
     // The outline runs through the points as given; callers close it by repeating the first.
@@ -231,7 +231,7 @@ void CDrawContext::drawRect(const CRect& rect, const CDrawStyle drawStyle)
     if (!surface)
         return;
     const CRect r = toSurface(rect);
-    const DrawState state = drawState();
+    const DrawAttributes state = drawState();
     if (drawStyle == kDrawFilled || drawStyle == kDrawFilledAndStroked)
         surface->fillRect(r, state);
     if ((drawStyle == kDrawStroked || drawStyle == kDrawFilledAndStroked) && !r.isEmpty())
@@ -297,7 +297,7 @@ void CDrawContext::drawPoint(const CPoint& point, CColor color)
 {
     if (!surface)
         return;
-    DrawState state = drawState();
+    DrawAttributes state = drawState();
     state.fillColor = color;
     const CPoint p = toSurface(point);
     surface->fillRect(CRect(p.x, p.y, p.x + 1, p.y + 1), state);

@@ -14,7 +14,7 @@ class CBitmap;
 namespace kalvo::platform
 {
 class Surface;
-struct DrawState;
+struct DrawAttributes;
 } // namespace kalvo::platform
 
 /// Outline and/or fill.
@@ -174,7 +174,7 @@ protected:
     };
     CDrawContext(OffscreenTag, CFrame* frame);
 
-    kalvo::platform::DrawState drawState() const;
+    kalvo::platform::DrawAttributes drawState() const;
     CRect frameClip() const;
     CRect toSurface(const CRect& r) const
     {

@@ -256,7 +256,7 @@ void CViewContainer::drawContents(CDrawContext* context, const CRect& rect, bool
     }
 
     CDrawContext* target = context;
-    long save[4];
+    long save[4] = {};
     if (offscreen)
         target = offscreen;
     else

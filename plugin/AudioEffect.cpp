@@ -3,6 +3,7 @@
 #include "AEffEditor.h"
 
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
 namespace
@@ -369,25 +370,25 @@ void AudioEffect::dB2string(float value, char* text, VstInt32 maxLen)
 
 void AudioEffect::int2string(VstInt32 value, char* text, VstInt32 maxLen)
 {
-    // Nine digits at most (10^8 place down to units); larger magnitudes of either
-    // sign do not fit and read "Huge!".
-    if (value >= 100000000 || value <= -100000000)
+    // Only large positive values read "Huge!"; every negative value keeps all its digits, down
+    // to the most negative one (its magnitude is taken in 64 bits, where it fits).
+    if (value >= 100000000)
     {
         vstCopyText(text, "Huge!", maxLen);
         return;
     }
     char result[16];
     int pos = 0;
-    int magnitude = value;
+    std::int64_t magnitude = value;
     if (value < 0)
     {
         result[pos++] = '-';
-        magnitude = -value;
+        magnitude = -magnitude;
     }
     bool leading = true;
-    for (int place = 100000000; place >= 1; place /= 10)
+    for (std::int64_t place = 1000000000; place >= 1; place /= 10)
     {
-        const int digit = magnitude / place;
+        const int digit = static_cast<int>(magnitude / place);
         magnitude -= digit * place;
         if (digit != 0 || !leading)
         {

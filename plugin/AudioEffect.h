@@ -118,7 +118,8 @@ public:
     static void float2string(float value, char* text, VstInt32 maxLen);
     /// 20·log10(value) through float2string; "-oo" for 0 and below: 1 gives "0.000000".
     static void dB2string(float value, char* text, VstInt32 maxLen);
-    /// Decimal integer without leading zeros: -25 gives "-25", 0 gives the empty text.
+    /// Decimal integer without leading zeros: -25 gives "-25", 0 gives the empty text; from
+    /// 100000000 upward "Huge!", while negative values of any size keep all their digits.
     static void int2string(VstInt32 value, char* text, VstInt32 maxLen);
     /// A number of samples as a frequency in Hz at the current sample rate.
     void Hz2string(float samples, char* text, VstInt32 maxLen);

@@ -1,5 +1,7 @@
 #include "BuildRules.h"
 
+#include "KalvoVersion.h"
+
 #include <cstring>
 
 #ifndef KALVO_RULES_NAME
@@ -12,7 +14,7 @@ namespace
 const KalvoBuildRules kWindows = {
     "windows",
     false,
-    1100,
+    kKalvoVendorVersion,
     InputArrangementRule::kAtMostSix,
     "\xB0",
     {"5-Channel", "4-Channel optimized", "XY Stereo 90\xB0", "XY Stereo 60\xB0", "5-Channel Musical"},
@@ -22,6 +24,8 @@ const KalvoBuildRules kWindows = {
     {"< Select Preset >", "5 Channel", "4 Channel", "Stereo 45\xB0", "Stereo 60\xB0", "5 Channel musical"},
 };
 
+// The Mac rules keep the Mac build's own answers, among them the vendor version
+// of the release it shipped with (1.0.0), whatever this build's version is.
 const KalvoBuildRules kMac = {
     "mac",
     true,
@@ -40,7 +44,7 @@ const KalvoBuildRules kMac = {
 const KalvoBuildRules kLinux = {
     "linux",
     false,
-    1100,
+    kKalvoVendorVersion,
     InputArrangementRule::kAtMostSix,
     "\xC2\xB0",
     {"5-Channel", "4-Channel optimized", "XY Stereo 90\xC2\xB0", "XY Stereo 60\xC2\xB0", "5-Channel Musical"},

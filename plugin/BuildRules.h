@@ -23,7 +23,7 @@ struct KalvoBuildRules
     /// true: the entry point creates a KalvoEdit (names "KalvoEditGUI", editor attached
     /// after the effect is built); false: a Kalvo that attaches its editor while it is built.
     bool createsKalvoEdit;
-    /// Answer to effGetVendorVersion.
+    /// Answer to effGetVendorVersion: the build's version in four digits (1100 for 1.1.0).
     std::int32_t vendorVersion;
     InputArrangementRule inputArrangement;
     /// Appended to whole degrees by the degree converters ("%3.0f" + suffix).

@@ -2,7 +2,12 @@
 // the older name main second; both create a new effect per call.
 #include "Kalvo.h"
 
+#if defined(_WIN32)
+// Kalvo.dll exports through its module definition file (exports.def).
+#define KALVO_EXPORT extern "C" __attribute__((used))
+#else
 #define KALVO_EXPORT extern "C" __attribute__((visibility("default"), used))
+#endif
 
 KALVO_EXPORT AEffect* VSTPluginMain(audioMasterCallback audioMaster)
 {

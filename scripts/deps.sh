@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the demo need; does nothing when all are present.
+#   scripts/deps.sh             build, tests, demo
+#   scripts/deps.sh --package   also what the Debian package and its check need
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
@@ -8,7 +10,11 @@ packages=(
   libsndfile1-dev
   libmysofa-dev libkissfft-dev   # kalvo-render's binaural output; libmysofa1 brings /usr/share/libmysofa/default.sofa
   xvfb xauth xdotool x11-utils
+  g++-mingw-w64-x86-64-posix wine64 wine
 )
+if [ "${1:-}" = "--package" ]; then
+  packages+=(dpkg-dev help2man lintian bash-completion)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

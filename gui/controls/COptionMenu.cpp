@@ -254,14 +254,12 @@ bool COptionMenu::removeEntry(long index)
     entry[nbEntries] = nullptr;
     check[nbEntries] = false;
 
+    // The current entry moves up with the entries after the removed one; removing the current
+    // entry makes the one before it current, and none (-1) when it was the first.
     if (currentIndex >= index)
         currentIndex--;
-    // Removing the first entry while it was current leaves the entry that took its place
-    // current; only an empty menu has no current entry.
     if (nbEntries == 0)
         currentIndex = -1;
-    else if (currentIndex < 0)
-        currentIndex = 0;
     setDirty(true);
     return true;
 }
@@ -435,6 +433,9 @@ void COptionMenu::mouse(CDrawContext* context, CPoint& where, long buttons)
     {
         const char* text = shownCurrentText();
         drawText(context, text ? text : "", bgWhenClick);
+        // The popup's loop holds the thread until the choice is made: the open face must be on
+        // the screen now, not in the window's back buffer until the click has been handled.
+        context->synchronize();
     }
     beginEdit();
     takeFocus(context);

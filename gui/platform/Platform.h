@@ -1,7 +1,8 @@
 // The boundary between the portable toolkit and its backends. Portable code sees only these
 // types; a drawing backend (cairo) implements Surface and Image, a window-system backend (x11 or
 // headless) implements NativeWindow, the clock and the popup menu service. The build picks the
-// backend by linking one of kalvo_gui_x11 or kalvo_gui_headless.
+// backend by linking one of kalvo_gui_x11 or kalvo_gui_headless; the Windows build links
+// kalvo_gui_win32, which implements both halves on Win32 and GDI.
 #pragma once
 
 #include "../CColor.h"
@@ -16,7 +17,7 @@ namespace kalvo::platform
 
 /// Everything a drawing operation needs besides its geometry. All coordinates that reach a
 /// Surface are surface pixels: the draw context has already added its draw offset.
-struct DrawState
+struct DrawAttributes
 {
     CRect clip;                       ///< drawing outside is discarded
     CColor frameColor = kWhiteCColor; ///< lines and outlines
@@ -59,31 +60,32 @@ public:
     virtual long height() const = 0;
 
     /// Fills columns r.left..r.right-1, rows r.top..r.bottom-1 with state.fillColor.
-    virtual void fillRect(const CRect& r, const DrawState& state) = 0;
+    virtual void fillRect(const CRect& r, const DrawAttributes& state) = 0;
     /// Strokes a polyline through the centres of the given pixels, closed when asked.
-    virtual void strokePolyline(const CPoint* points, long count, bool closed, const DrawState& state) = 0;
+    virtual void strokePolyline(const CPoint* points, long count, bool closed,
+                                const DrawAttributes& state) = 0;
     /// Strokes `count` separate segments, segment k from points[2k] to points[2k+1].
-    virtual void strokeSegments(const CPoint* points, long count, const DrawState& state) = 0;
+    virtual void strokeSegments(const CPoint* points, long count, const DrawAttributes& state) = 0;
     /// Fills the polygon whose corners are the centres of the given pixels.
-    virtual void fillPolygon(const CPoint* points, long count, const DrawState& state) = 0;
+    virtual void fillPolygon(const CPoint* points, long count, const DrawAttributes& state) = 0;
     /// Ellipse inscribed in r: filled over the box, outlined through the border pixels' centres.
-    virtual void drawEllipse(const CRect& r, bool fill, bool stroke, const DrawState& state) = 0;
+    virtual void drawEllipse(const CRect& r, bool fill, bool stroke, const DrawAttributes& state) = 0;
     /// Arc of the ellipse inscribed in r from startDeg to endDeg (degrees, counter-clockwise from
     /// 3 o'clock); `pie` closes it through the centre, fill and stroke as asked.
     virtual void drawArc(const CRect& r, double startDeg, double endDeg, bool pie, bool fill, bool stroke,
-                         const DrawState& state) = 0;
+                         const DrawAttributes& state) = 0;
     /// Reads one pixel; transparent black outside the surface.
     virtual CColor getPixel(const CPoint& p) = 0;
     /// Fills the 4-connected region of p's colour with state.fillColor, within the clip.
-    virtual void floodFill(const CPoint& p, const DrawState& state) = 0;
+    virtual void floodFill(const CPoint& p, const DrawAttributes& state) = 0;
 
     /// Advance width of one line of text in the state's font, pixels.
-    virtual long textWidth(const char* text, const DrawState& state) = 0;
+    virtual long textWidth(const char* text, const DrawAttributes& state) = 0;
     /// Draws one line vertically centred in r, clipped to r and to the state's clip. align 0:
     /// starts at r.left + 1; 1: centred; 2: ends at r.right. `opaque` paints the text's cell in
     /// state.fillColor first.
     virtual void drawText(const char* text, const CRect& r, long align, bool opaque,
-                          const DrawState& state) = 0;
+                          const DrawAttributes& state) = 0;
 
     /// Copies source pixels srcRect to this surface with srcRect's corner at dest, discarding what
     /// falls outside `clip` (this surface's pixels) or outside either surface.

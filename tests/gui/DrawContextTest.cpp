@@ -486,7 +486,7 @@ TEST(CDrawContext, UnknownFontFamilyStillGivesLegibleText)
     // Below the draw context: a family fontconfig has never heard of falls back to a sans-serif.
     auto surface = kalvo::platform::createOffscreenSurface(100, 20);
     ASSERT_NE(surface, nullptr);
-    kalvo::platform::DrawState state;
+    kalvo::platform::DrawAttributes state;
     state.clip = CRect(0, 0, 100, 20);
     state.fontFamily = "No Such Family Anywhere";
     state.fontSize = 12;

@@ -126,8 +126,11 @@ TEST(AudioEffect, Int2StringWritesDigitsWithoutLeadingZeros)
     EXPECT_EQ(i2s(1000), "1000");
     EXPECT_EQ(i2s(99999999), "99999999");
     EXPECT_EQ(i2s(100000000), "Huge!");
-    EXPECT_EQ(i2s(-100000000), "Huge!");
-    EXPECT_EQ(i2s(std::numeric_limits<VstInt32>::min()), "Huge!");
+    EXPECT_EQ(i2s(std::numeric_limits<VstInt32>::max()), "Huge!");
+    // Only large positive values are "Huge!"; negative ones keep every digit.
+    EXPECT_EQ(i2s(-100000000), "-100000000");
+    EXPECT_EQ(i2s(-999999999), "-999999999");
+    EXPECT_EQ(i2s(std::numeric_limits<VstInt32>::min()), "-2147483648");
 }
 
 TEST(AudioEffect, RecordStartsWithTheBaseIdentity)

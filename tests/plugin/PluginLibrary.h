@@ -1,14 +1,25 @@
-// Loads the built Kalvo.so the way Linux hosts do and creates effects from it.
+// Loads the built plug-in the way hosts do (Kalvo.so with dlopen, Kalvo.dll with LoadLibrary)
+// and creates effects from it.
 #pragma once
 
 #include "TestHost.h"
 
+#if defined(_WIN32)
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+#else
 #include <dlfcn.h>
+#endif
 
 #include <string>
 
 #ifndef KALVO_PLUGIN_PATH
-#error "KALVO_PLUGIN_PATH must name the built Kalvo.so"
+#error "KALVO_PLUGIN_PATH must name the built plug-in"
 #endif
 
 using PluginMain = AEffect* (*)(audioMasterCallback);
@@ -16,6 +27,22 @@ using PluginMain = AEffect* (*)(audioMasterCallback);
 class PluginLibrary
 {
 public:
+#if defined(_WIN32)
+    PluginLibrary() : handle(LoadLibraryA(KALVO_PLUGIN_PATH))
+    {
+        if (!handle)
+            error = "LoadLibrary(" KALVO_PLUGIN_PATH ") failed with error " + std::to_string(GetLastError());
+    }
+    ~PluginLibrary()
+    {
+        if (handle)
+            FreeLibrary(handle);
+    }
+    void* symbol(const char* name) const
+    {
+        return handle ? reinterpret_cast<void*>(GetProcAddress(handle, name)) : nullptr;
+    }
+#else
     explicit PluginLibrary(int flags = RTLD_NOW | RTLD_LOCAL) : handle(dlopen(KALVO_PLUGIN_PATH, flags))
     {
         if (!handle)
@@ -26,11 +53,18 @@ public:
         if (handle)
             dlclose(handle);
     }
+    void* symbol(const char* name) const
+    {
+        return handle ? dlsym(handle, name) : nullptr;
+    }
+#endif
     PluginLibrary(const PluginLibrary&) = delete;
     PluginLibrary& operator=(const PluginLibrary&) = delete;
 
-    bool loaded() const { return handle != nullptr; }
-    void* symbol(const char* name) const { return handle ? dlsym(handle, name) : nullptr; }
+    bool loaded() const
+    {
+        return handle != nullptr;
+    }
     PluginMain entry(const char* name = "VSTPluginMain") const
     {
         return reinterpret_cast<PluginMain>(symbol(name));
@@ -45,7 +79,11 @@ public:
     std::string error;
 
 private:
+#if defined(_WIN32)
+    HMODULE handle;
+#else
     void* handle;
+#endif
 };
 
 inline VstIntPtr call(AEffect* e, VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,

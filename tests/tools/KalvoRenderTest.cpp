@@ -348,7 +348,8 @@ TEST(KalvoRender, BadInputsFailWithOneLineAndLeaveNoFiles)
         {{input, dir.path() + "/./../" + dir.path().substr(dir.path().rfind('/') + 1) + "/take.wav"},
          1,
          "is the input"},
-        {{input, dir.file("no-folder/out.wav")}, 1, "cannot create"},
+        {{input, dir.file("readme.wav/out.wav")}, 1, "cannot create"},
+        {{input, dir.file("new/../readme.wav/x/out.wav")}, 1, "cannot create"},
         {{input}, 2, "expected IN OUT"},
     };
     for (const Case& c : cases)
@@ -606,17 +607,17 @@ TEST(KalvoRenderDemo, SourcesLandInTheirSpeakers)
         EXPECT_LT(meter.levelDb(static_cast<int>(s), LFE), -90.0);
 }
 
-TEST(KalvoRenderDemo, TheCommandPrintsTheTableAndWritesA51File)
+TEST(KalvoRenderDemo, TheCommandPrintsTheTableAndWritesA51FileIntoNewFolders)
 {
     ScratchDir dir;
-    auto run = testfiles::runTool(dir, {"--demo", dir.file("demo-5.1.wav")});
+    auto run = testfiles::runTool(dir, {"--demo", dir.file("out/demo/demo-5.1.wav")});
     ASSERT_EQ(run.exitCode, 0) << run.err;
     for (const char* word : {"L", "Ls", "centre", "front left", "behind", "*"})
         EXPECT_NE(run.out.find(word), std::string::npos) << word;
     EXPECT_NE(run.err.find("wrote"), std::string::npos);
     testfiles::Sound demo;
-    ASSERT_TRUE(testfiles::readSound(dir.file("demo-5.1.wav"), demo));
+    ASSERT_TRUE(testfiles::readSound(dir.file("out/demo/demo-5.1.wav"), demo));
     EXPECT_EQ(demo.info.channels, 6);
     EXPECT_EQ(demo.info.samplerate, 48000);
-    EXPECT_EQ(dir.list(), std::vector<std::string>{"demo-5.1.wav"});
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"out"});
 }

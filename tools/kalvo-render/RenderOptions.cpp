@@ -103,6 +103,12 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
                 return false;
             options.help = true;
         }
+        else if (name == "--version")
+        {
+            if (!noValue())
+                return false;
+            options.version = true;
+        }
         else if (name == "-q" || name == "--quiet")
         {
             if (!noValue())
@@ -258,7 +264,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
             return false;
         }
     }
-    if (options.help)
+    if (options.help || options.version)
         return true;
     const OutputLayout layout = options.render.layout;
     if (options.sideGainGiven && layout != OutputLayout::AmbiX && layout != OutputLayout::FuMa)
@@ -396,7 +402,8 @@ std::string helpText()
          "  --block N           frames per processing call (default 4096)\n"
          "  --snapshot FILE.png picture of the plug-in's editor with these settings\n"
          "  -q, --quiet         no progress bar, no summary\n"
-         "  -h, --help          this text\n\n"
+         "  -h, --help          this text\n"
+         "  --version           the program's version\n\n"
          "Settings (--set NAME=VALUE, applied after --preset, in order). NAME is the\n"
          "control's name on the panel or its parameter name in hosts (in brackets), in\n"
          "any letter case. VALUE is a number in the unit the panel shows (the unit may\n"

@@ -15,6 +15,7 @@ namespace render
 struct RenderOptions
 {
     bool help = false;
+    bool version = false;
     bool demo = false;
     bool quiet = false;
     std::vector<std::string> inputs; ///< one 3-channel file or three mono files

@@ -5,7 +5,9 @@
 #include "DemoScene.h"
 #include "EditorPicture.h"
 #include "EffectHost.h"
+#include "KalvoVersion.h"
 #include "LinkedEffect.h"
+#include "OutputFolders.h"
 #include "OutputLayout.h"
 #include "Progress.h"
 #include "Render.h"
@@ -112,6 +114,12 @@ int main(int argc, char** argv)
         std::fputs(render::helpText().c_str(), stdout);
         return 0;
     }
+    if (options.version)
+    {
+        std::printf("kalvo-render %s\n", KALVO_VERSION_STRING);
+        return 0;
+    }
+    render::OutputFolders folders;
     if (!options.snapshot.empty() && !render::editorPictureAvailable())
         return fail("--snapshot needs the plug-in's editor, which this build does not include");
     if (options.inputs.empty() && !options.demo)
@@ -121,8 +129,10 @@ int main(int argc, char** argv)
         if (!host.ok())
             return fail(host.error());
         render::applySettings(host, options.render);
-        if (!render::writeEditorPicture(host.effect(), options.snapshot, error))
+        if (!folders.makeFor(options.snapshot, error) ||
+            !render::writeEditorPicture(host.effect(), options.snapshot, error))
             return fail(error);
+        folders.keep();
         return 0;
     }
 
@@ -165,6 +175,9 @@ int main(int argc, char** argv)
         outputs.push_back(options.snapshot);
     if (!outputsAvoidInputs(options.inputs, outputs, error))
         return fail(error);
+    for (const std::string& path : outputs)
+        if (!folders.makeFor(path, error))
+            return fail(error);
 
     render::EffectHost host(&render::linkedEffectEntry, source->sampleRate(), options.render.blockSize);
     if (!host.ok())
@@ -187,6 +200,7 @@ int main(int argc, char** argv)
     render::RenderResult result;
     if (!render::render(*source, host, options.render, output, progress, &gStop, observer, result, error))
         return fail(error, gStop ? kExitInterrupted : kExitFailure);
+    folders.keep();
 
     const std::string shortfall = source->shortfallWarning();
     if (!shortfall.empty())

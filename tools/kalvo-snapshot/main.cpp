@@ -8,6 +8,7 @@
 // setParameter call a host uses.
 #include "EditorSnapshot.h"
 #include "Kalvo.h"
+#include "KalvoVersion.h"
 #include "RenderParameters.h"
 #include "StandaloneHost.h"
 
@@ -36,7 +37,8 @@ void printHelp()
                        "  NAME=VALUE       a setting as kalvo-render's --set takes it (below)\n"
                        "  INDEX=VALUE      parameter number 0-14 set to exactly the value 0..1 a host\n"
                        "                   sends (14=N loads preset N)\n"
-                       "  -h, --help       this text\n\n"
+                       "  -h, --help       this text\n"
+                       "  --version        the program's version\n\n"
                        "Settings apply in the order given. NAME is the control's name on the panel or\n"
                        "its parameter name in hosts (in brackets), in any letter case. VALUE is a\n"
                        "number in the unit the panel shows, or the slider's position in percent.\n";
@@ -82,6 +84,11 @@ int main(int argc, char** argv)
         if (arg == "-h" || arg == "--help")
         {
             printHelp();
+            return 0;
+        }
+        if (arg == "--version")
+        {
+            std::printf("kalvo-snapshot %s\n", KALVO_VERSION_STRING);
             return 0;
         }
         if (arg == "--preset" || arg.compare(0, 9, "--preset=") == 0)

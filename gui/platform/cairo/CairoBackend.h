@@ -72,19 +72,19 @@ public:
 
     long width() const override;
     long height() const override;
-    void fillRect(const CRect& r, const platform::DrawState& state) override;
+    void fillRect(const CRect& r, const platform::DrawAttributes& state) override;
     void strokePolyline(const CPoint* points, long count, bool closed,
-                        const platform::DrawState& state) override;
-    void strokeSegments(const CPoint* points, long count, const platform::DrawState& state) override;
-    void fillPolygon(const CPoint* points, long count, const platform::DrawState& state) override;
-    void drawEllipse(const CRect& r, bool fill, bool stroke, const platform::DrawState& state) override;
+                        const platform::DrawAttributes& state) override;
+    void strokeSegments(const CPoint* points, long count, const platform::DrawAttributes& state) override;
+    void fillPolygon(const CPoint* points, long count, const platform::DrawAttributes& state) override;
+    void drawEllipse(const CRect& r, bool fill, bool stroke, const platform::DrawAttributes& state) override;
     void drawArc(const CRect& r, double startDeg, double endDeg, bool pie, bool fill, bool stroke,
-                 const platform::DrawState& state) override;
+                 const platform::DrawAttributes& state) override;
     CColor getPixel(const CPoint& p) override;
-    void floodFill(const CPoint& p, const platform::DrawState& state) override;
-    long textWidth(const char* text, const platform::DrawState& state) override;
+    void floodFill(const CPoint& p, const platform::DrawAttributes& state) override;
+    long textWidth(const char* text, const platform::DrawAttributes& state) override;
     void drawText(const char* text, const CRect& r, long align, bool opaque,
-                  const platform::DrawState& state) override;
+                  const platform::DrawAttributes& state) override;
     void copyFrom(platform::Surface& source, const CRect& srcRect, const CPoint& dest,
                   const CRect& clip) override;
     void drawImage(const platform::Image& image, const CRect& dest, const CPoint& srcOffset,
@@ -100,9 +100,9 @@ protected:
 
 private:
     template <class Draw>
-    void render(const platform::DrawState& state, CRect bounds, bool solidOnly, Draw draw);
+    void render(const platform::DrawAttributes& state, CRect bounds, bool solidOnly, Draw draw);
     void addDamage(const CRect& r) { damage = damage.unite(r); }
-    void setFont(cairo_t* cr, const platform::DrawState& state, cairo_font_extents_t* extents);
+    void setFont(cairo_t* cr, const platform::DrawAttributes& state, cairo_font_extents_t* extents);
 
     cairo_surface_t* surface;
     std::shared_ptr<FontCache> fonts;

@@ -7,7 +7,7 @@
 
 namespace kalvo::cairo
 {
-using platform::DrawState;
+using platform::DrawAttributes;
 
 namespace
 {
@@ -25,7 +25,7 @@ double strokeOffset(long width)
     return (width % 2) ? 0.5 : 0.0;
 }
 
-long strokeWidth(const DrawState& state)
+long strokeWidth(const DrawAttributes& state)
 {
     return std::max(1L, state.lineWidth);
 }
@@ -40,7 +40,7 @@ CRect pointsBounds(const CPoint* points, long count, long margin)
 
 // Solid lines get square caps so both end pixels are covered; dotted lines get butt caps on a
 // path lengthened by half a width at each end, so that each dash covers whole pixels.
-void strokePath(cairo_t* cr, const CPoint* points, long count, bool closed, const DrawState& state)
+void strokePath(cairo_t* cr, const CPoint* points, long count, bool closed, const DrawAttributes& state)
 {
     const long width = strokeWidth(state);
     const double o = strokeOffset(width);
@@ -166,7 +166,7 @@ void CairoSurface::flush()
     cairo_surface_flush(surface);
 }
 
-template <class Draw> void CairoSurface::render(const DrawState& state, CRect bounds, bool, Draw draw)
+template <class Draw> void CairoSurface::render(const DrawAttributes& state, CRect bounds, bool, Draw draw)
 {
     CRect area = bounds;
     area.bound(state.clip);
@@ -218,7 +218,7 @@ template <class Draw> void CairoSurface::render(const DrawState& state, CRect bo
     addDamage(area);
 }
 
-void CairoSurface::fillRect(const CRect& r, const DrawState& state)
+void CairoSurface::fillRect(const CRect& r, const DrawAttributes& state)
 {
     if (r.isEmpty())
         return;
@@ -231,7 +231,7 @@ void CairoSurface::fillRect(const CRect& r, const DrawState& state)
            });
 }
 
-void CairoSurface::strokePolyline(const CPoint* points, long count, bool closed, const DrawState& state)
+void CairoSurface::strokePolyline(const CPoint* points, long count, bool closed, const DrawAttributes& state)
 {
     if (!points || count <= 0)
         return;
@@ -239,7 +239,7 @@ void CairoSurface::strokePolyline(const CPoint* points, long count, bool closed,
            [&](cairo_t* cr) { strokePath(cr, points, count, closed, state); });
 }
 
-void CairoSurface::strokeSegments(const CPoint* points, long count, const DrawState& state)
+void CairoSurface::strokeSegments(const CPoint* points, long count, const DrawAttributes& state)
 {
     if (!points || count <= 0)
         return;
@@ -247,7 +247,7 @@ void CairoSurface::strokeSegments(const CPoint* points, long count, const DrawSt
         strokePolyline(points + 2 * k, 2, false, state);
 }
 
-void CairoSurface::fillPolygon(const CPoint* points, long count, const DrawState& state)
+void CairoSurface::fillPolygon(const CPoint* points, long count, const DrawAttributes& state)
 {
     if (!points || count < 3)
         return;
@@ -264,7 +264,7 @@ void CairoSurface::fillPolygon(const CPoint* points, long count, const DrawState
            });
 }
 
-void CairoSurface::drawEllipse(const CRect& r, bool fill, bool stroke, const DrawState& state)
+void CairoSurface::drawEllipse(const CRect& r, bool fill, bool stroke, const DrawAttributes& state)
 {
     if (r.isEmpty())
         return;
@@ -296,7 +296,7 @@ void CairoSurface::drawEllipse(const CRect& r, bool fill, bool stroke, const Dra
 }
 
 void CairoSurface::drawArc(const CRect& r, double startDeg, double endDeg, bool pie, bool fill, bool stroke,
-                           const DrawState& state)
+                           const DrawAttributes& state)
 {
     if (r.isEmpty())
         return;
@@ -336,7 +336,7 @@ CColor CairoSurface::getPixel(const CPoint& p)
     return unpremultiplied(pixel, cairo_image_surface_get_format(surface) == CAIRO_FORMAT_RGB24);
 }
 
-void CairoSurface::floodFill(const CPoint& p, const DrawState& state)
+void CairoSurface::floodFill(const CPoint& p, const DrawAttributes& state)
 {
     CRect area = state.clip;
     area.bound(CRect(0, 0, width(), height()));
@@ -376,7 +376,7 @@ void CairoSurface::floodFill(const CPoint& p, const DrawState& state)
     addDamage(touched);
 }
 
-void CairoSurface::setFont(cairo_t* cr, const DrawState& state, cairo_font_extents_t* extents)
+void CairoSurface::setFont(cairo_t* cr, const DrawAttributes& state, cairo_font_extents_t* extents)
 {
     const cairo_font_extents_t selected =
         fonts->select(cr, state.fontFamily, state.fontStyle, state.fontSize);
@@ -384,7 +384,7 @@ void CairoSurface::setFont(cairo_t* cr, const DrawState& state, cairo_font_exten
         *extents = selected;
 }
 
-long CairoSurface::textWidth(const char* text, const DrawState& state)
+long CairoSurface::textWidth(const char* text, const DrawAttributes& state)
 {
     if (!text || !*text)
         return 0;
@@ -396,7 +396,8 @@ long CairoSurface::textWidth(const char* text, const DrawState& state)
     return std::lround(te.x_advance);
 }
 
-void CairoSurface::drawText(const char* text, const CRect& r, long align, bool opaque, const DrawState& state)
+void CairoSurface::drawText(const char* text, const CRect& r, long align, bool opaque,
+                            const DrawAttributes& state)
 {
     if (!text)
         return;

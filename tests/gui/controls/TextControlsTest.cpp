@@ -199,16 +199,21 @@ TEST_F(OptionMenu, TheCurrentEntryFollowsItsTextThroughInsertionAndRemoval)
     menu->forget();
 }
 
-TEST_F(OptionMenu, RemovingTheCurrentFirstEntryKeepsACurrentEntryUntilTheMenuIsEmpty)
+TEST_F(OptionMenu, RemovingTheCurrentEntryMakesThePreviousOneCurrentAndNoneBeforeTheFirst)
 {
-    COptionMenu* menu = menuWith({"A", "B"});
-    EXPECT_TRUE(menu->removeEntry(0));
+    COptionMenu* menu = menuWith({"A", "B", "C"});
+    menu->setValue(2.f);
+    EXPECT_TRUE(menu->removeEntry(2));
     EXPECT_EQ(currentText(*menu), "B");
+    menu->setValue(0.f);
     EXPECT_TRUE(menu->removeEntry(0));
     EXPECT_EQ(menu->getCurrent(), -1);
     EXPECT_EQ(menu->shownCurrentText(), nullptr);
-    EXPECT_TRUE(menu->addEntry("C"));
-    EXPECT_EQ(currentText(*menu), "C");
+    EXPECT_TRUE(menu->removeEntry(0));
+    EXPECT_EQ(menu->getCurrent(), -1);
+    EXPECT_EQ(menu->getNbEntries(), 0);
+    EXPECT_TRUE(menu->addEntry("D"));
+    EXPECT_EQ(currentText(*menu), "D");
     menu->forget();
 }
 

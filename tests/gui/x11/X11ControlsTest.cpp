@@ -11,11 +11,13 @@
 #include <gtest/gtest.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
 #include <X11/keysym.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 #include <string>
@@ -174,6 +176,19 @@ public:
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     }
+    /// The colour on the screen at (x, y) of the root window.
+    CColor screenPixel(long x, long y)
+    {
+        CColor c{0, 0, 0, 0};
+        XImage* image = XGetImage(display, DefaultRootWindow(display), static_cast<int>(x),
+                                  static_cast<int>(y), 1, 1, AllPlanes, ZPixmap);
+        if (!image)
+            return c;
+        const unsigned long p = XGetPixel(image, 0, 0);
+        XDestroyImage(image);
+        return CColor{static_cast<std::uint8_t>(p >> 16), static_cast<std::uint8_t>(p >> 8),
+                      static_cast<std::uint8_t>(p), 255};
+    }
     /// True when nobody holds the pointer: a grab of our own succeeds.
     bool pointerFree()
     {
@@ -272,6 +287,46 @@ TEST_F(X11Controls, ARealClickOpensThePopupAndAClickOnAnItemChoosesIt)
     User eyes;
     EXPECT_TRUE(eyes.popups().empty());
     EXPECT_TRUE(eyes.pointerFree());
+}
+
+TEST_F(X11Controls, TheOpenFaceIsOnTheScreenWhileThePopupIsOpen)
+{
+    // Plain faces of the preset menu's size: blue while closed, green while open.
+    auto face = [this](CColor colour)
+    {
+        auto* bitmap = new CBitmap(*frame, 165, 25);
+        COffscreenContext painter(nullptr, bitmap, true);
+        painter.setFillColor(colour);
+        painter.fillRect(CRect(0, 0, 165, 25));
+        return bitmap;
+    };
+    CBitmap* closedFace = face(CColor{0, 0, 255, 255});
+    CBitmap* openFace = face(CColor{0, 255, 0, 255});
+    auto* menu =
+        new COptionMenu(CRect(20, 20, 185, 45), &listener, 14, closedFace, openFace, kMenuMarkCurrent);
+    closedFace->forget();
+    openFace->forget();
+    menu->addEntry("One");
+    menu->addEntry("Two");
+    frame->addView(menu);
+    ASSERT_TRUE(painted());
+    CColor beforeClick{}, whileOpen{};
+    std::thread user(
+        [&]
+        {
+            User eyes;
+            beforeClick = eyes.screenPixel(22, 22); // a corner of the face, away from the text
+            eyes.click(60, 30);
+            if (eyes.waitForPopups(1).size() == 1)
+                whileOpen = eyes.screenPixel(22, 22);
+            eyes.key(XK_Escape);
+            eyes.ensureClosed();
+        });
+    const bool done = idleUntil(frame, [this] { return bracketClosed(); });
+    user.join();
+    ASSERT_TRUE(done);
+    EXPECT_EQ(beforeClick, (CColor{0, 0, 255, 255}));
+    EXPECT_EQ(whileOpen, (CColor{0, 255, 0, 255}));
 }
 
 TEST_F(X11Controls, EscapeDismissesThePopup)

@@ -1,0 +1,37 @@
+# ctest script: the DLL exports exactly VSTPluginMain and main, and imports from Windows system
+# DLLs only (no C++ runtime, no thread library; msimg32 is loaded at run time, not imported).
+#   cmake -DOBJDUMP=<mingw objdump> -DDLL=<Kalvo.dll> -P CheckDllInterface.cmake
+cmake_minimum_required(VERSION 3.18)
+execute_process(COMMAND ${OBJDUMP} -p ${DLL} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "${OBJDUMP} -p ${DLL} failed")
+endif()
+
+string(REGEX MATCH "\\[Ordinal/Name Pointer\\] Table\n(\t\\[[^\n]*\n)*" exportTable "${dump}")
+string(REGEX MATCHALL "\\[ *[0-9]+\\] [^\n]+" exportLines "${exportTable}")
+set(exports "")
+foreach(line IN LISTS exportLines)
+  string(REGEX REPLACE "^\\[ *[0-9]+\\] " "" name "${line}")
+  list(APPEND exports "${name}")
+endforeach()
+list(SORT exports)
+if(NOT exports STREQUAL "VSTPluginMain;main")
+  message(FATAL_ERROR "exports are '${exports}', expected exactly 'VSTPluginMain;main'")
+endif()
+
+set(systemDlls advapi32.dll comctl32.dll comdlg32.dll gdi32.dll kernel32.dll msvcrt.dll ole32.dll
+  oleaut32.dll shell32.dll user32.dll)
+string(REGEX MATCHALL "DLL Name: [^\n]+" importLines "${dump}")
+set(imports "")
+foreach(line IN LISTS importLines)
+  string(REGEX REPLACE "^DLL Name: " "" name "${line}")
+  string(TOLOWER "${name}" name)
+  list(APPEND imports "${name}")
+  if(NOT name IN_LIST systemDlls)
+    message(FATAL_ERROR "imports ${name}, which is not a Windows system DLL (imports: ${imports})")
+  endif()
+endforeach()
+if(NOT "kernel32.dll" IN_LIST imports)
+  message(FATAL_ERROR "no imports found in the dump of ${DLL}")
+endif()
+message(STATUS "exports: ${exports}; imports: ${imports}")
