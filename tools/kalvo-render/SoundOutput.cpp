@@ -203,6 +203,64 @@ template <int Bits, typename Sample> inline int32_t toFixed(Sample v, Dither* di
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "WAV data is little-endian; this packing assumes the host is too");
 
+// Fixed-point codes of Bits / 8 bytes without dither, for a channel count
+// known when compiling: the channel pointers stay in registers and the
+// clipping needs no branches. The same codes as toFixed: not-a-number is
+// silence, the range is clipped, the rest rounds to nearest, ties to even.
+template <int Bits, int Channels, typename Sample>
+void packPlain(const Sample* const* in, int frames, unsigned char* out, int64_t& beyondTotal)
+{
+    constexpr int bytes = Bits / 8;
+    const Sample* p[Channels];
+    for (int c = 0; c < Channels; ++c)
+        p[c] = in[c];
+    int64_t beyond = 0;
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < Channels; ++c, out += bytes)
+        {
+            const double x0 = static_cast<double>(p[c][i]);
+            beyond += std::fabs(x0) > 1.0;
+            double x = x0 * FixedPoint<Bits>::kScale;
+            x = x == x ? x : 0.0;
+            x = x < FixedPoint<Bits>::kMax ? x : FixedPoint<Bits>::kMax;
+            x = x > FixedPoint<Bits>::kMin ? x : FixedPoint<Bits>::kMin;
+            const int32_t code = static_cast<int32_t>(std::lrint(x));
+            std::memcpy(out, &code, bytes == 2 ? 2 : 4);
+        }
+    beyondTotal += beyond;
+}
+
+// Planar samples to little-endian interleaved fixed-point bytes, `channels`
+// wide: the common channel counts without dither take the fast path.
+template <int Bits, typename Sample>
+void packFixed(const Sample* const* in, int channels, int frames, Dither* dither, unsigned char* out,
+               int64_t& beyondTotal)
+{
+    if (!dither)
+        switch (channels)
+        {
+        case 1:
+            return packPlain<Bits, 1>(in, frames, out, beyondTotal);
+        case 2:
+            return packPlain<Bits, 2>(in, frames, out, beyondTotal);
+        case 4:
+            return packPlain<Bits, 4>(in, frames, out, beyondTotal);
+        case 6:
+            return packPlain<Bits, 6>(in, frames, out, beyondTotal);
+        default:
+            break;
+        }
+    constexpr int bytes = Bits / 8;
+    int64_t beyond = 0; // a local count keeps the loop out of memory
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c, out += bytes)
+        {
+            const int32_t code = toFixed<Bits>(in[c][i], dither, beyond);
+            std::memcpy(out, &code, bytes == 2 ? 2 : 4);
+        }
+    beyondTotal += beyond;
+}
+
 // Planar samples to little-endian interleaved bytes, `channels` wide.
 // `out` has 4 bytes of room beyond the data: 24-bit codes are stored as
 // 4-byte words whose top byte the next store overwrites.
@@ -210,24 +268,13 @@ template <typename Sample>
 void packFrames(const Sample* const* in, int channels, int frames, SampleFormat format, Dither* dither,
                 unsigned char* out, int64_t& beyondTotal)
 {
-    int64_t beyond = 0; // a local count keeps the loop out of memory
     switch (format)
     {
     case SampleFormat::Pcm16:
-        for (int i = 0; i < frames; ++i)
-            for (int c = 0; c < channels; ++c, out += 2)
-            {
-                const int16_t code = static_cast<int16_t>(toFixed<16>(in[c][i], dither, beyond));
-                std::memcpy(out, &code, 2);
-            }
+        packFixed<16>(in, channels, frames, dither, out, beyondTotal);
         break;
     case SampleFormat::Pcm24:
-        for (int i = 0; i < frames; ++i)
-            for (int c = 0; c < channels; ++c, out += 3)
-            {
-                const int32_t code = toFixed<24>(in[c][i], dither, beyond);
-                std::memcpy(out, &code, 4);
-            }
+        packFixed<24>(in, channels, frames, dither, out, beyondTotal);
         break;
     case SampleFormat::Float32:
         for (int i = 0; i < frames; ++i)
@@ -246,7 +293,6 @@ void packFrames(const Sample* const* in, int channels, int frames, SampleFormat 
             }
         break;
     }
-    beyondTotal += beyond;
 }
 
 } // namespace
