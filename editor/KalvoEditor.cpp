@@ -143,7 +143,7 @@ float KalvoEditor::displayValue(int index, float p)
     case kFrontAngle:
         return 90.0f * p;
     case kSurroundAngle:
-        return 90.0f * p + 90.0f;
+        return surroundAngleDegrees(p);
     case kRearDelay:
         return 55.0f * p;
     case kRearLowPass:

@@ -2,6 +2,7 @@
 
 #include "AEffEditor.h"
 #include "KalvoAlgo.h"
+#include "KalvoConverters.h"
 #include "KalvoEditorFactory.h"
 
 #include <algorithm>
@@ -437,7 +438,8 @@ void Kalvo::getParameterDisplay(VstInt32 index, char* text)
         float2string(static_cast<float>(90.0 * slot(index)), text, kDisplayTextMax);
         break;
     case kLSRSOffset:
-        float2string(static_cast<float>((1.0 - slot(index)) * 90.0 + 90.0), text, kDisplayTextMax);
+        // The direction the panel shows (0.6 is 144 degrees), not the decoder's internal angle.
+        float2string(surroundAngleDegrees(programs[curProgram].values[index]), text, kDisplayTextMax);
         break;
     case kRearDelay:
         float2string(static_cast<float>(slot(index) * 55.0), text, kDisplayTextMax);

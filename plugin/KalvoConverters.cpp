@@ -68,3 +68,15 @@ void param2noneDeciString(float value, char* text)
 {
     param2disp1(value, text);
 }
+
+float surroundAngleDegrees(float value)
+{
+    // The decoder's internal angle runs the other way, 90 + 90 (1 - p): it is 270
+    // degrees minus this direction, not a direction a listener would recognise.
+    return 90.0f * value + 90.0f;
+}
+
+double surroundAngleValue(double degrees)
+{
+    return (degrees - 90.0) / 90.0;
+}

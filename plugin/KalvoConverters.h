@@ -29,3 +29,11 @@ void param2noneDeciString(float value, char* text);
 
 /// param2disp1 under a given rule set (the converters above use the build's own).
 void formatWholeDegrees(float value, char* text, const KalvoBuildRules& rules);
+
+/// Direction of the surround pair in degrees from the front for the surround-angle
+/// value p: 90 + 90 p, so 0 aims the surrounds sideways, 1 straight back and 0.6 at
+/// 144 degrees. The panel, the polar plot, the host's text and the command-line
+/// tools all show this one angle.
+float surroundAngleDegrees(float value);
+/// The surround-angle value for a direction in degrees: 144 gives 0.6.
+double surroundAngleValue(double degrees);

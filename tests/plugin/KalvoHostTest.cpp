@@ -104,7 +104,7 @@ TEST_F(KalvoSo, ReportsItsIdentity)
     EXPECT_EQ(call(e, effGetPlugCategory), kPlugSurroundFx);
     EXPECT_EQ(call(e, effGetVstVersion), 2400);
     EXPECT_EQ(textOf(e, effGetParamName, 1), "LRPolarPattern");
-    EXPECT_EQ(textOf(e, effGetParamDisplay, 4), "126.0000");
+    EXPECT_EQ(textOf(e, effGetParamDisplay, 4), "144.0000"); // the surround direction the panel shows
     EXPECT_EQ(textOf(e, effGetProgramName), "Edit 1");
     // The presets through the selector: index 14 is not a host parameter, but the
     // same call carries it.

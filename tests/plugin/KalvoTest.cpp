@@ -170,10 +170,10 @@ TEST_F(KalvoParameters, NamesLabelsAndDefaultDisplays)
     EXPECT_EQ(text(effect, effGetParamDisplay, 0), "0.360000");
     EXPECT_EQ(text(effect, effGetParamDisplay, 7), "0.000000"); // gain 1.0 is 0 dB
     EXPECT_EQ(text(effect, effGetParamDisplay, 18), "0.000000");
-    // Angles, delay and corner in the units of their labels: 72 and 126 degrees,
-    // 0 ms, 20 kHz.
+    // Angles, delay and corner in the units of their labels: 72 and 144 degrees
+    // (the surround direction the panel shows for 0.6), 0 ms, 20 kHz.
     EXPECT_EQ(text(effect, effGetParamDisplay, 3), "72.00000");
-    EXPECT_EQ(text(effect, effGetParamDisplay, 4), "126.0000");
+    EXPECT_EQ(text(effect, effGetParamDisplay, 4), "144.0000");
     EXPECT_EQ(text(effect, effGetParamDisplay, 5), "0.000000");
     EXPECT_EQ(text(effect, effGetParamDisplay, 6), "20.00000");
     // A null text pointer is ignored.

@@ -13,6 +13,7 @@
 
 #include <dlfcn.h>
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cmath>
@@ -188,6 +189,54 @@ TEST(KalvoRender, DoublePrecisionOutputIsBitIdenticalToThePlugin)
     EXPECT_TRUE(centreSilent); // CenterMute=on reached the effect
 }
 
+TEST(KalvoRender, StereoIsTheDecodesLeftAndRightAndEachLayoutCarriesItsMask)
+{
+    ScratchDir dir;
+    const std::string input = writeTestRecording(dir, SF_FORMAT_WAV | SF_FORMAT_FLOAT);
+    auto run = testfiles::runTool(
+        dir, concat({input, dir.file("stereo.wav"), "--layout", "stereo", "--bits", "64"}, kSettingsArgs));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("2 channels, stereo"), std::string::npos) << run.err;
+    auto expected = decodeWithPlugin<double>(input, 5, kSettingsValues);
+    testfiles::Sound out;
+    ASSERT_TRUE(testfiles::readSound(dir.file("stereo.wav"), out));
+    ASSERT_EQ(out.info.channels, 2);
+    ASSERT_EQ(out.info.frames, static_cast<int64_t>(expected[0].size()));
+    for (int64_t i = 0; i < out.info.frames; ++i)
+        for (int c = 0; c < 2; ++c)
+            ASSERT_EQ(out.at(i, c), expected[static_cast<size_t>(c)][static_cast<size_t>(i)])
+                << "frame " << i << " channel " << c;
+
+    // The speaker mask of WAVE_FORMAT_EXTENSIBLE: front left and right for
+    // stereo and binaural, none for Ambisonics (not quadraphonic speakers).
+    const struct
+    {
+        const char* layout;
+        int channels;
+        uint32_t mask;
+        const char* summary;
+    } layouts[] = {{"5.1", 6, 0x3F, "L R C LFE Ls Rs"},
+                   {"stereo", 2, 0x3, "stereo"},
+                   {"ambix", 4, 0x0, "AmbiX (ACN order, SN3D): W Y Z X"},
+                   {"fuma", 4, 0x0, "FuMa"},
+                   {"binaural", 2, 0x3, "binaural for headphones: left ear, right ear"}};
+    for (const auto& l : layouts)
+    {
+        const std::string path = dir.file(std::string(l.layout) + ".wav");
+        run = testfiles::runTool(dir, {input, path, "--layout", l.layout});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        EXPECT_NE(run.err.find(l.summary), std::string::npos) << run.err;
+        auto header = testfiles::readBytes(path, 80);
+        const size_t fmt = std::string(header.begin(), header.end()).find("fmt ");
+        ASSERT_NE(fmt, std::string::npos);
+        EXPECT_EQ(header[fmt + 10] | header[fmt + 11] << 8, l.channels) << l.layout;
+        EXPECT_EQ(header[fmt + 8] | header[fmt + 9] << 8, 0xFFFE) << l.layout;
+        const uint32_t mask = header[fmt + 28] | header[fmt + 29] << 8 | header[fmt + 30] << 16 |
+                              static_cast<uint32_t>(header[fmt + 31]) << 24;
+        EXPECT_EQ(mask, l.mask) << l.layout;
+    }
+}
+
 TEST(KalvoRender, TellsTheEffectTheFilesRateAndTheBlockSize)
 {
     EffectHost host(&linkedEffectEntry, 96000, 333);
@@ -317,6 +366,111 @@ TEST(KalvoRender, BadInputsFailWithOneLineAndLeaveNoFiles)
     EXPECT_EQ(still.info.channels, 3); // the input survived the attempts to overwrite it
 }
 
+TEST(KalvoRender, OutputsAreReplacedOnlyWhereThatIsSafe)
+{
+    ScratchDir dir;
+    const std::string input = writeTestRecording(dir, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    auto isWav = [](const std::string& path)
+    {
+        testfiles::Sound s;
+        return testfiles::readSound(path, s) && s.info.channels == 6;
+    };
+
+    // A write-protected output stays as it is, also for root.
+    std::ofstream(dir.file("final.wav")) << "the approved mix";
+    ::chmod(dir.file("final.wav").c_str(), 0444);
+    auto run = testfiles::runTool(dir, {input, dir.file("final.wav"), "-q"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("write-protected"), std::string::npos) << run.err;
+    EXPECT_EQ(testfiles::readText(dir.file("final.wav")), "the approved mix");
+
+    // A link is written through: the link stays, its file gets the sound.
+    std::ofstream(dir.file("target.wav")) << "old";
+    ::chmod(dir.file("target.wav").c_str(), 0640);
+    ASSERT_EQ(::symlink("target.wav", dir.file("link.wav").c_str()), 0);
+    run = testfiles::runTool(dir, {input, dir.file("link.wav"), "-q"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    struct stat st;
+    ASSERT_EQ(::lstat(dir.file("link.wav").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_TRUE(isWav(dir.file("target.wav")));
+    ASSERT_EQ(::stat(dir.file("target.wav").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u); // the replaced file keeps its permissions
+
+    // WAV data never goes under another format's name, nor over a device.
+    run = testfiles::runTool(dir, {input, dir.file("take.flac"), "-q"});
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("name it '" + dir.file("take.wav") + "'"), std::string::npos) << run.err;
+    ::mkfifo(dir.file("pipe.wav").c_str(), 0644);
+    run = testfiles::runTool(dir, {input, dir.file("pipe.wav"), "-q"});
+    EXPECT_EQ(run.exitCode, 1);
+    EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+
+    // A killed run's temporary file goes with the next run into the same
+    // output; one of a run still going (this test's own process) stays.
+    const pid_t gone = ::fork();
+    if (gone == 0)
+        ::_exit(0);
+    ::waitpid(gone, nullptr, 0);
+    const std::string stale = "out.wav.kalvo-render-" + std::to_string(gone) + ".tmp";
+    const std::string live = "out.wav.kalvo-render-" + std::to_string(::getpid()) + ".tmp";
+    std::ofstream(dir.file(stale)) << "half";
+    std::ofstream(dir.file(live)) << "busy";
+    run = testfiles::runTool(dir, {input, dir.file("out.wav"), "-q"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(isWav(dir.file("out.wav")));
+    const auto names = dir.list();
+    EXPECT_EQ(std::count(names.begin(), names.end(), stale), 0);
+    EXPECT_EQ(std::count(names.begin(), names.end(), live), 1);
+}
+
+TEST(KalvoRender, ARecordingCutOffEarlyIsDecodedAsFarAsItGoes)
+{
+    ScratchDir dir;
+    // Ten seconds announced, 2.5 s there: a recorder that lost power.
+    std::vector<double> x(static_cast<size_t>(48000) * 10 * 3, 0.1);
+    ASSERT_TRUE(testfiles::writeSound(dir.file("cut.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_24, 48000, 3, x));
+    const off_t headerBytes = 44;
+    ASSERT_EQ(::truncate(dir.file("cut.wav").c_str(), headerBytes + 48000 * 5 / 2 * 9), 0);
+    EXPECT_EQ(declaredWaveFrames(dir.file("cut.wav")), 480000);
+    auto run = testfiles::runTool(dir, {dir.file("cut.wav"), dir.file("out.wav"), "-q"});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(run.err.find("warning: '" + dir.file("cut.wav") + "' ended 0:07.5 before the header said"),
+              std::string::npos)
+        << run.err;
+    testfiles::Sound out;
+    ASSERT_TRUE(testfiles::readSound(dir.file("out.wav"), out));
+    EXPECT_EQ(out.info.frames, 120000);
+    EXPECT_GT(std::fabs(out.at(119999, 2)), 0.01); // sound to the last frame that was there
+}
+
+TEST(KalvoRender, ProgressBarFitsTheTerminal)
+{
+    for (int columns : {80, 40, 12})
+    {
+        std::FILE* sink = std::tmpfile();
+        ASSERT_NE(sink, nullptr);
+        Progress progress(true, 48000 * 600, 48000, sink, columns);
+        for (int64_t done : {0, 48000 * 59, 48000 * 600})
+            progress.update(done); // the last one draws even within the redraw interval
+        progress.finish();
+        std::rewind(sink);
+        std::string text;
+        for (int c; (c = std::fgetc(sink)) != EOF;)
+            text += static_cast<char>(c);
+        std::fclose(sink);
+        size_t start = 0;
+        for (size_t end; (end = text.find('\r', start + 1)) != std::string::npos; start = end)
+            EXPECT_LT(end - start - 1, static_cast<size_t>(columns))
+                << columns << ": " << text.substr(start, end - start);
+        EXPECT_EQ(text.find('\n'), std::string::npos);
+        if (columns == 80)
+        {
+            EXPECT_NE(text.find("100%  10:00 of 10:00"), std::string::npos) << text;
+        }
+    }
+}
+
 TEST(KalvoRender, AnInterruptedRunLeavesNoHalfWrittenFile)
 {
     ScratchDir dir;
@@ -331,7 +485,7 @@ TEST(KalvoRender, AnInterruptedRunLeavesNoHalfWrittenFile)
     for (int i = 0; i < 500 && !started; ++i)
     {
         for (const std::string& name : dir.list())
-            started = started || name.find("out.wav.tmp-") == 0;
+            started = started || name.find("out.wav.kalvo-render-") == 0;
         if (!started)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -374,6 +528,29 @@ TEST(KalvoRender, SnapshotDrawsTheEditorPanelWithTheSettings)
     EXPECT_NE(run.err.find("is the input"), std::string::npos) << run.err;
 }
 
+// ---- kalvo-snapshot ----
+
+#ifdef KALVO_SNAPSHOT_PATH
+TEST(KalvoSnapshot, TakesKalvoRendersSettingsAndExplainsItself)
+{
+    ScratchDir dir;
+    auto run = testfiles::runTool(dir, {"-h"}, KALVO_SNAPSHOT_PATH);
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_NE(run.out.find("SurroundAngle (LSRSOffset)"), std::string::npos) << run.out;
+    run = testfiles::runTool(dir, {dir.file("p.png"), "Loudness=3"}, KALVO_SNAPSHOT_PATH);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("unknown parameter 'Loudness'"), std::string::npos) << run.err;
+    run = testfiles::runTool(dir, {dir.file("p.png"), "SurroundAngle=200"}, KALVO_SNAPSHOT_PATH);
+    EXPECT_EQ(run.exitCode, 2);
+    EXPECT_NE(run.err.find("out of range"), std::string::npos) << run.err;
+    EXPECT_TRUE(dir.list().empty()); // no file named "-h", no picture after an error
+    run = testfiles::runTool(dir, {dir.file("p.png"), "--preset", "2", "SurroundAngle=144", "7=0.5"},
+                             KALVO_SNAPSHOT_PATH);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_EQ(dir.list(), std::vector<std::string>{"p.png"});
+}
+#endif
+
 // ---- the demo ----
 
 TEST(KalvoRenderDemo, SourcesLandInTheirSpeakers)
@@ -390,12 +567,14 @@ TEST(KalvoRenderDemo, SourcesLandInTheirSpeakers)
     SoundOutput output;
     std::string error;
     ASSERT_TRUE(output.open(spec, error)) << error;
-    DemoMeter meter(rate);
+    DemoMeter meter(rate, OutputLayout::Surround51);
     Progress quiet(false, 0, rate);
     RenderResult result;
     ASSERT_TRUE(render::render(
         *source, host, RenderSettings(), output, quiet, nullptr,
-        [&](const double* const out[6], int n, int64_t first) { meter.add(out, n, first); }, result, error))
+        [&](const double* const* out, int channels, int n, int64_t first)
+        { meter.add(out, channels, n, first); },
+        result, error))
         << error;
 
     enum

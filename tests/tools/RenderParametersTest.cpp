@@ -1,7 +1,11 @@
 // Parameter values in every unit, preset names and the command line.
 
 #include "RenderParameters.h"
+#include "Kalvo.h"
+#include "KalvoAlgo.h"
+#include "KalvoConverters.h"
 #include "RenderOptions.h"
+#include "StandaloneHost.h"
 
 #include <gtest/gtest.h>
 
@@ -38,60 +42,87 @@ bool parse(const std::vector<std::string>& args, RenderOptions& options, std::st
 
 } // namespace
 
-TEST(RenderParameters, AnglesInDegreesMapOntoTheDecodersScales)
+TEST(RenderParameters, PlainNumbersAreInTheUnitsThePanelShows)
 {
-    // Front pair: 90 * x degrees; surround pair: 90 + 90 * (1 - x) degrees.
-    EXPECT_FLOAT_EQ(parsed("LROffset=60deg"), 60.0f / 90.0f);
+    // Angles in degrees from the front: 90 x for the front pair, 90 + 90 x for
+    // the surround pair (the panel shows 144 for 0.6).
+    EXPECT_FLOAT_EQ(parsed("FrontAngle=60"), 60.0f / 90.0f);
     EXPECT_FLOAT_EQ(parsed("LROffset=72deg"), 0.8f);
-    EXPECT_FLOAT_EQ(parsed("LROffset=0deg"), 0.0f);
-    EXPECT_FLOAT_EQ(parsed("LSRSOffset=126deg"), 0.6f);
-    EXPECT_FLOAT_EQ(parsed("LSRSOffset=180deg"), 0.0f);
-    EXPECT_FLOAT_EQ(parsed("LSRSOffset=90deg"), 1.0f);
     EXPECT_FLOAT_EQ(parsed("LROffset=45\xc2\xb0"), 0.5f);
-    rejection("LROffset=91deg");
-    rejection("LSRSOffset=89deg");
-    rejection("LSRSOffset=181deg");
-}
-
-TEST(RenderParameters, DelayCornerAndLevelsInPhysicalUnits)
-{
-    EXPECT_FLOAT_EQ(parsed("RearDelay=20ms"), 20.0f / 55.0f);
+    EXPECT_FLOAT_EQ(parsed("SurroundAngle=144"), 0.6f);
+    EXPECT_FLOAT_EQ(parsed("LSRSOffset=110deg"), 20.0f / 90.0f);
+    EXPECT_FLOAT_EQ(parsed("SurroundAngle=90"), 0.0f);
+    EXPECT_FLOAT_EQ(parsed("SurroundAngle=180"), 1.0f);
+    EXPECT_FLOAT_EQ(parsed("RearDelay=20"), 20.0f / 55.0f);
     EXPECT_FLOAT_EQ(parsed("RearDelay=55ms"), 1.0f);
-    EXPECT_FLOAT_EQ(parsed("RearSlopeFilter=8kHz"), 7.0f / 19.0f);
+    EXPECT_FLOAT_EQ(parsed("RearLowPass=8"), 7.0f / 19.0f);
     EXPECT_FLOAT_EQ(parsed("RearSlopeFilter=8000Hz"), 7.0f / 19.0f);
-    EXPECT_FLOAT_EQ(parsed("RearSlopeFilter=1kHz"), 0.0f);
     EXPECT_FLOAT_EQ(parsed("RearSlopeFilter=off"), 1.0f);
-    EXPECT_FLOAT_EQ(parsed("RearSlopeFilter=20khz"), 1.0f);
-    // Levels are linear gains: -6.0206 dB is one half.
+    // Levels in dB: 0 is the top of the slider (it used to be read as the
+    // bottom, silence), -6.0206 dB a gain of one half.
+    EXPECT_FLOAT_EQ(parsed("FrontLevel=0"), 1.0f);
     EXPECT_FLOAT_EQ(parsed("FrontLevel=-3dB"), static_cast<float>(std::pow(10.0, -3.0 / 20.0)));
-    EXPECT_FLOAT_EQ(parsed("RearLevel=-6.0206dB"), 0.5f);
-    EXPECT_FLOAT_EQ(parsed("CenterLevel=0dB"), 1.0f);
+    EXPECT_FLOAT_EQ(parsed("SurroundVolume=-6.0206"), 0.5f);
     EXPECT_FLOAT_EQ(parsed("CenterLevel=-inf"), 0.0f);
-    rejection("RearDelay=56ms");
-    rejection("RearDelay=-1ms");
-    rejection("RearSlopeFilter=900Hz");
-    rejection("RearSlopeFilter=21kHz");
-    EXPECT_NE(rejection("FrontLevel=+1dB").find("out of range"), std::string::npos);
+    EXPECT_FLOAT_EQ(parsed("CenterPattern=0.36"), 0.36f);
+    EXPECT_FLOAT_EQ(parsed("LSRSPolarPattern=Figure of Eight"), 0.0f);
+    EXPECT_FLOAT_EQ(parsed("FrontMute=on"), 1.0f);
+    EXPECT_FLOAT_EQ(parsed("CenterMute=0"), 0.0f);
+    for (const char* outside :
+         {"FrontAngle=91", "SurroundAngle=89", "SurroundAngle=181deg", "RearDelay=56", "RearLowPass=0.5",
+          "RearSlopeFilter=21kHz", "FrontLevel=1", "CenterPattern=1.01"})
+        EXPECT_NE(rejection(outside).find("out of range"), std::string::npos) << outside;
 }
 
-TEST(RenderParameters, PatternsSwitchesAndPlainNormalisedValues)
+TEST(RenderParameters, PercentIsTheSlidersPosition)
 {
-    EXPECT_FLOAT_EQ(parsed("CenterPolarPattern=cardioid"), 0.5f);
-    EXPECT_FLOAT_EQ(parsed("LRPolarPattern=omni"), 1.0f);
-    EXPECT_FLOAT_EQ(parsed("LSRSPolarPattern=figure-8"), 0.0f);
-    EXPECT_FLOAT_EQ(parsed("LSRSPolarPattern=Figure of Eight"), 0.0f);
+    EXPECT_FLOAT_EQ(parsed("FrontLevel=50%"), 0.5f);
+    EXPECT_FLOAT_EQ(parsed("SurroundAngle=60%"), 0.6f);
+    EXPECT_FLOAT_EQ(parsed("RearDelay=100%"), 1.0f);
     EXPECT_FLOAT_EQ(parsed("LRPolarPattern=36%"), 0.36f);
-    EXPECT_FLOAT_EQ(parsed("LRPolarPattern=0.36"), 0.36f);
-    EXPECT_FLOAT_EQ(parsed("FrontMute=on"), 1.0f);
-    EXPECT_FLOAT_EQ(parsed("RearMute=off"), 0.0f);
-    EXPECT_FLOAT_EQ(parsed("CenterMute=1"), 1.0f);
-    // A mute silences only at exactly 1, so half values are refused.
+    rejection("FrontLevel=101%");
+    // A mute silences only at exactly 1: nothing between on and off.
+    rejection("CenterMute=50%");
     rejection("CenterMute=0.5");
-    EXPECT_FLOAT_EQ(parsed("RearDelay=0.25"), 0.25f);
-    EXPECT_FLOAT_EQ(parsed("frontlevel = 1"), 1.0f);
-    rejection("LRPolarPattern=1.01");
-    rejection("LRPolarPattern=-0.01");
-    rejection("LRPolarPattern=101%");
+}
+
+TEST(RenderParameters, PanelNamesBesideParameterNamesInHelpAndOnTheCommandLine)
+{
+    EXPECT_EQ(findParameter("SurroundAngle"), 4);
+    EXPECT_EQ(findParameter("LSRSOffset"), 4);
+    EXPECT_EQ(findParameter("surround-angle"), 4);
+    EXPECT_EQ(findParameter("Rear Low-Pass"), 6);
+    EXPECT_EQ(findParameter("SurroundMute"), 12);
+    EXPECT_EQ(findParameter("RearMute"), 12);
+    EXPECT_EQ(findParameter("Volume"), -1);
+    const std::string help = helpText();
+    for (int i = 0; i < kParameterCount; ++i)
+    {
+        EXPECT_NE(help.find(parameterInfo(i).name), std::string::npos) << i;
+        EXPECT_NE(help.find(parameterInfo(i).panelName), std::string::npos) << i;
+    }
+    // Words of the host interface mean nothing to a user of the tool.
+    for (const char* word : {"processReplacing", "processDoubleReplacing", "normalised"})
+        EXPECT_EQ(help.find(word), std::string::npos) << word;
+    size_t start = 0;
+    for (size_t end; (end = help.find('\n', start)) != std::string::npos; start = end + 1)
+        EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+}
+
+TEST(RenderParameters, SurroundAngleAgreesBetweenHostTextPanelAndTool)
+{
+    // One converter: the tool's 144 degrees is the value 0.6, whose host text
+    // and panel display both read 144.
+    const float value = parsed("SurroundAngle=144");
+    EXPECT_FLOAT_EQ(surroundAngleDegrees(value), 144.0f);
+    Kalvo effect(standaloneHostCallback);
+    AEffect* e = effect.getAeffect();
+    e->setParameter(e, 4, value);
+    char text[kVstMaxParamStrLen + 8] = {};
+    e->dispatcher(e, effGetParamDisplay, 4, 0, text, 0.0f);
+    EXPECT_STREQ(text, "144.0000");
+    // The decoder aims the left surround at 270 degrees minus its internal angle.
+    EXPECT_NEAR(270.0 - effect.getAlgo().lsrsOffset, 144.0, 1e-4);
 }
 
 TEST(RenderParameters, MalformedSettingsAreRefusedWithAReason)
@@ -104,6 +135,7 @@ TEST(RenderParameters, MalformedSettingsAreRefusedWithAReason)
     EXPECT_NE(rejection("RearDelay=1e999ms").find("not a number"), std::string::npos);
     EXPECT_NE(rejection("LROffset=20ms").find("unit 'ms'"), std::string::npos);
     EXPECT_NE(rejection("FrontLevel=3kHz").find("unit 'khz'"), std::string::npos);
+    EXPECT_NE(rejection("CenterPattern=30deg").find("unit 'deg'"), std::string::npos);
 }
 
 TEST(RenderParameters, PresetsByMenuNameProgramNameOrNumber)
@@ -186,6 +218,10 @@ TEST(RenderOptions, RefusesWhatItCannotDo)
     EXPECT_NE(error.find("unknown option '--loud'"), std::string::npos);
     EXPECT_FALSE(parse({"in.wav", "out.wav", "--quiet=yes"}, o, error));
     EXPECT_FALSE(parse({"--demo", "a.wav", "b.wav"}, o, error));
+    EXPECT_FALSE(parse({"in.wav", "/tmp/"}, o, error));
+    EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--side-gain", "3"}, o, error)); // Ambisonics only
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--layout", "7.1"}, o, error));
     // After "--" a name that starts with a dash is a file.
     ASSERT_TRUE(parse({"--", "-in.wav", "out.wav"}, o, error)) << error;
     EXPECT_EQ(o.inputs[0], "-in.wav");

@@ -92,23 +92,27 @@ TEST(SoundOutput, SixChannelFileCarriesThe51MaskAndExactFloats)
 TEST(SoundOutput, FixedPointRoundsClipsAndSilencesNotANumber)
 {
     ScratchDir dir;
-    const double values[] = {0.5, -0.5, 1.0, -1.0, 1.5, -2.0, std::nan(""), 1.0 / (1 << 23) * 2.5};
-    auto ch = channels(8, [&](int, int i) { return values[i]; });
+    // The last four lie halfway between two 24-bit codes: they round to the even one.
+    const double step = 1.0 / (1 << 23);
+    const double values[] = {0.5,          -0.5,       1.0,         -1.0,       1.5,        -2.0,
+                             std::nan(""), 2.5 * step, -2.5 * step, 3.5 * step, -3.5 * step};
+    auto ch = channels(11, [&](int, int i) { return values[i]; });
     for (SampleFormat format : {SampleFormat::Pcm24, SampleFormat::Pcm16})
     {
         const bool is24 = format == SampleFormat::Pcm24;
         OutputSpec spec;
         spec.path = dir.file(is24 ? "o24.wav" : "o16.wav");
         spec.format = format;
-        spec.frames = 8;
+        spec.frames = 11;
         SoundOutput out;
         ASSERT_TRUE(writeOutput(spec, ch, out));
         // Two samples per channel lie beyond full scale; full scale itself does not count.
         EXPECT_EQ(out.clippedSamples(), 12);
         const int full = is24 ? (1 << 23) : (1 << 15);
         auto codes = readCodes(spec.path, is24 ? 8 : 16);
-        const int expected[] = {full / 2, -full / 2, full - 1, -full, full - 1, -full, 0, is24 ? 2 : 0};
-        for (int i = 0; i < 8; ++i)
+        const int expected[] = {full / 2, -full / 2,    full - 1,      -full,        full - 1,     -full,
+                                0,        is24 ? 2 : 0, is24 ? -2 : 0, is24 ? 4 : 0, is24 ? -4 : 0};
+        for (int i = 0; i < 11; ++i)
             for (int c = 0; c < 6; ++c)
                 EXPECT_EQ(codes[static_cast<size_t>(i * 6 + c)], expected[i]) << "frame " << i;
     }

@@ -106,9 +106,10 @@ inline std::vector<unsigned char> readBytes(const std::string& path, size_t coun
     return bytes;
 }
 
-/// Starts kalvo-render with `args`; its standard output and error go to files.
+/// Starts kalvo-render (or `program`) with `args`; its standard output and
+/// error go to files.
 inline pid_t startTool(const std::vector<std::string>& args, const std::string& outPath,
-                       const std::string& errPath)
+                       const std::string& errPath, const char* program = KALVO_RENDER_PATH)
 {
     pid_t pid = ::fork();
     if (pid == 0)
@@ -118,11 +119,11 @@ inline pid_t startTool(const std::vector<std::string>& args, const std::string& 
         ::dup2(out, 1);
         ::dup2(err, 2);
         std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(KALVO_RENDER_PATH));
+        argv.push_back(const_cast<char*>(program));
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
-        ::execv(KALVO_RENDER_PATH, argv.data());
+        ::execv(program, argv.data());
         ::_exit(127);
     }
     return pid;
@@ -142,13 +143,14 @@ struct ToolRun
     std::string out, err;
 };
 
-inline ToolRun runTool(const ScratchDir& dir, const std::vector<std::string>& args)
+inline ToolRun runTool(const ScratchDir& dir, const std::vector<std::string>& args,
+                       const char* program = KALVO_RENDER_PATH)
 {
     ToolRun run;
     // Beside the scratch folder, not in it, so that its listing shows only what the program made.
     const std::string outPath = dir.path() + ".stdout";
     const std::string errPath = dir.path() + ".stderr";
-    run.exitCode = waitTool(startTool(args, outPath, errPath));
+    run.exitCode = waitTool(startTool(args, outPath, errPath, program));
     run.out = readText(outPath);
     run.err = readText(errPath);
     std::remove(outPath.c_str());

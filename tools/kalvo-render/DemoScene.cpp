@@ -1,7 +1,6 @@
 #include "DemoScene.h"
 
-#include "SoundOutput.h"
-
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -101,19 +100,23 @@ std::array<std::vector<double>, 3> synthesiseDemo(int rate, const DemoTiming& ti
     return mics;
 }
 
-DemoMeter::DemoMeter(int sampleRate, const DemoTiming& timing)
-    : rate_(sampleRate), timing_(timing), energy_(demoSources().size()), count_(demoSources().size(), 0)
+DemoMeter::DemoMeter(int sampleRate, OutputLayout layout, const DemoTiming& timing)
+    : rate_(sampleRate), layout_(layout), timing_(timing), sums_(demoSources().size())
 {
-    for (auto& e : energy_)
-        e.fill(0.0);
+    for (Sums& s : sums_)
+        s.energy.assign(layoutInfo(layout).channelNames.size(), 0.0);
 }
 
-void DemoMeter::add(const double* const out[6], int frames, int64_t firstFrame)
+void DemoMeter::add(const double* const* out, int channels, int frames, int64_t firstFrame)
 {
     const int64_t gap = framesOf(timing_.gapSeconds, rate_);
     const int64_t burst = framesOf(timing_.burstSeconds, rate_);
     const int64_t settle = framesOf(timing_.settleSeconds, rate_);
     const int64_t fade = framesOf(0.005, rate_);
+    const bool fuma = layout_ == OutputLayout::FuMa;
+    const bool ambisonic = fuma || layout_ == OutputLayout::AmbiX;
+    const int x = fuma ? 1 : 3, y = fuma ? 2 : 1; // W is channel 0 in both
+    channels = std::min(channels, static_cast<int>(sums_[0].energy.size()));
     for (int i = 0; i < frames; ++i)
     {
         const int64_t t = firstFrame + i - gap;
@@ -121,53 +124,83 @@ void DemoMeter::add(const double* const out[6], int frames, int64_t firstFrame)
             continue;
         const int64_t s = t / (gap + burst);
         const int64_t within = t % (gap + burst);
-        if (s >= static_cast<int64_t>(energy_.size()) || within < settle || within >= burst - fade)
+        if (s >= static_cast<int64_t>(sums_.size()) || within < settle || within >= burst - fade)
             continue;
-        for (int c = 0; c < 6; ++c)
-            energy_[static_cast<size_t>(s)][static_cast<size_t>(c)] += out[c][i] * out[c][i];
-        ++count_[static_cast<size_t>(s)];
+        Sums& sum = sums_[static_cast<size_t>(s)];
+        for (int c = 0; c < channels; ++c)
+            sum.energy[static_cast<size_t>(c)] += out[c][i] * out[c][i];
+        if (ambisonic && channels == 4)
+        {
+            sum.wx += out[0][i] * out[x][i];
+            sum.wy += out[0][i] * out[y][i];
+        }
+        ++sum.count;
     }
 }
 
 double DemoMeter::levelDb(int source, int channel) const
 {
-    const size_t s = static_cast<size_t>(source);
-    if (count_[s] == 0)
+    const Sums& s = sums_[static_cast<size_t>(source)];
+    if (s.count == 0)
         return -HUGE_VAL;
-    const double rms = std::sqrt(energy_[s][static_cast<size_t>(channel)] / static_cast<double>(count_[s]));
+    const double rms = std::sqrt(s.energy[static_cast<size_t>(channel)] / static_cast<double>(s.count));
     return rms > 0.0 ? 20.0 * std::log10(rms / kBurstRms) : -HUGE_VAL;
 }
 
 int DemoMeter::loudest(int source) const
 {
     int best = 0;
-    for (int c = 1; c < 6; ++c)
+    for (int c = 1; c < static_cast<int>(sums_[0].energy.size()); ++c)
         if (levelDb(source, c) > levelDb(source, best))
             best = c;
     return best;
 }
 
+double DemoMeter::directionDeg(int source) const
+{
+    const Sums& s = sums_[static_cast<size_t>(source)];
+    // Ambisonic azimuth runs counter-clockwise (Y is positive to the left).
+    return -std::atan2(s.wy, s.wx) * 180.0 / kPi;
+}
+
 std::string DemoMeter::table() const
 {
+    const LayoutInfo& info = layoutInfo(layout_);
+    const bool ambisonic = layout_ == OutputLayout::AmbiX || layout_ == OutputLayout::FuMa;
     std::string out;
     char line[160];
     std::snprintf(line, sizeof line, "%-12s %7s ", "source", "azimuth");
     out += line;
-    for (const char* name : kOutputChannelNames)
+    if (ambisonic)
+        out += " decodes to  W level\n";
+    else
     {
-        std::snprintf(line, sizeof line, "%8s", name);
-        out += line;
+        for (const std::string& name : info.channelNames)
+        {
+            std::snprintf(line, sizeof line, "%8s", name.c_str());
+            out += line;
+        }
+        out += "\n";
     }
-    out += "\n";
-    for (size_t s = 0; s < energy_.size(); ++s)
+    for (size_t s = 0; s < sums_.size(); ++s)
     {
+        const int source = static_cast<int>(s);
         std::snprintf(line, sizeof line, "%-12s %7.0f ", demoSources()[s].label, demoSources()[s].azimuthDeg);
         out += line;
-        const double best = levelDb(static_cast<int>(s), loudest(static_cast<int>(s)));
-        for (int c = 0; c < 6; ++c)
+        if (ambisonic)
         {
-            const double db = levelDb(static_cast<int>(s), c);
-            // Speakers within 0.05 dB of the loudest share its mark.
+            // Rounded before printing, so that no "-0" appears.
+            const double direction = std::round(directionDeg(source));
+            const double level = std::round(levelDb(source, 0) * 10.0) / 10.0;
+            std::snprintf(line, sizeof line, "%11.0f %8.1f\n", direction + 0.0, level + 0.0);
+            out += line;
+            continue;
+        }
+        const double best = levelDb(source, loudest(source));
+        for (int c = 0; c < static_cast<int>(info.channelNames.size()); ++c)
+        {
+            const double db = levelDb(source, c);
+            // Channels within 0.05 dB of the loudest share its mark.
             const bool top = db > best - 0.05;
             if (db < -90.0)
                 std::snprintf(line, sizeof line, "%8s", "--");

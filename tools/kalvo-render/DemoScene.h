@@ -5,7 +5,11 @@
 // front cardioid 0.5 (1 + cos a), a rear cardioid 0.5 (1 - cos a) and a
 // sideways figure of eight -sin a, with the azimuth a measured clockwise from
 // the front (so the figure of eight's positive lobe faces left). After
-// decoding, the level of every source in every speaker tells where it lands.
+// decoding, the level of every source in every channel tells where it lands;
+// in Ambisonics the direction of each source's intensity (W times X and Y)
+// tells where it decodes to.
+
+#include "OutputLayout.h"
 
 #include <array>
 #include <cstdint>
@@ -37,26 +41,35 @@ struct DemoTiming
 /// The three microphone signals of the scene (front mid, side, rear mid).
 std::array<std::vector<double>, 3> synthesiseDemo(int sampleRate, const DemoTiming& timing = {});
 
-/// Collects the decoded levels per source and speaker.
+/// Collects the decoded levels per source and channel of a layout.
 class DemoMeter
 {
 public:
-    DemoMeter(int sampleRate, const DemoTiming& timing = {});
-    /// Adds a decoded block that starts at `firstFrame`.
-    void add(const double* const out[6], int frames, int64_t firstFrame);
-    /// RMS level of source `s` in speaker `c`, in dB relative to the
+    DemoMeter(int sampleRate, OutputLayout layout, const DemoTiming& timing = {});
+    /// Adds a block of the layout's channels that starts at `firstFrame`.
+    void add(const double* const* out, int channels, int frames, int64_t firstFrame);
+    /// RMS level of source `s` in channel `c`, in dB relative to the
     /// source's level at the array (the level an omni capsule would see).
     double levelDb(int source, int channel) const;
-    /// The speaker where source `s` is loudest.
+    /// The channel where source `s` is loudest.
     int loudest(int source) const;
+    /// Ambisonic layouts: the direction source `s` decodes to, in degrees
+    /// clockwise from the front (-180..180), from its mean intensity.
+    double directionDeg(int source) const;
     /// The table the demo prints.
     std::string table() const;
 
 private:
+    struct Sums
+    {
+        std::vector<double> energy; ///< per channel
+        double wx = 0.0, wy = 0.0;  ///< Ambisonic intensity towards the front and the left
+        int64_t count = 0;
+    };
     int rate_;
+    OutputLayout layout_;
     DemoTiming timing_;
-    std::vector<std::array<double, 6>> energy_;
-    std::vector<int64_t> count_;
+    std::vector<Sums> sums_;
 };
 
 /// RMS of each burst as synthesised (the reference of levelDb).

@@ -4,7 +4,9 @@
 
 #include "AudioEffect.h"
 #include "EditorSnapshot.h"
+#include "OutputFiles.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -26,14 +28,22 @@ bool writeEditorPicture(AEffect* effect, const std::string& pngPath, std::string
         error = "no effect to draw";
         return false;
     }
-    const std::string temp = pngPath + ".tmp-" + std::to_string(::getpid()) + ".png";
+    // Replaced the way the sound files are: through links, never over a
+    // write-protected file, under a temporary name until complete.
+    std::string target;
+    mode_t mode = 0;
+    if (!prepareOutputTarget(pngPath, target, mode, error))
+        return false;
+    removeStaleTemporaries(target);
+    const std::string temp = temporaryPathFor(target);
     if (!renderEditorSnapshot(*static_cast<AudioEffect*>(effect->object), temp.c_str()))
     {
         ::unlink(temp.c_str());
         error = "cannot write the editor picture '" + pngPath + "'";
         return false;
     }
-    if (std::rename(temp.c_str(), pngPath.c_str()) != 0)
+    ::chmod(temp.c_str(), mode);
+    if (std::rename(temp.c_str(), target.c_str()) != 0)
     {
         error = "cannot write '" + pngPath + "': " + std::strerror(errno);
         ::unlink(temp.c_str());

@@ -1,6 +1,10 @@
 #include "Render.h"
 
+#include "AmbisonicEncoder.h"
+
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -11,33 +15,37 @@ namespace render
 namespace
 {
 
-// One decoded block on its way to the writer.
+constexpr int kMaxDecodedChannels = 6;
+
+// One decoded block on its way to the writer, and its samples already in
+// the file's format when the decoding thread converts them.
 template <typename Sample> struct Block
 {
-    explicit Block(int size)
+    Block(int size, int channels, size_t packedBytes) : bytes(packedBytes)
     {
-        for (int c = 0; c < 6; ++c)
+        for (int c = 0; c < channels; ++c)
         {
             data[c].assign(static_cast<size_t>(size), Sample(0));
             ptr[c] = data[c].data();
         }
     }
-    std::vector<Sample> data[6];
-    Sample* ptr[6];
+    std::vector<Sample> data[kMaxDecodedChannels];
+    Sample* ptr[kMaxDecodedChannels] = {};
     int frames = 0;
+    std::vector<unsigned char> bytes;
 };
 
-// Decoding and writing overlap: the writer thread converts and writes one
+// Decoding and writing overlap: the writer thread finishes and writes one
 // block while the effect decodes the next. Blocks cycle between a free list
 // and a ready queue; the writer never sees a block the decoder still fills.
 template <typename Sample> class BlockPipe
 {
 public:
-    BlockPipe(int blockSize, int count)
+    BlockPipe(int blockSize, int channels, size_t packedBytes, int count)
     {
         for (int i = 0; i < count; ++i)
         {
-            blocks_.emplace_back(new Block<Sample>(blockSize));
+            blocks_.emplace_back(new Block<Sample>(blockSize, channels, packedBytes));
             free_.push_back(blocks_.back().get());
         }
     }
@@ -69,32 +77,48 @@ public:
         changed_.notify_all();
     }
 
-    /// The writer's loop; answers false after the first failed write.
-    bool drain(SoundOutput& output, std::string& error)
+    /// The consumer gives up: acquire() answers null from now on.
+    void cancel()
     {
-        for (;;)
+        std::lock_guard<std::mutex> lock(mutex_);
+        failed_ = true;
+        changed_.notify_all();
+    }
+
+    /// The next filled block; null once the pipe is closed and empty.
+    Block<Sample>* take()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait(lock, [this] { return !ready_.empty() || closed_; });
+        if (ready_.empty())
+            return nullptr;
+        Block<Sample>* b = ready_.front();
+        ready_.pop_front();
+        return b;
+    }
+
+    /// Gives a taken block back to be filled again.
+    void release(Block<Sample>* b)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        free_.push_back(b);
+        changed_.notify_all();
+    }
+
+    /// The consumer's loop: hands each block to `consume` (which answers
+    /// false on a failed write) until the pipe is closed and empty.
+    template <typename Consume> bool drain(Consume&& consume)
+    {
+        while (Block<Sample>* b = take())
         {
-            Block<Sample>* b = nullptr;
+            if (!consume(*b))
             {
-                std::unique_lock<std::mutex> lock(mutex_);
-                changed_.wait(lock, [this] { return !ready_.empty() || closed_; });
-                if (ready_.empty())
-                    return true;
-                b = ready_.front();
-                ready_.pop_front();
-            }
-            const Sample* const* channels = b->ptr;
-            const bool ok = output.write(channels, b->frames, error);
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (!ok)
-            {
-                failed_ = true;
-                changed_.notify_all();
+                cancel();
                 return false;
             }
-            free_.push_back(b);
-            changed_.notify_all();
+            release(b);
         }
+        return true;
     }
 
 private:
@@ -105,24 +129,6 @@ private:
     bool closed_ = false;
     bool failed_ = false;
 };
-
-void observe(const BlockObserver& observer, double* const* out, int frames, int64_t first,
-             std::vector<double>*)
-{
-    observer(out, frames, first);
-}
-
-void observe(const BlockObserver& observer, float* const* out, int frames, int64_t first,
-             std::vector<double>* widened)
-{
-    const double* ptr[6];
-    for (int c = 0; c < 6; ++c)
-    {
-        widened[c].assign(out[c], out[c] + frames);
-        ptr[c] = widened[c].data();
-    }
-    observer(ptr, frames, first);
-}
 
 // Replaces samples that are not finite by silence; answers how many. A not-a-
 // number would otherwise stay in the effect's filters for the rest of the file.
@@ -142,39 +148,178 @@ template <typename Sample> int64_t sanitise(Sample* const* in, int frames)
     return bad;
 }
 
-template <typename Sample>
-bool run(FrameSource& source, EffectHost& host, SoundOutput& output, Progress& progress,
-         const volatile std::sig_atomic_t* stop, const BlockObserver& observer, RenderResult& result,
-         std::string& error)
+// The writer's side: the layout's channels from a decoded block, handed to
+// the observer and the output.
+template <typename Sample> class LayoutWriter
 {
-    const int blockSize = host.blockSize();
-    std::vector<Sample> inputs[3];
-    Sample* in[3];
-    for (int c = 0; c < 3; ++c)
+public:
+    LayoutWriter(const RenderSettings& settings, SoundOutput& output, const BlockObserver& observer)
+        : layout_(settings.layout), output_(output), observer_(observer)
     {
-        inputs[c].assign(static_cast<size_t>(blockSize), Sample(0));
-        in[c] = inputs[c].data();
+        if (layout_ == OutputLayout::Binaural && settings.headResponses)
+            binaural_ = std::make_unique<BinauralConvolver>(*settings.headResponses);
     }
-    std::vector<double> widened[6];
-    // A block on its way to the writer holds several processing calls' worth
-    // (at least 8192 frames), so that small host blocks cost no extra handoffs.
-    const int perBlock = (8192 + blockSize - 1) / blockSize;
-    BlockPipe<Sample> pipe(blockSize * perBlock, 8);
+
+    /// Whether the decoding thread converts the samples to the file's format
+    /// itself, while they are still in its cache: when the layout's channels
+    /// are decoded channels as they stand and nobody watches them. The
+    /// writer then only writes, and the two threads share the work evenly.
+    bool packsOnDecoder() const { return !binaural_ && !observer_; }
+
+    bool consume(const Block<Sample>& b, std::string& error)
+    {
+        if (packsOnDecoder())
+            return output_.writePacked(b.bytes.data(), b.frames, error);
+        if (binaural_)
+        {
+            left_.clear();
+            right_.clear();
+            binaural_->process(b.ptr, b.frames, left_, right_);
+            return emitEars(error);
+        }
+        // Stereo is the first two channels of the 5.1 decode; the others
+        // write every channel they decoded.
+        return emit(b.ptr, layoutInfo(layout_).channelNames.size(), b.frames, error);
+    }
+
+    bool finish(std::string& error)
+    {
+        if (!binaural_)
+            return true;
+        left_.clear();
+        right_.clear();
+        binaural_->finish(left_, right_);
+        return emitEars(error);
+    }
+
+private:
+    bool emitEars(std::string& error)
+    {
+        const float* ears[2] = {left_.data(), right_.data()};
+        return emit(ears, 2, static_cast<int>(left_.size()), error);
+    }
+
+    template <typename T> bool emit(const T* const* channels, size_t count, int frames, std::string& error)
+    {
+        if (frames <= 0)
+            return true;
+        if (observer_)
+            observe(channels, static_cast<int>(count), frames);
+        written_ += frames;
+        return output_.write(channels, frames, error);
+    }
+
+    void observe(const double* const* channels, int count, int frames)
+    {
+        observer_(channels, count, frames, written_);
+    }
+
+    void observe(const float* const* channels, int count, int frames)
+    {
+        const double* ptr[kMaxDecodedChannels];
+        for (int c = 0; c < count; ++c)
+        {
+            widened_[c].assign(channels[c], channels[c] + frames);
+            ptr[c] = widened_[c].data();
+        }
+        observer_(ptr, count, frames, written_);
+    }
+
+    OutputLayout layout_;
+    SoundOutput& output_;
+    const BlockObserver& observer_;
+    std::unique_ptr<BinauralConvolver> binaural_;
+    std::vector<float> left_, right_;
+    std::vector<double> widened_[kMaxDecodedChannels];
+    int64_t written_ = 0;
+};
+
+template <typename Sample>
+bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, SoundOutput& output,
+         Progress& progress, const volatile std::sig_atomic_t* stop, const BlockObserver& observer,
+         RenderResult& result, std::string& error)
+{
+    if (settings.layout == OutputLayout::Binaural && !settings.headResponses)
+    {
+        error = "binaural output needs head-related responses";
+        return false;
+    }
+    const bool ambisonic = !layoutInfo(settings.layout).usesEffect;
+    const AmbisonicOrdering ordering =
+        settings.layout == OutputLayout::FuMa ? AmbisonicOrdering::FuMa : AmbisonicOrdering::AmbiX;
+    const double sideGain = std::pow(10.0, settings.sideGainDb / 20.0);
+    const int blockSize = host.blockSize();
+    // A block on its way through the threads holds several processing calls'
+    // worth (at least 32768 frames): every handoff between the threads costs
+    // system calls, and with blocks of 8192 frames a 10-minute decode took
+    // about 15 % longer.
+    const int perBlock = (32768 + blockSize - 1) / blockSize;
+    const int capacity = blockSize * perBlock;
+    if (output.channels() != static_cast<int>(layoutInfo(settings.layout).channelNames.size()))
+    {
+        error = "the output is not open for the layout's channels";
+        return false;
+    }
+
+    // Three threads: a reader fills blocks of the capsule signals, this one
+    // decodes them (and converts them to the file's format when it can), the
+    // writer finishes the layout and writes.
+    BlockPipe<Sample> inputs(capacity, 3, 0, 4);
     const bool checkInputs = source.mayHoldNonFinite();
+    std::string readError;
+    bool readFailed = false;
+    int64_t nonFinite = 0;
+    std::thread reader(
+        [&]
+        {
+            while (Block<Sample>* b = inputs.acquire())
+            {
+                const int n = source.read(b->ptr, capacity);
+                readFailed = n < 0;
+                if (readFailed)
+                    readError = source.error();
+                b->frames = n > 0 ? n : 0;
+                if (checkInputs)
+                    nonFinite += sanitise(b->ptr, b->frames);
+                inputs.submit(b);
+                if (n <= 0)
+                    break; // an empty block marks the end
+            }
+            inputs.close();
+        });
+
+    LayoutWriter<Sample> layoutWriter(settings, output, observer);
+    const bool packHere = layoutWriter.packsOnDecoder();
+    BlockPipe<Sample> outputs(capacity, ambisonic ? 4 : 6, packHere ? output.packedBytes(capacity) : 0, 8);
     std::string writeError;
     bool writeOk = true;
-    std::thread writer([&] { writeOk = pipe.drain(output, writeError); });
+    std::thread writer(
+        [&]
+        {
+            writeOk =
+                outputs.drain([&](const Block<Sample>& b) { return layoutWriter.consume(b, writeError); }) &&
+                layoutWriter.finish(writeError);
+        });
 
     bool ok = true;
-    bool ended = false;
     int64_t done = 0;
-    while (ok && !ended)
+    while (ok)
     {
-        Block<Sample>* block = pipe.acquire();
+        Block<Sample>* input = inputs.take();
+        if (!input || input->frames == 0)
+        {
+            if (input)
+                inputs.release(input);
+            break; // the end, or a read error that follows
+        }
+        Block<Sample>* block = outputs.acquire();
         if (!block)
+        {
+            inputs.release(input);
             break; // the writer failed; its error follows
+        }
         block->frames = 0;
-        for (int call = 0; call < perBlock; ++call)
+        while (block->frames < input->frames)
         {
             if (stop && *stop)
             {
@@ -182,38 +327,39 @@ bool run(FrameSource& source, EffectHost& host, SoundOutput& output, Progress& p
                 ok = false;
                 break;
             }
-            const int n = source.read(in, blockSize);
-            if (n < 0)
-            {
-                error = source.error();
-                ok = false;
-                break;
-            }
-            if (n == 0)
-            {
-                ended = true;
-                break;
-            }
-            if (checkInputs)
-                result.nonFiniteInputs += sanitise(in, n);
-            Sample* out[6];
-            for (int c = 0; c < 6; ++c)
-                out[c] = block->ptr[c] + block->frames;
-            host.process(in, out, n);
-            if (observer)
-                observe(observer, out, n, done, widened);
+            const int at = block->frames;
+            const int n = std::min(blockSize, input->frames - at);
+            Sample* in[3] = {input->ptr[0] + at, input->ptr[1] + at, input->ptr[2] + at};
+            Sample* out[kMaxDecodedChannels];
+            for (int c = 0; c < kMaxDecodedChannels; ++c)
+                out[c] = block->ptr[c] ? block->ptr[c] + at : nullptr;
+            if (ambisonic)
+                encodeFirstOrder(in, out, n, ordering, sideGain);
+            else
+                host.process(in, out, n);
             block->frames += n;
             done += n;
         }
-        pipe.submit(block); // also a partial or empty last block
+        inputs.release(input);
+        if (packHere)
+            output.pack(block->ptr, block->frames, block->bytes.data());
+        outputs.submit(block);
         progress.update(done);
     }
-    pipe.close();
+    inputs.cancel(); // a reader waiting for a free block stops
+    reader.join();
+    outputs.close();
     writer.join();
+    result.nonFiniteInputs = nonFinite;
     if (!writeOk)
     {
         error = writeError;
         return false;
+    }
+    if (ok && readFailed)
+    {
+        error = readError;
+        ok = false;
     }
     result.frames = done;
     return ok;
@@ -237,8 +383,8 @@ bool render(FrameSource& source, EffectHost& host, const RenderSettings& setting
 {
     const auto start = std::chrono::steady_clock::now();
     bool ok = settings.singlePrecision
-                  ? run<float>(source, host, output, progress, stop, observer, result, error)
-                  : run<double>(source, host, output, progress, stop, observer, result, error);
+                  ? run<float>(source, host, settings, output, progress, stop, observer, result, error)
+                  : run<double>(source, host, settings, output, progress, stop, observer, result, error);
     progress.finish();
     if (ok)
         ok = output.commit(error);

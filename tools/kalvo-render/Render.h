@@ -1,10 +1,20 @@
 #pragma once
 
 // The decoding run: pulls blocks from a source, passes them through the
-// hosted effect and appends them to the output, with progress and a way to
-// stop early. The effect sees exactly what a host would send it.
+// hosted effect (or, for Ambisonics, the encoder) and appends them to the
+// output in the chosen layout, with progress and a way to stop early. The
+// effect sees exactly what a host would send it.
+//
+// Three threads share the work: a reader fills blocks of the capsule
+// signals ahead, the calling thread decodes them, and a writer thread turns
+// the decoded blocks into the layout (the binaural convolution runs there)
+// and writes them. The conversion to the file's sample format happens on the
+// decoding thread while a block is still in its cache, or on the writer when
+// the layout still has work to do there.
 
+#include "Binaural.h"
 #include "EffectHost.h"
+#include "OutputLayout.h"
 #include "Progress.h"
 #include "SoundInput.h"
 #include "SoundOutput.h"
@@ -23,13 +33,19 @@ struct RenderSettings
     std::vector<std::pair<int, float>> settings; ///< (parameter, normalised value) in order
     bool singlePrecision = false;                ///< processReplacing instead of processDoubleReplacing
     int blockSize = 4096;                        ///< frames per processing call
+    OutputLayout layout = OutputLayout::Surround51;
+    double sideGainDb = 0.0; ///< Ambisonics: gain of the figure of eight against the cardioids
+    /// Binaural: the virtual speakers' responses at the recording's rate.
+    const HeadResponses* headResponses = nullptr;
     /// Called once after the effect is set up, before the first block (for
     /// example to switch off metering nobody reads).
     std::function<void(AEffect*)> prepare;
 };
 
-/// Sees every decoded block (the demo measures levels with it).
-using BlockObserver = std::function<void(const double* const out[6], int frames, int64_t firstFrame)>;
+/// Sees every block of the output as written, in the layout's channels (the
+/// demo measures levels with it).
+using BlockObserver =
+    std::function<void(const double* const* out, int channels, int frames, int64_t firstFrame)>;
 
 struct RenderResult
 {
@@ -43,8 +59,8 @@ struct RenderResult
 /// would: preset first, then each setting.
 void applySettings(EffectHost& host, const RenderSettings& settings);
 
-/// Runs the whole decode. `output` must be open; it is committed on success
-/// and abandoned on failure. `stop` (may be null) is polled between blocks:
+/// Runs the whole decode. `output` must be open with the layout's channels;
+/// it is committed on success and abandoned on failure. `stop` (may be null) is polled between blocks:
 /// when it becomes non-zero the run ends with the error "interrupted".
 bool render(FrameSource& source, EffectHost& host, const RenderSettings& settings, SoundOutput& output,
             Progress& progress, const volatile std::sig_atomic_t* stop, const BlockObserver& observer,

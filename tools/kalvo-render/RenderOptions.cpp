@@ -2,6 +2,9 @@
 
 #include "RenderParameters.h"
 
+#include <sys/stat.h>
+
+#include <cctype>
 #include <cstdlib>
 
 namespace render
@@ -16,6 +19,27 @@ void splitOption(const std::string& arg, std::string& name, std::string& value, 
     hasValue = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
     name = hasValue ? arg.substr(0, eq) : arg;
     value = hasValue ? arg.substr(eq + 1) : std::string();
+}
+
+bool endsWithWav(const std::string& name)
+{
+    if (name.size() < 4)
+        return false;
+    std::string tail = name.substr(name.size() - 4);
+    for (char& c : tail)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return tail == ".wav";
+}
+
+// The file name's extension, when it has one ("take.flac" gives ".flac").
+std::string extensionOf(const std::string& name)
+{
+    const size_t slash = name.rfind('/');
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash) || dot + 1 == name.size() ||
+        dot == (slash == std::string::npos ? 0 : slash + 1))
+        return {};
+    return name.substr(dot);
 }
 
 bool parseInt(const std::string& text, long lo, long hi, long& out)
@@ -127,6 +151,39 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
                 return false;
             }
         }
+        else if (name == "--layout")
+        {
+            std::string text;
+            if (!takeValue(text) || !parseLayout(text, options.render.layout, error))
+                return false;
+        }
+        else if (name == "--side-gain")
+        {
+            std::string text;
+            if (!takeValue(text))
+                return false;
+            char* end = nullptr;
+            const double db = std::strtod(text.c_str(), &end);
+            const std::string unit = end ? std::string(end) : std::string();
+            if (text.empty() || end == text.c_str() || !(unit.empty() || unit == "dB" || unit == "db") ||
+                !(db >= -20.0 && db <= 20.0))
+            {
+                error = "--side-gain must be a number of dB from -20 to 20, not '" + text + "'";
+                return false;
+            }
+            options.render.sideGainDb = db;
+            options.sideGainGiven = true;
+        }
+        else if (name == "--hrtf")
+        {
+            if (!takeValue(options.hrtf))
+                return false;
+            if (options.hrtf.empty())
+            {
+                error = "--hrtf needs a SOFA file";
+                return false;
+            }
+        }
         else if (name == "--set")
         {
             std::string text;
@@ -209,6 +266,17 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
     }
     if (options.help || options.version)
         return true;
+    const OutputLayout layout = options.render.layout;
+    if (options.sideGainGiven && layout != OutputLayout::AmbiX && layout != OutputLayout::FuMa)
+    {
+        error = "--side-gain applies to the Ambisonic layouts (ambix, fuma) only";
+        return false;
+    }
+    if (!options.hrtf.empty() && layout != OutputLayout::Binaural)
+    {
+        error = "--hrtf applies to the binaural layout only";
+        return false;
+    }
 
     if (options.demo)
     {
@@ -217,7 +285,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
             error = "--demo takes at most one output file";
             return false;
         }
-        options.output = positional.empty() ? kDefaultDemoOutput : positional[0];
+        options.output = positional.empty() ? defaultDemoOutput(layout) : positional[0];
     }
     else
     {
@@ -234,7 +302,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         {
             // No recording given: decode the synthesised demonstration scene.
             options.demo = true;
-            options.output = kDefaultDemoOutput;
+            options.output = defaultDemoOutput(layout);
         }
         else
         {
@@ -243,61 +311,118 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
             return false;
         }
     }
+    // The output's name says what it holds: WAV data goes under a .wav name
+    // (mono files take their names from it and may leave it out).
+    struct stat folder;
+    if (!options.output.empty() &&
+        (options.output.back() == '/' ||
+         (::stat(options.output.c_str(), &folder) == 0 && S_ISDIR(folder.st_mode))))
+    {
+        error = "'" + options.output + "' is a folder: give the output a file name ending in .wav";
+        return false;
+    }
+    if (!options.output.empty() && !endsWithWav(options.output) &&
+        !(options.outputSpec.monoFiles && extensionOf(options.output).empty()))
+    {
+        const std::string ext = extensionOf(options.output);
+        error = "the output is a WAV file: name it '" +
+                options.output.substr(0, options.output.size() - ext.size()) + ".wav'" +
+                (ext.empty() ? std::string() : ", not '" + options.output + "'");
+        return false;
+    }
     options.outputSpec.path = options.output;
+    const LayoutInfo& info = layoutInfo(layout);
+    options.outputSpec.channelNames = info.channelNames;
+    options.outputSpec.channelMask = info.channelMask;
     return true;
+}
+
+std::string defaultDemoOutput(OutputLayout layout)
+{
+    return std::string("kalvo-demo-") + layoutInfo(layout).name + ".wav";
 }
 
 std::string helpText()
 {
     std::string t;
-    t += "kalvo-render: decodes surround M/S recordings (front cardioid, sideways figure of eight,\n"
-         "rear cardioid) into 5.1 with the Kalvo plug-in's own processing.\n\n"
+    t += "kalvo-render: decodes surround M/S recordings (front cardioid, sideways figure\n"
+         "of eight, rear cardioid) with the Kalvo plug-in's own processing into 5.1,\n"
+         "stereo, first-order Ambisonics or binaural sound for headphones.\n\n"
          "Usage:\n"
-         "  kalvo-render IN.wav OUT.wav [options]              one 3-channel input file\n"
-         "  kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav [options]   three mono files\n"
-         "  kalvo-render --demo [OUT.wav] [options]           decode a synthesised test scene\n"
-         "  kalvo-render                                      the same, into the default demo file\n\n"
-         "Input: any format libsndfile reads; the effect runs at the file's sample rate. The\n"
-         "channels (or the three mono files) are front mid, side, rear mid unless --order says\n"
-         "otherwise. Output: a 6-channel WAV (L R C LFE Ls Rs, 5.1 channel mask; RF64 above\n"
-         "4 GiB), or six mono files with --mono. It is written under a temporary name and\n"
-         "renamed when complete, so a failed run leaves nothing behind.\n\n"
+         "  kalvo-render IN.wav OUT.wav [options]            one 3-channel recording\n"
+         "  kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav [options]\n"
+         "                                                   three mono recordings\n"
+         "  kalvo-render --demo [OUT.wav] [options]          a synthesised test scene\n"
+         "  kalvo-render [options]                           the same, into\n"
+         "                                                   " +
+         std::string(kDefaultDemoOutput) +
+         "\n\n"
+         "Input: any format libsndfile reads, at its own sample rate. The channels (or\n"
+         "the three files) are front mid, side, rear mid unless --order says otherwise.\n"
+         "A recording that ends before its header says is decoded as far as it goes.\n\n"
+         "Layouts (--layout):\n"
+         "  5.1       L R C LFE Ls Rs, the plug-in's sound (the default)\n"
+         "  stereo    L and R of the same decode; the Stereo presets are made for it\n"
+         "  ambix     first-order Ambisonics W Y Z X (ACN order, SN3D), for 360-degree\n"
+         "            video and any speaker layout through an Ambisonic decoder\n"
+         "  fuma      the same field as W X Y Z, W at -3 dB (older tools)\n"
+         "  binaural  the 5.1 decode played over virtual speakers at 0, 30 and 110\n"
+         "            degrees left and right, heard through head-related impulse\n"
+         "            responses: for headphones, left ear first, 6 dB down so that\n"
+         "            the speakers adding up at one ear stay within full scale\n"
+         "Ambisonics come straight from the capsules (W = front + rear, X = front - rear,\n"
+         "Y = side, Z = 0): presets, settings and the plug-in's side gain and bass shelf\n"
+         "belong to its 5.1 decode and do not apply.\n\n"
+         "Output: one WAV file whose channel mask says what it holds (5.1 speakers, front\n"
+         "left and right for stereo and binaural, none for Ambisonics; RF64 above 4 GiB),\n"
+         "or one mono file per channel with --mono. It is written under a temporary name\n"
+         "and renamed when complete, so a failed run leaves nothing behind. A link is\n"
+         "written through to its file; a write-protected file is not replaced; missing\n"
+         "folders are made.\n\n"
          "Options:\n"
+         "  --layout NAME       5.1, stereo, ambix, fuma or binaural (above)\n"
          "  --preset NAME|N     start from a factory preset: 1 \"5 Channel\", 2 \"4 Channel\",\n"
          "                      3 \"Stereo 45\", 4 \"Stereo 60\", 5 \"5 Channel musical\"\n"
-         "  --set NAME=VALUE    set a parameter (after the preset); repeat as needed\n"
-         "  --order ORDER       channel order of the input, letters F (front mid), S (side),\n"
-         "                      R (rear mid); default FSR\n"
-         "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24), 32-bit float,\n"
-         "                      64-bit float\n"
+         "  --set NAME=VALUE    change a setting (below); repeat as needed\n"
+         "  --side-gain DB      ambix, fuma: gain of the figure of eight against the\n"
+         "                      cardioids, for a capsule of other sensitivity (default 0)\n"
+         "  --hrtf FILE.sofa    binaural: the head-related impulse responses to use\n"
+         "                      (default " +
+         std::string(kDefaultHrtfPath) +
+         ")\n"
+         "  --order ORDER       channel order of the input: the letters F (front mid),\n"
+         "                      S (side) and R (rear mid); default FSR\n"
+         "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24),\n"
+         "                      32 or 64-bit float\n"
          "  --dither            triangular dither before rounding to 16 or 24 bits (exact\n"
          "                      zeros stay silent); without it samples are rounded plainly\n"
-         "  --mono              six mono files OUT.L.wav OUT.R.wav OUT.C.wav OUT.LFE.wav\n"
-         "                      OUT.Ls.wav OUT.Rs.wav instead of one 6-channel file\n"
+         "  --mono              one mono file per channel: OUT.L.wav, OUT.R.wav, ...\n"
          "  --rf64              write RF64 even below 4 GiB\n"
          "  --precision single|double\n"
-         "                      the host call to use: processReplacing (single) or\n"
-         "                      processDoubleReplacing (double, default)\n"
+         "                      arithmetic of the effect: 32-bit or 64-bit (default)\n"
+         "                      floating point, as a host in that precision runs it\n"
          "  --block N           frames per processing call (default 4096)\n"
          "  --snapshot FILE.png picture of the plug-in's editor with these settings\n"
          "  -q, --quiet         no progress bar, no summary\n"
          "  -h, --help          this text\n"
          "  --version           the program's version\n\n"
-         "Parameters and the values they take (a plain number is the normalised 0..1 value):\n";
-    for (int i = 0; i < kParameterCount; ++i)
-    {
-        std::string name = parameterInfo(i).name;
-        name.resize(20, ' ');
-        t += "  " + name + parameterUnitsHelp(i) + "\n";
-    }
+         "Settings (--set NAME=VALUE, applied after --preset, in order). NAME is the\n"
+         "control's name on the panel or its parameter name in hosts (in brackets), in\n"
+         "any letter case. VALUE is a number in the unit the panel shows (the unit may\n"
+         "be written: 144deg, 20ms, 8kHz, -3dB), or the slider's position in percent:\n"
+         "FrontVolume=50% is half the slider, a gain of 0.5 or -6 dB.\n";
+    t += parameterHelp(80);
     t += "\nExamples:\n"
          "  kalvo-render --demo out/demo-5.1.wav\n"
          "  kalvo-render session.wav session-5.1.wav\n"
-         "  kalvo-render session.wav session-5.1.wav --preset \"5 Channel musical\" --bits 32\n"
+         "  kalvo-render session.wav session-5.1.wav --preset \"5 Channel musical\"\n"
+         "  kalvo-render session.wav session-stereo.wav --layout stereo --preset 3\n"
+         "  kalvo-render session.wav session-ambix.wav --layout ambix\n"
+         "  kalvo-render session.wav session-phones.wav --layout binaural\n"
          "  kalvo-render front.wav side.wav rear.wav mix.wav --mono\n"
-         "  kalvo-render take3.flac take3-51.wav --set RearDelay=20ms --set LROffset=60deg \\\n"
-         "      --set FrontLevel=-3dB --set RearSlopeFilter=8kHz --set CenterMute=on\n"
-         "  kalvo-render take3.wav take3-51.wav --order SFR --set LRPolarPattern=cardioid\n";
+         "  kalvo-render take3.flac take3-51.wav --set RearDelay=20 --set FrontAngle=60 \\\n"
+         "      --set FrontVolume=-3 --set RearLowPass=8 --set CenterMute=on\n"
+         "  kalvo-render take3.wav take3-51.wav --order SFR --set FrontPattern=cardioid\n";
     return t;
 }
 

@@ -24,6 +24,8 @@ struct RenderOptions
     OutputSpec outputSpec; ///< format and layout (path, rate, length filled in later)
     RenderSettings render;
     std::string snapshot; ///< PNG of the editor, empty for none
+    std::string hrtf;     ///< binaural: the SOFA file (the default set when empty)
+    bool sideGainGiven = false;
 };
 
 /// Parses the arguments after the program name. False with a one-line reason
@@ -33,7 +35,12 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
 /// The text of --help.
 std::string helpText();
 
-/// Output file name of the demo when none is given.
+/// The demo's output file when none is given: kalvo-demo-5.1.wav,
+/// kalvo-demo-binaural.wav, ...
+std::string defaultDemoOutput(OutputLayout layout);
+
+/// Output file name of the demo when none is given (in 5.1; the other
+/// layouts put their name in place of "5.1").
 constexpr const char* kDefaultDemoOutput = "kalvo-demo-5.1.wav";
 
 } // namespace render

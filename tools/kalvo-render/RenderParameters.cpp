@@ -1,6 +1,7 @@
 #include "RenderParameters.h"
 
 #include "BuildRules.h"
+#include "KalvoConverters.h"
 
 #include <cctype>
 #include <cerrno>
@@ -14,19 +15,19 @@ namespace
 {
 
 const ParameterInfo kParameters[kParameterCount] = {
-    {"CenterPolarPattern", ParameterUnit::Pattern},
-    {"LRPolarPattern", ParameterUnit::Pattern},
-    {"LSRSPolarPattern", ParameterUnit::Pattern},
-    {"LROffset", ParameterUnit::FrontAngle},
-    {"LSRSOffset", ParameterUnit::RearAngle},
-    {"RearDelay", ParameterUnit::DelayMs},
-    {"RearSlopeFilter", ParameterUnit::CornerKHz},
-    {"FrontLevel", ParameterUnit::LevelDb},
-    {"RearLevel", ParameterUnit::LevelDb},
-    {"CenterLevel", ParameterUnit::LevelDb},
-    {"CenterMute", ParameterUnit::Switch},
-    {"FrontMute", ParameterUnit::Switch},
-    {"RearMute", ParameterUnit::Switch},
+    {"CenterPolarPattern", "CenterPattern", "POLAR PATTERN", ParameterUnit::Pattern},
+    {"LRPolarPattern", "FrontPattern", "POLAR PATTERN", ParameterUnit::Pattern},
+    {"LSRSPolarPattern", "SurroundPattern", "POLAR PATTERN", ParameterUnit::Pattern},
+    {"LROffset", "FrontAngle", "MICROPHONE ANGLE", ParameterUnit::FrontAngle},
+    {"LSRSOffset", "SurroundAngle", "MICROPHONE ANGLE", ParameterUnit::SurroundAngle},
+    {"RearDelay", "RearDelay", "REAR DELAY", ParameterUnit::DelayMs},
+    {"RearSlopeFilter", "RearLowPass", "REAR LOW-PASS", ParameterUnit::CornerKHz},
+    {"FrontLevel", "FrontVolume", "VOLUME", ParameterUnit::LevelDb},
+    {"RearLevel", "SurroundVolume", "VOLUME", ParameterUnit::LevelDb},
+    {"CenterLevel", "CenterVolume", "VOLUME", ParameterUnit::LevelDb},
+    {"CenterMute", "CenterMute", "MUTE", ParameterUnit::Switch},
+    {"FrontMute", "FrontMute", "MUTE", ParameterUnit::Switch},
+    {"RearMute", "SurroundMute", "MUTE", ParameterUnit::Switch},
 };
 
 // First-order patterns by name, as omni share.
@@ -97,8 +98,66 @@ bool inRange(double v, double lo, double hi)
 
 bool rangeError(const ParameterInfo& p, const std::string& text, const char* range, std::string& error)
 {
-    error = "value '" + text + "' out of range for " + p.name + " (" + range + ")";
+    error = "value '" + text + "' out of range for " + p.panelName + " (" + range + ")";
     return false;
+}
+
+bool isDegrees(const std::string& unit)
+{
+    return unit.empty() || unit == "deg" || unit == "\xc2\xb0";
+}
+
+// What each unit accepts, for messages and the help text.
+const char* unitHelp(ParameterUnit unit)
+{
+    switch (unit)
+    {
+    case ParameterUnit::Pattern:
+        return "omni share 0..1 (1 omni, 0.5 cardioid, 0 figure of eight) or omni, subcardioid, cardioid, "
+               "supercardioid, hypercardioid, figure8";
+    case ParameterUnit::FrontAngle:
+        return "degrees 0..90 from the front";
+    case ParameterUnit::SurroundAngle:
+        return "degrees 90..180 from the front (90 sideways, 180 straight back)";
+    case ParameterUnit::DelayMs:
+        return "milliseconds 0..55";
+    case ParameterUnit::CornerKHz:
+        return "kHz 1..20, or Hz with the unit (8000Hz); 20 or off for none";
+    case ParameterUnit::LevelDb:
+        return "dB, -inf..0";
+    case ParameterUnit::Switch:
+        return "on or off";
+    }
+    return "";
+}
+
+// Appends `text` to `out` in lines of at most `width` characters; the first
+// line continues the current one at column `column`, later lines start at
+// column `indent`.
+void wrapInto(std::string& out, const std::string& text, size_t column, size_t indent, size_t width)
+{
+    size_t pos = 0;
+    while (pos < text.size())
+    {
+        size_t end = text.find(' ', pos);
+        if (end == std::string::npos)
+            end = text.size();
+        const std::string word = text.substr(pos, end - pos);
+        if (column > indent && column + 1 + word.size() > width)
+        {
+            out += "\n" + std::string(indent, ' ');
+            column = indent;
+        }
+        else if (column > indent)
+        {
+            out += ' ';
+            ++column;
+        }
+        out += word;
+        column += word.size();
+        pos = end + 1;
+    }
+    out += "\n";
 }
 
 } // namespace
@@ -110,9 +169,10 @@ const ParameterInfo& parameterInfo(int index)
 
 int findParameter(const std::string& name)
 {
-    const std::string wanted = lower(trim(name));
+    const std::string wanted = presetKey(name);
     for (int i = 0; i < kParameterCount; ++i)
-        if (lower(kParameters[i].name) == wanted)
+        if (!wanted.empty() &&
+            (presetKey(kParameters[i].name) == wanted || presetKey(kParameters[i].panelName) == wanted))
             return i;
     return -1;
 }
@@ -127,20 +187,21 @@ bool parseParameterValue(int index, const std::string& rawText, float& normalise
 
     if (p.unit == ParameterUnit::Switch)
     {
+        // A mute acts only at exactly 1, so there is nothing between on and off.
         if (word == "on" || word == "1" || word == "true" || word == "yes")
             normalised = 1.0f;
         else if (word == "off" || word == "0" || word == "false" || word == "no")
             normalised = 0.0f;
         else
         {
-            error = "value '" + text + "' for " + p.name + " must be on or off";
+            error = "value '" + text + "' for " + p.panelName + " must be on or off";
             return false;
         }
         return true;
     }
     if (p.unit == ParameterUnit::Pattern)
         for (const NamedPattern& named : kPatterns)
-            if (word == named.name || presetKey(word) == named.name)
+            if (presetKey(word) == named.name)
             {
                 normalised = static_cast<float>(named.omniShare);
                 return true;
@@ -151,66 +212,66 @@ bool parseParameterValue(int index, const std::string& rawText, float& normalise
         return true;
     }
     if (p.unit == ParameterUnit::LevelDb &&
-        (word == "-infdb" || word == "-inf" || word == "-oo" || word == "-oodb"))
+        (word == "-inf" || word == "-infdb" || word == "-oo" || word == "-oodb"))
     {
         normalised = 0.0f;
         return true;
     }
     if (!splitNumber(text, value, unit))
     {
-        error = "value '" + text + "' for " + p.name + " is not a number";
+        error = "value '" + text + "' for " + p.panelName + " is not a number";
         return false;
     }
 
     double x = 0.0;
-    if (unit.empty())
+    if (unit == "%")
     {
-        if (!inRange(value, 0.0, 1.0))
-            return rangeError(p, text, "normalised 0..1", error);
-        x = value;
-    }
-    else if (p.unit == ParameterUnit::Pattern && unit == "%")
-    {
+        // The slider's position, whatever the unit it shows.
         if (!inRange(value, 0.0, 100.0))
             return rangeError(p, text, "0..100%", error);
         x = value / 100.0;
     }
-    else if (p.unit == ParameterUnit::FrontAngle && (unit == "deg" || unit == "\xc2\xb0"))
+    else if (p.unit == ParameterUnit::Pattern && unit.empty())
+    {
+        if (!inRange(value, 0.0, 1.0))
+            return rangeError(p, text, "0..1", error);
+        x = value;
+    }
+    else if (p.unit == ParameterUnit::FrontAngle && isDegrees(unit))
     {
         if (!inRange(value, 0.0, 90.0))
-            return rangeError(p, text, "0..90deg", error);
+            return rangeError(p, text, "0..90 degrees", error);
         x = value / 90.0;
     }
-    else if (p.unit == ParameterUnit::RearAngle && (unit == "deg" || unit == "\xc2\xb0"))
+    else if (p.unit == ParameterUnit::SurroundAngle && isDegrees(unit))
     {
-        // The surround pair's angle runs from 180 degrees (value 0) to 90 (value 1).
         if (!inRange(value, 90.0, 180.0))
-            return rangeError(p, text, "90..180deg", error);
-        x = 2.0 - value / 90.0;
+            return rangeError(p, text, "90..180 degrees", error);
+        x = surroundAngleValue(value);
     }
-    else if (p.unit == ParameterUnit::DelayMs && unit == "ms")
+    else if (p.unit == ParameterUnit::DelayMs && (unit.empty() || unit == "ms"))
     {
         if (!inRange(value, 0.0, 55.0))
-            return rangeError(p, text, "0..55ms", error);
+            return rangeError(p, text, "0..55 ms", error);
         x = value / 55.0;
     }
-    else if (p.unit == ParameterUnit::CornerKHz && (unit == "khz" || unit == "hz"))
+    else if (p.unit == ParameterUnit::CornerKHz && (unit.empty() || unit == "khz" || unit == "hz"))
     {
         const double kHz = unit == "hz" ? value / 1000.0 : value;
         if (!inRange(kHz, 1.0, 20.0))
-            return rangeError(p, text, "1..20kHz", error);
+            return rangeError(p, text, "1..20 kHz", error);
         x = (kHz - 1.0) / 19.0;
     }
-    else if (p.unit == ParameterUnit::LevelDb && unit == "db")
+    else if (p.unit == ParameterUnit::LevelDb && (unit.empty() || unit == "db"))
     {
-        // Levels are linear gains up to 1: 0 dB is the loudest setting.
+        // Levels are gains up to 1: 0 dB is the loudest setting.
         if (value > 1e-9)
-            return rangeError(p, text, "-inf..0dB", error);
+            return rangeError(p, text, "-inf..0 dB", error);
         x = std::pow(10.0, value / 20.0);
     }
     else
     {
-        error = "unit '" + unit + "' does not fit " + p.name + " (use " + parameterUnitsHelp(index) + ")";
+        error = "unit '" + unit + "' does not fit " + p.panelName + " (" + unitHelp(p.unit) + ", or 0..100%)";
         return false;
     }
     x = x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x);
@@ -223,7 +284,7 @@ bool parseParameterSetting(const std::string& setting, int& index, float& normal
     size_t eq = setting.find('=');
     if (eq == std::string::npos)
     {
-        error = "--set expects NAME=VALUE, not '" + setting + "'";
+        error = "expected NAME=VALUE, not '" + setting + "'";
         return false;
     }
     const std::string name = trim(setting.substr(0, eq));
@@ -236,26 +297,45 @@ bool parseParameterSetting(const std::string& setting, int& index, float& normal
     return parseParameterValue(index, setting.substr(eq + 1), normalised, error);
 }
 
-std::string parameterUnitsHelp(int index)
+std::string parameterHelp(int width)
 {
-    switch (kParameters[index].unit)
+    // One paragraph per panel heading: "HEADING  Name (HostName), ...: values".
+    const size_t w = static_cast<size_t>(width);
+    const size_t indent = 20;
+    std::string out;
+    for (int i = 0; i < kParameterCount;)
     {
-    case ParameterUnit::Pattern:
-        return "0..1, 0..100%, omni, subcardioid, cardioid, supercardioid, hypercardioid, figure8";
-    case ParameterUnit::FrontAngle:
-        return "0..1 or 0..90deg";
-    case ParameterUnit::RearAngle:
-        return "0..1 or 180..90deg";
-    case ParameterUnit::DelayMs:
-        return "0..1 or 0..55ms";
-    case ParameterUnit::CornerKHz:
-        return "0..1, 1..20kHz, 1000..20000Hz or off";
-    case ParameterUnit::LevelDb:
-        return "0..1 or -inf..0dB";
-    case ParameterUnit::Switch:
-        return "on or off";
+        const ParameterInfo& first = kParameters[i];
+        std::string line = "  " + std::string(first.section);
+        line.resize(indent, ' ');
+        out += line;
+        size_t column = line.size();
+        bool firstGroup = true;
+        while (i < kParameterCount && std::string(kParameters[i].section) == first.section)
+        {
+            std::string text;
+            const ParameterUnit unit = kParameters[i].unit;
+            for (; i < kParameterCount && kParameters[i].unit == unit &&
+                   std::string(kParameters[i].section) == first.section;
+                 ++i)
+            {
+                if (!text.empty())
+                    text += ", ";
+                text += kParameters[i].panelName;
+                if (std::string(kParameters[i].name) != kParameters[i].panelName)
+                    text += std::string(" (") + kParameters[i].name + ")";
+            }
+            text += std::string(": ") + unitHelp(unit);
+            if (!firstGroup)
+            {
+                out += std::string(indent, ' ');
+                column = indent;
+            }
+            wrapInto(out, text, column, indent, w);
+            firstGroup = false;
+        }
     }
-    return "";
+    return out;
 }
 
 int findPreset(const std::string& text)

@@ -1,13 +1,14 @@
 #pragma once
 
 // The effect's 13 parameters as the command line names them, and the
-// conversion of a value written in physical units (degrees, milliseconds,
-// kHz, dB, on/off, pattern names) into the normalised value the host sends.
+// conversion of a value written as the panel shows it into the value the host
+// sends (0..1).
 //
-// Worked values: LROffset=60deg is 60 / 90 = 0.6667; LSRSOffset=126deg is
-// 2 - 126 / 90 = 0.6; RearDelay=20ms is 20 / 55 = 0.3636;
-// RearSlopeFilter=8kHz is (8 - 1) / 19 = 0.3684; FrontLevel=-6dB is
-// 10^(-6 / 20) = 0.5012; CenterPolarPattern=cardioid is 0.5.
+// A plain number is read in the unit the panel shows: SurroundAngle=144 is
+// 144 degrees, the value 0.6; FrontLevel=-6 is -6 dB, a gain of 0.5012;
+// RearDelay=20 is 20 ms, 20 / 55 = 0.3636; RearLowPass=8 is 8 kHz,
+// (8 - 1) / 19 = 0.3684; CenterPattern=0.5 is a cardioid. A number with a
+// percent sign is the slider's position: FrontLevel=50% is 0.5 (-6 dB).
 
 #include <string>
 
@@ -19,38 +20,43 @@ constexpr int kParameterCount = 13;
 /// What a parameter's physical value is.
 enum class ParameterUnit
 {
-    Pattern,    ///< omni share 0..1 (1 omni, 0.5 cardioid, 0 figure of eight)
-    FrontAngle, ///< degrees 0..90 from the front
-    RearAngle,  ///< degrees 90..180 from the front
-    DelayMs,    ///< milliseconds 0..55
-    CornerKHz,  ///< kHz 1..20, 20 meaning off
-    LevelDb,    ///< linear gain 0..1 given in dB (0 dB and below)
-    Switch      ///< off 0, on 1
+    Pattern,       ///< omni share 0..1 (1 omni, 0.5 cardioid, 0 figure of eight)
+    FrontAngle,    ///< degrees 0..90 from the front
+    SurroundAngle, ///< degrees 90..180 from the front (90 sideways, 180 straight back)
+    DelayMs,       ///< milliseconds 0..55
+    CornerKHz,     ///< kHz 1..20, 20 meaning off
+    LevelDb,       ///< linear gain 0..1 given in dB (0 dB and below)
+    Switch         ///< off 0, on 1
 };
 
 struct ParameterInfo
 {
-    const char* name; ///< the name hosts show (the mutes: the name the code uses)
+    const char* name;      ///< the name hosts show (the mutes: the name the code uses)
+    const char* panelName; ///< the control's name after its place on the panel
+    const char* section;   ///< the panel's heading over the control
     ParameterUnit unit;
 };
 
 /// The parameters by index 0..12.
 const ParameterInfo& parameterInfo(int index);
 
-/// Index of a parameter by name, ignoring case; -1 when there is none.
+/// Index of a parameter by its panel name or its parameter name, ignoring
+/// case, spaces, hyphens and underscores; -1 when there is none.
 int findParameter(const std::string& name);
 
-/// Parses `text` for parameter `index` into a normalised value. A plain number
-/// is the normalised value itself (0..1); a number with a unit (deg, ms, kHz,
-/// Hz, dB, %) or a word (on, off, omni, cardioid, ...) is converted. False with
-/// a one-line reason in `error` when the text is malformed or out of range.
-bool parseParameterValue(int index, const std::string& text, float& normalised, std::string& error);
+/// Parses `text` for parameter `index` into the value the host sends (0..1):
+/// a number in the panel's unit (the unit may be written: deg, ms, kHz, Hz,
+/// dB), a slider position in percent, or a word (on, off, omni, cardioid,
+/// -inf, ...). False with a one-line reason in `error` when the text is
+/// malformed or out of range.
+bool parseParameterValue(int index, const std::string& text, float& value, std::string& error);
 
 /// Parses "NAME=VALUE". False with a reason in `error`.
-bool parseParameterSetting(const std::string& setting, int& index, float& normalised, std::string& error);
+bool parseParameterSetting(const std::string& setting, int& index, float& value, std::string& error);
 
-/// The units each parameter accepts, for the help text.
-std::string parameterUnitsHelp(int index);
+/// The help text on parameter names and values, lines of at most `width`
+/// characters: one paragraph per panel section.
+std::string parameterHelp(int width = 80);
 
 /// Number of the preset menu entry (1..5) that `text` names: the number
 /// itself, a menu entry's text or a factory program's name, ignoring case,

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 namespace render
@@ -47,7 +49,8 @@ struct OpenFile
     SF_INFO info{};
     std::string path;
     std::vector<MicRole> roles;
-    int64_t remaining = 0; // frames still in the file
+    int64_t remaining = 0; // frames the header promises still
+    int64_t missing = 0;   // frames the header promised that were not there
     int rawWidth = 0;      // bytes per sample when the data is read raw, else 0
 };
 
@@ -164,7 +167,11 @@ public:
                 files_.back().roles.assign(order.begin(), order.end());
             else
                 files_.back().roles.assign(1, order[i]);
-            files_.back().remaining = f.info.frames;
+            // libsndfile sizes a cut-off WAV file by what is there; the header says
+            // how much should have been, and the run tells what is missing.
+            const int64_t declared = declaredWaveFrames(paths[i]);
+            files_.back().info.frames = std::max<int64_t>(f.info.frames, declared);
+            files_.back().remaining = files_.back().info.frames;
             files_.back().rawWidth = rawSampleWidth(f.info);
         }
         rate_ = files_[0].info.samplerate;
@@ -194,6 +201,18 @@ public:
     int64_t frames() const override { return frames_; }
     std::string error() const override { return error_; }
     std::string warning() const override { return warning_; }
+    std::string shortfallWarning() const override
+    {
+        std::string names;
+        for (const OpenFile& f : files_)
+            if (f.missing > 0)
+                names += (names.empty() ? "'" : ", '") + f.path + "'";
+        if (names.empty())
+            return {};
+        return names + " ended " + durationText(frames_ - position_, rate_) +
+               " before the header said (a recording cut off?); decoded the " +
+               durationText(position_, rate_) + " that were there";
+    }
     bool broadcastInfo(SF_BROADCAST_INFO& info) const override
     {
         for (const OpenFile& f : files_)
@@ -231,61 +250,79 @@ private:
     {
         const int64_t left = frames_ - position_;
         const int n = static_cast<int>(std::min<int64_t>(count, left));
-        if (n <= 0)
+        if (n <= 0 || endedEarly_)
             return 0;
+        int longest = 0; // frames any file still delivered in this call
         for (OpenFile& f : files_)
         {
             const int channels = f.info.channels;
             const int want = static_cast<int>(std::min<int64_t>(n, f.remaining));
-            if (f.rawWidth)
+            int got = 0;
+            if (want > 0 && f.rawWidth)
             {
-                const size_t bytes = static_cast<size_t>(want) * channels * f.rawWidth;
+                const size_t frameBytes = static_cast<size_t>(channels) * f.rawWidth;
+                const size_t bytes = static_cast<size_t>(want) * frameBytes;
                 if (raw_.size() < bytes)
                     raw_.resize(bytes);
-                if (want > 0 && sf_read_raw(f.file, raw_.data(), static_cast<sf_count_t>(bytes)) !=
-                                    static_cast<sf_count_t>(bytes))
-                {
-                    error_ = "cannot read '" + f.path +
-                             "': " + (sf_error(f.file) ? sf_strerror(f.file) : "the file ends early");
-                    return -1;
-                }
-                f.remaining -= want;
+                const sf_count_t read = sf_read_raw(f.file, raw_.data(), static_cast<sf_count_t>(bytes));
+                got = read > 0 ? static_cast<int>(static_cast<size_t>(read) / frameBytes) : 0;
+                for (int c = 0; c < channels; ++c)
+                    unpackRaw(raw_.data(), f.rawWidth, channels, c, got,
+                              out[f.roles[static_cast<size_t>(c)]]);
+            }
+            else if (want > 0)
+            {
+                std::vector<Sample>& buf = scratch(static_cast<Sample*>(nullptr));
+                if (buf.size() < static_cast<size_t>(want) * channels)
+                    buf.resize(static_cast<size_t>(want) * channels);
+                const sf_count_t read = readFrames(f.file, buf.data(), want);
+                got = read > 0 ? static_cast<int>(read) : 0;
                 for (int c = 0; c < channels; ++c)
                 {
                     Sample* dst = out[f.roles[static_cast<size_t>(c)]];
-                    unpackRaw(raw_.data(), f.rawWidth, channels, c, want, dst);
-                    std::fill(dst + want, dst + n, Sample(0)); // padding of a shorter file
+                    const Sample* src = buf.data() + c;
+                    for (int i = 0; i < got; ++i)
+                        dst[i] = src[static_cast<size_t>(i) * channels];
                 }
-                continue;
             }
-            std::vector<Sample>& buf = scratch(static_cast<Sample*>(nullptr));
-            if (buf.size() < static_cast<size_t>(n) * channels)
-                buf.resize(static_cast<size_t>(n) * channels);
-            sf_count_t got = want > 0 ? readFrames(f.file, buf.data(), want) : 0;
             if (got < want)
             {
-                error_ = "cannot read '" + f.path +
-                         "': " + (sf_error(f.file) ? sf_strerror(f.file) : "the file ends early");
-                return -1;
+                if (sf_error(f.file))
+                {
+                    error_ = "cannot read '" + f.path + "': " + sf_strerror(f.file);
+                    return -1;
+                }
+                // The file ends before its header says: what is there is decoded.
+                f.missing = f.remaining - got;
             }
-            f.remaining -= got;
+            f.remaining = got < want ? 0 : f.remaining - got;
+            longest = std::max(longest, got);
             for (int c = 0; c < channels; ++c)
             {
                 Sample* dst = out[f.roles[static_cast<size_t>(c)]];
-                const Sample* src = buf.data() + c;
-                for (int i = 0; i < want; ++i)
-                    dst[i] = src[static_cast<size_t>(i) * channels];
-                std::fill(dst + want, dst + n, Sample(0)); // padding of a shorter file
+                std::fill(dst + got, dst + n, Sample(0)); // padding of a shorter file
             }
         }
-        position_ += n;
-        return n;
+        // When every file is at its end the recording is over, even if a
+        // header promised more.
+        bool allEnded = true;
+        for (const OpenFile& f : files_)
+            allEnded = allEnded && f.remaining == 0;
+        int delivered = n;
+        if (allEnded && position_ + n < frames_)
+        {
+            delivered = longest;
+            endedEarly_ = true;
+        }
+        position_ += delivered;
+        return delivered;
     }
 
     std::vector<OpenFile> files_;
     int rate_ = 0;
     int64_t frames_ = 0;
     int64_t position_ = 0;
+    bool endedEarly_ = false;
     std::vector<double> scratchDouble_;
     std::vector<float> scratchFloat_;
     std::vector<unsigned char> raw_;
@@ -327,6 +364,71 @@ private:
 };
 
 } // namespace
+
+int64_t declaredWaveFrames(const std::string& path)
+{
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f)
+        return -1;
+    auto le = [](const unsigned char* p, int bytes)
+    {
+        uint64_t v = 0;
+        for (int i = bytes - 1; i >= 0; --i)
+            v = v << 8 | p[i];
+        return v;
+    };
+    int64_t frames = -1;
+    unsigned char head[12];
+    if (std::fread(head, 1, sizeof head, f) == sizeof head && std::memcmp(head + 8, "WAVE", 4) == 0 &&
+        (std::memcmp(head, "RIFF", 4) == 0 || std::memcmp(head, "RF64", 4) == 0))
+    {
+        const bool rf64 = std::memcmp(head, "RF64", 4) == 0;
+        uint64_t bigDataSize = 0;
+        unsigned blockAlign = 0;
+        long pos = 12;
+        for (int chunk = 0; chunk < 64; ++chunk)
+        {
+            unsigned char c[8 + 24];
+            if (std::fseek(f, pos, SEEK_SET) != 0 || std::fread(c, 1, 8, f) != 8)
+                break;
+            const uint64_t size = le(c + 4, 4);
+            const size_t body = std::fread(c + 8, 1, 24, f);
+            if (std::memcmp(c, "ds64", 4) == 0 && body >= 16)
+                bigDataSize = le(c + 16, 8);
+            else if (std::memcmp(c, "fmt ", 4) == 0 && body >= 14)
+                blockAlign = static_cast<unsigned>(le(c + 8 + 12, 2));
+            else if (std::memcmp(c, "data", 4) == 0)
+            {
+                uint64_t bytes = size;
+                if (rf64 && size == 0xFFFFFFFFu)
+                    bytes = bigDataSize;
+                else if (size == 0xFFFFFFFFu)
+                    bytes = 0;
+                if (bytes > 0 && blockAlign > 0)
+                    frames = static_cast<int64_t>(bytes / blockAlign);
+                break;
+            }
+            pos += 8 + static_cast<long>(size) + static_cast<long>(size & 1);
+        }
+    }
+    std::fclose(f);
+    return frames;
+}
+
+std::string durationText(int64_t frames, int sampleRate)
+{
+    // Rounded to tenths first, so that 59.96 s reads 1:00.0, not 0:60.0.
+    const long long tenths =
+        sampleRate > 0 ? std::llround(static_cast<double>(frames) * 10.0 / sampleRate) : 0;
+    const long long seconds = tenths / 10;
+    char text[48];
+    if (seconds >= 3600)
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld.%lld", seconds / 3600, seconds / 60 % 60,
+                      seconds % 60, tenths % 10);
+    else
+        std::snprintf(text, sizeof text, "%lld:%02lld.%lld", seconds / 60, seconds % 60, tenths % 10);
+    return text;
+}
 
 std::unique_ptr<FrameSource> openSoundInput(const std::vector<std::string>& paths, const ChannelOrder& order,
                                             std::string& error)

@@ -47,6 +47,9 @@ public:
     virtual bool mayHoldNonFinite() const { return true; }
     /// A line worth telling the user (input lengths that differ, ...), or empty.
     virtual std::string warning() const { return {}; }
+    /// After the last read: a line naming what was missing when a recording
+    /// ended before its header said (a recorder that lost power), or empty.
+    virtual std::string shortfallWarning() const { return {}; }
     /// The recording's broadcast-wave description (time stamp, originator),
     /// so that the decoded file keeps its place on the timeline; false when
     /// the input has none.
@@ -56,9 +59,17 @@ public:
 /// Opens one 3-channel file (one path) or three mono files (three paths).
 /// Null with a one-line reason in `error` when a file is missing or
 /// unreadable, has the wrong number of channels, or the files' sample rates
-/// differ.
+/// differ. A file that ends before its header says is read as far as it goes.
 std::unique_ptr<FrameSource> openSoundInput(const std::vector<std::string>& paths, const ChannelOrder& order,
                                             std::string& error);
+
+/// The length in frames that the header of a WAV or RF64 file declares for its
+/// data, whatever the file really holds; -1 when it is not such a file or its
+/// header makes no claim (a recording never finished leaves 0 or 0xFFFFFFFF).
+int64_t declaredWaveFrames(const std::string& path);
+
+/// "m:ss.s" (or "h:mm:ss.s") of `frames` at `sampleRate`.
+std::string durationText(int64_t frames, int sampleRate);
 
 /// A source over signals held in memory (one vector per role, equal lengths).
 std::unique_ptr<FrameSource> memorySource(std::array<std::vector<double>, 3> signals, int sampleRate);

@@ -1,6 +1,10 @@
 #include "SoundOutput.h"
 
+#include "OutputFiles.h"
+
 #include <sndfile.h>
+
+#include <fcntl.h>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -14,8 +18,6 @@
 
 namespace render
 {
-
-const char* const kOutputChannelNames[6] = {"L", "R", "C", "LFE", "Ls", "Rs"};
 
 // Triangular dither of one step peak: the sum of two uniform values, which
 // makes the rounding error independent of the signal. Seeded the same on
@@ -89,13 +91,6 @@ std::string stem(const std::string& path)
     return path;
 }
 
-mode_t currentUmask()
-{
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return mask;
-}
-
 } // namespace
 
 std::vector<std::string> outputPaths(const OutputSpec& spec)
@@ -104,7 +99,7 @@ std::vector<std::string> outputPaths(const OutputSpec& spec)
         return {spec.path};
     std::vector<std::string> paths;
     const std::string base = stem(spec.path);
-    for (const char* name : kOutputChannelNames)
+    for (const std::string& name : spec.channelNames)
         paths.push_back(base + "." + name + ".wav");
     return paths;
 }
@@ -123,24 +118,35 @@ bool SoundOutput::open(const OutputSpec& spec, std::string& error)
     finalPaths_ = outputPaths(spec);
     if (spec.dither && (spec.format == SampleFormat::Pcm16 || spec.format == SampleFormat::Pcm24))
         dither_ = std::make_unique<Dither>();
-    const int channelsEach = spec.monoFiles ? 1 : 6;
+    const int channels = static_cast<int>(spec.channelNames.size());
+    const int channelsEach = spec.monoFiles ? 1 : channels;
     const uint64_t dataBytes =
         static_cast<uint64_t>(spec.frames > 0 ? spec.frames : 0) * channelsEach * bytesPerSample(spec.format);
     rf64_ = spec.forceRf64 || dataBytes > kWavDataLimit;
-    const mode_t mode = 0666 & ~currentUmask();
 
     for (const std::string& path : finalPaths_)
     {
-        std::string temp = path + ".tmp-XXXXXX";
-        int fd = ::mkstemp(&temp[0]);
+        std::string target;
+        mode_t mode = 0;
+        if (!prepareOutputTarget(path, target, mode, error))
+        {
+            abandon();
+            return false;
+        }
+        removeStaleTemporaries(target);
+        const std::string temp = temporaryPathFor(target);
+        int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+        if (fd < 0 && errno == EEXIST && ::unlink(temp.c_str()) == 0) // this process's number, reused
+            fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, mode);
         if (fd < 0)
         {
             error = "cannot create '" + path + "': " + std::strerror(errno);
             abandon();
             return false;
         }
+        targets_.push_back(target);
         tempPaths_.push_back(temp);
-        ::fchmod(fd, mode);
+        ::fchmod(fd, mode); // the umask does not cut down the permissions of a replaced file
         SF_INFO info{};
         info.samplerate = spec.sampleRate;
         info.channels = channelsEach;
@@ -160,13 +166,6 @@ bool SoundOutput::open(const OutputSpec& spec, std::string& error)
             // Some containers carry no broadcast chunk; the audio matters more.
             SF_BROADCAST_INFO bi = spec.broadcastInfo;
             sf_command(file, SFC_SET_BROADCAST_INFO, &bi, sizeof bi);
-        }
-        if (!spec.monoFiles)
-        {
-            // Speaker positions of the six channels: the 5.1 mask 0x3F.
-            int map[6] = {SF_CHANNEL_MAP_LEFT, SF_CHANNEL_MAP_RIGHT,     SF_CHANNEL_MAP_CENTER,
-                          SF_CHANNEL_MAP_LFE,  SF_CHANNEL_MAP_REAR_LEFT, SF_CHANNEL_MAP_REAR_RIGHT};
-            sf_command(file, SFC_SET_CHANNEL_MAP_INFO, map, sizeof map);
         }
     }
     return true;
@@ -204,6 +203,64 @@ template <int Bits, typename Sample> inline int32_t toFixed(Sample v, Dither* di
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__,
               "WAV data is little-endian; this packing assumes the host is too");
 
+// Fixed-point codes of Bits / 8 bytes without dither, for a channel count
+// known when compiling: the channel pointers stay in registers and the
+// clipping needs no branches. The same codes as toFixed: not-a-number is
+// silence, the range is clipped, the rest rounds to nearest, ties to even.
+template <int Bits, int Channels, typename Sample>
+void packPlain(const Sample* const* in, int frames, unsigned char* out, int64_t& beyondTotal)
+{
+    constexpr int bytes = Bits / 8;
+    const Sample* p[Channels];
+    for (int c = 0; c < Channels; ++c)
+        p[c] = in[c];
+    int64_t beyond = 0;
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < Channels; ++c, out += bytes)
+        {
+            const double x0 = static_cast<double>(p[c][i]);
+            beyond += std::fabs(x0) > 1.0;
+            double x = x0 * FixedPoint<Bits>::kScale;
+            x = x == x ? x : 0.0;
+            x = x < FixedPoint<Bits>::kMax ? x : FixedPoint<Bits>::kMax;
+            x = x > FixedPoint<Bits>::kMin ? x : FixedPoint<Bits>::kMin;
+            const int32_t code = static_cast<int32_t>(std::lrint(x));
+            std::memcpy(out, &code, bytes == 2 ? 2 : 4);
+        }
+    beyondTotal += beyond;
+}
+
+// Planar samples to little-endian interleaved fixed-point bytes, `channels`
+// wide: the common channel counts without dither take the fast path.
+template <int Bits, typename Sample>
+void packFixed(const Sample* const* in, int channels, int frames, Dither* dither, unsigned char* out,
+               int64_t& beyondTotal)
+{
+    if (!dither)
+        switch (channels)
+        {
+        case 1:
+            return packPlain<Bits, 1>(in, frames, out, beyondTotal);
+        case 2:
+            return packPlain<Bits, 2>(in, frames, out, beyondTotal);
+        case 4:
+            return packPlain<Bits, 4>(in, frames, out, beyondTotal);
+        case 6:
+            return packPlain<Bits, 6>(in, frames, out, beyondTotal);
+        default:
+            break;
+        }
+    constexpr int bytes = Bits / 8;
+    int64_t beyond = 0; // a local count keeps the loop out of memory
+    for (int i = 0; i < frames; ++i)
+        for (int c = 0; c < channels; ++c, out += bytes)
+        {
+            const int32_t code = toFixed<Bits>(in[c][i], dither, beyond);
+            std::memcpy(out, &code, bytes == 2 ? 2 : 4);
+        }
+    beyondTotal += beyond;
+}
+
 // Planar samples to little-endian interleaved bytes, `channels` wide.
 // `out` has 4 bytes of room beyond the data: 24-bit codes are stored as
 // 4-byte words whose top byte the next store overwrites.
@@ -211,24 +268,13 @@ template <typename Sample>
 void packFrames(const Sample* const* in, int channels, int frames, SampleFormat format, Dither* dither,
                 unsigned char* out, int64_t& beyondTotal)
 {
-    int64_t beyond = 0; // a local count keeps the loop out of memory
     switch (format)
     {
     case SampleFormat::Pcm16:
-        for (int i = 0; i < frames; ++i)
-            for (int c = 0; c < channels; ++c, out += 2)
-            {
-                const int16_t code = static_cast<int16_t>(toFixed<16>(in[c][i], dither, beyond));
-                std::memcpy(out, &code, 2);
-            }
+        packFixed<16>(in, channels, frames, dither, out, beyondTotal);
         break;
     case SampleFormat::Pcm24:
-        for (int i = 0; i < frames; ++i)
-            for (int c = 0; c < channels; ++c, out += 3)
-            {
-                const int32_t code = toFixed<24>(in[c][i], dither, beyond);
-                std::memcpy(out, &code, 4);
-            }
+        packFixed<24>(in, channels, frames, dither, out, beyondTotal);
         break;
     case SampleFormat::Float32:
         for (int i = 0; i < frames; ++i)
@@ -247,44 +293,72 @@ void packFrames(const Sample* const* in, int channels, int frames, SampleFormat 
             }
         break;
     }
-    beyondTotal += beyond;
 }
 
 } // namespace
 
+size_t SoundOutput::packedBytes(int frames) const
+{
+    // Each file's bytes one after the other; 4 bytes of room at the end for
+    // the 24-bit packing's overlapping stores.
+    return static_cast<size_t>(frames > 0 ? frames : 0) * spec_.channelNames.size() *
+               static_cast<size_t>(bytesPerSample(spec_.format)) +
+           4;
+}
+
 template <typename Sample>
-bool SoundOutput::writeAny(const Sample* const channels[6], int frames, std::string& error)
+void SoundOutput::packAny(const Sample* const* channels, int frames, unsigned char* bytes)
+{
+    if (frames <= 0)
+        return;
+    const int channelsEach = spec_.monoFiles ? 1 : static_cast<int>(spec_.channelNames.size());
+    const size_t fileBytes = static_cast<size_t>(frames) * channelsEach * bytesPerSample(spec_.format);
+    for (size_t f = 0; f < files_.size(); ++f)
+        packFrames(spec_.monoFiles ? channels + f : channels, channelsEach, frames, spec_.format,
+                   dither_.get(), bytes + f * fileBytes, clipped_);
+}
+
+void SoundOutput::pack(const double* const* channels, int frames, unsigned char* bytes)
+{
+    packAny(channels, frames, bytes);
+}
+
+void SoundOutput::pack(const float* const* channels, int frames, unsigned char* bytes)
+{
+    packAny(channels, frames, bytes);
+}
+
+bool SoundOutput::writePacked(const unsigned char* bytes, int frames, std::string& error)
 {
     if (frames <= 0)
         return true;
-    const int width = bytesPerSample(spec_.format);
-    const int channelsEach = spec_.monoFiles ? 1 : 6;
-    const size_t bytes = static_cast<size_t>(frames) * channelsEach * width;
-    if (packed_.size() < bytes + 4)
-        packed_.resize(bytes + 4);
+    const int channelsEach = spec_.monoFiles ? 1 : static_cast<int>(spec_.channelNames.size());
+    const size_t fileBytes = static_cast<size_t>(frames) * channelsEach * bytesPerSample(spec_.format);
     for (size_t f = 0; f < files_.size(); ++f)
-    {
-        packFrames(spec_.monoFiles ? channels + f : channels, channelsEach, frames, spec_.format,
-                   dither_.get(), packed_.data(), clipped_);
-        if (sf_write_raw(files_[f], packed_.data(), static_cast<sf_count_t>(bytes)) !=
-            static_cast<sf_count_t>(bytes))
+        if (sf_write_raw(files_[f], bytes + f * fileBytes, static_cast<sf_count_t>(fileBytes)) !=
+            static_cast<sf_count_t>(fileBytes))
         {
             error = "cannot write '" + finalPaths_[f] +
                     "': " + (sf_error(files_[f]) ? sf_strerror(files_[f]) : std::strerror(errno));
             return false;
         }
-    }
     return true;
 }
 
-bool SoundOutput::write(const double* const channels[6], int frames, std::string& error)
+bool SoundOutput::write(const double* const* channels, int frames, std::string& error)
 {
-    return writeAny(channels, frames, error);
+    if (packed_.size() < packedBytes(frames))
+        packed_.resize(packedBytes(frames));
+    pack(channels, frames, packed_.data());
+    return writePacked(packed_.data(), frames, error);
 }
 
-bool SoundOutput::write(const float* const channels[6], int frames, std::string& error)
+bool SoundOutput::write(const float* const* channels, int frames, std::string& error)
 {
-    return writeAny(channels, frames, error);
+    if (packed_.size() < packedBytes(frames))
+        packed_.resize(packedBytes(frames));
+    pack(channels, frames, packed_.data());
+    return writePacked(packed_.data(), frames, error);
 }
 
 bool SoundOutput::commit(std::string& error)
@@ -300,13 +374,20 @@ bool SoundOutput::commit(std::string& error)
             abandon();
             return false;
         }
+        // libsndfile chooses the speaker mask by the channel count alone (four
+        // channels would read as quadraphonic speakers): set the layout's own.
+        if (!spec_.monoFiles && !setWaveChannelMask(tempPaths_[i], spec_.channelMask))
+        {
+            error = "cannot finish '" + finalPaths_[i] + "': its channel mask could not be written";
+            abandon();
+            return false;
+        }
     }
     files_.clear();
     for (size_t i = 0; i < tempPaths_.size(); ++i)
-        if (std::rename(tempPaths_[i].c_str(), finalPaths_[i].c_str()) != 0)
+        if (std::rename(tempPaths_[i].c_str(), targets_[i].c_str()) != 0)
         {
-            error =
-                "cannot rename '" + tempPaths_[i] + "' to '" + finalPaths_[i] + "': " + std::strerror(errno);
+            error = "cannot rename '" + tempPaths_[i] + "' to '" + targets_[i] + "': " + std::strerror(errno);
             // Files already moved stay; the rest are removed.
             tempPaths_.erase(tempPaths_.begin(), tempPaths_.begin() + static_cast<long>(i));
             abandon();

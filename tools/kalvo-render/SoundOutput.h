@@ -1,10 +1,11 @@
 #pragma once
 
-// Where the six decoded channels go: one 6-channel WAV file (L, R, C, LFE,
-// Ls, Rs, WAVE_FORMAT_EXTENSIBLE with the 5.1 channel mask 0x3F; RF64 when
-// the data would pass 4 GiB) or six mono WAV files. Everything is written to
-// temporary files beside the outputs and renamed only by commit(), so a
-// failed or interrupted run leaves no half-written output behind.
+// Where the decoded channels go: one multi-channel WAV file
+// (WAVE_FORMAT_EXTENSIBLE with the layout's channel mask, 0x3F for 5.1; RF64
+// when the data would pass 4 GiB) or one mono WAV file per channel.
+// Everything is written to temporary files beside the outputs and renamed only
+// by commit(), so a failed or interrupted run leaves no half-written output
+// behind; OutputFiles.h says how existing outputs are treated.
 
 #include <cstdint>
 #include <memory>
@@ -28,8 +29,12 @@ enum class SampleFormat
 
 struct OutputSpec
 {
-    std::string path;       ///< the 6-channel file, or the name the mono files derive from
-    bool monoFiles = false; ///< six mono files: NAME.L.wav, NAME.R.wav, ... (NAME = path less ".wav")
+    std::string path; ///< the multi-channel file, or the name the mono files derive from
+    bool monoFiles =
+        false; ///< one mono file per channel: NAME.L.wav, NAME.R.wav, ... (NAME = path less ".wav")
+    /// The channels in file order; they also name the mono files.
+    std::vector<std::string> channelNames{"L", "R", "C", "LFE", "Ls", "Rs"};
+    uint32_t channelMask = 0x3F; ///< speaker mask of the multi-channel file
     SampleFormat format = SampleFormat::Pcm24;
     int sampleRate = 48000;
     int64_t frames = 0;     ///< expected length, which decides between WAV and RF64
@@ -41,11 +46,8 @@ struct OutputSpec
     SF_BROADCAST_INFO broadcastInfo{};
 };
 
-/// The final file names an output spec produces (1 or 6), channel order.
+/// The final file names an output spec produces (one, or one per channel).
 std::vector<std::string> outputPaths(const OutputSpec& spec);
-
-/// Channel names in output order.
-extern const char* const kOutputChannelNames[6];
 
 class SoundOutput
 {
@@ -57,9 +59,20 @@ public:
 
     /// Creates the temporary files. False with a one-line reason in `error`.
     bool open(const OutputSpec& spec, std::string& error);
-    /// Appends `frames` frames of six channels.
-    bool write(const double* const channels[6], int frames, std::string& error);
-    bool write(const float* const channels[6], int frames, std::string& error);
+    /// Appends `frames` frames of every channel of the spec.
+    bool write(const double* const* channels, int frames, std::string& error);
+    bool write(const float* const* channels, int frames, std::string& error);
+
+    /// The two halves of write(), for a caller that converts on one thread
+    /// and writes on another: pack() turns `frames` frames of every channel
+    /// into the files' bytes in `bytes` (packedBytes(frames) of them), and
+    /// writePacked() appends those bytes. Blocks must be packed in the order
+    /// they are written, one at a time (dither and the clip count carry on
+    /// from block to block).
+    size_t packedBytes(int frames) const;
+    void pack(const double* const* channels, int frames, unsigned char* bytes);
+    void pack(const float* const* channels, int frames, unsigned char* bytes);
+    bool writePacked(const unsigned char* bytes, int frames, std::string& error);
     /// Finishes the files and moves them to their final names.
     bool commit(std::string& error);
     /// Closes and deletes the temporary files (also done by the destructor
@@ -68,14 +81,17 @@ public:
 
     /// Samples outside -1..1 that a fixed-point format had to clip.
     int64_t clippedSamples() const { return clipped_; }
-    /// True when the 6-channel file is written as RF64.
+    /// Channels written per frame (over all files).
+    int channels() const { return static_cast<int>(spec_.channelNames.size()); }
+    /// True when the multi-channel file is written as RF64.
     bool isRf64() const { return rf64_; }
 
 private:
-    template <typename Sample> bool writeAny(const Sample* const channels[6], int frames, std::string& error);
+    template <typename Sample> void packAny(const Sample* const* channels, int frames, unsigned char* bytes);
 
     OutputSpec spec_;
-    std::vector<std::string> finalPaths_;
+    std::vector<std::string> finalPaths_; ///< as the user named them
+    std::vector<std::string> targets_;    ///< the files they stand for, past symbolic links
     std::vector<std::string> tempPaths_;
     std::vector<SNDFILE*> files_;
     std::vector<unsigned char> packed_; ///< interleaved little-endian samples

@@ -10,12 +10,29 @@ _kalvo_render()
 
     case $prev in
         --set)
-            # The names listed under "Parameters ..." in --help, up to the next blank line.
+            # The names in the table under "Settings" in --help (indented lines, up to
+            # the next blank line): the words in mixed case with two capitals or more,
+            # panel names and parameter names alike.
             local names
             names=$("$1" --help 2>/dev/null |
-                awk '/^Parameters/ { on = 1; next } on && /^$/ { exit } on && /^  [A-Za-z]/ { print $1 "=" }')
+                awk '/^Settings/ { on = 1; next }
+                     on && /^$/ { exit }
+                     on && /^  / { gsub(/[(),:]/, " ")
+                                   for (i = 1; i <= NF; i++)
+                                       if ($i ~ /^[A-Z][A-Za-z]+$/ && $i ~ /[a-z]/ && $i ~ /[A-Z].*[A-Z]/) print $i "=" }')
             COMPREPLY=($(compgen -W "$names" -- "$cur"))
             compopt -o nospace
+            return
+            ;;
+        --layout)
+            COMPREPLY=($(compgen -W "5.1 stereo ambix fuma binaural" -- "$cur"))
+            return
+            ;;
+        --hrtf)
+            _filedir sofa
+            return
+            ;;
+        --side-gain)
             return
             ;;
         --preset)

@@ -1,5 +1,6 @@
-// kalvo-render: decodes surround M/S recordings into 5.1 files with the
-// plug-in's own effect, driven exactly as a host drives it. See --help.
+// kalvo-render: decodes surround M/S recordings with the plug-in's own
+// effect, driven exactly as a host drives it, into 5.1, stereo, first-order
+// Ambisonics or binaural files. See --help.
 
 #include "DemoScene.h"
 #include "EditorPicture.h"
@@ -7,6 +8,7 @@
 #include "KalvoVersion.h"
 #include "LinkedEffect.h"
 #include "OutputFolders.h"
+#include "OutputLayout.h"
 #include "Progress.h"
 #include "Render.h"
 #include "RenderOptions.h"
@@ -79,12 +81,24 @@ const char* formatName(render::SampleFormat f)
     return "";
 }
 
-std::string duration(int64_t frames, int rate)
+// What the demo's table shows, by layout.
+const char* demoTableIntro(render::OutputLayout layout)
 {
-    char buf[32];
-    const double s = static_cast<double>(frames) / rate;
-    std::snprintf(buf, sizeof buf, "%d:%04.1f", static_cast<int>(s / 60), s - 60 * static_cast<int>(s / 60));
-    return buf;
+    switch (layout)
+    {
+    case render::OutputLayout::AmbiX:
+    case render::OutputLayout::FuMa:
+        return "encoded to first-order Ambisonics. Direction each source decodes to (from its\n"
+               "intensity, degrees clockwise from the front) and its level in W, in dB relative\n"
+               "to the source at the microphones:\n\n";
+    case render::OutputLayout::Binaural:
+        return "decoded to 5.1 with the current settings and heard through the virtual speakers.\n"
+               "Level of each source at each ear, in dB relative to the source at the\n"
+               "microphones (* marks the louder ear):\n\n";
+    default:
+        return "decoded with the current settings. Level of each source in each speaker, in dB\n"
+               "relative to the source at the microphones (* marks the loudest speaker):\n\n";
+    }
 }
 
 } // namespace
@@ -136,6 +150,22 @@ int main(int argc, char** argv)
     if (!source->warning().empty())
         std::fprintf(stderr, "kalvo-render: warning: %s\n", source->warning().c_str());
 
+    const render::OutputLayout layout = options.render.layout;
+    const render::LayoutInfo& layoutInfo = render::layoutInfo(layout);
+    if (!layoutInfo.usesEffect &&
+        (options.render.preset > 0 || !options.render.settings.empty() || options.render.singlePrecision))
+        std::fprintf(stderr,
+                     "kalvo-render: warning: presets, settings and --precision belong to the 5.1 decode; "
+                     "Ambisonics come straight from the capsules\n");
+    render::HeadResponses headResponses;
+    if (layout == render::OutputLayout::Binaural)
+    {
+        const std::string sofa = options.hrtf.empty() ? render::kDefaultHrtfPath : options.hrtf;
+        if (!render::loadHeadResponses(sofa, source->sampleRate(), headResponses, error))
+            return fail(error);
+        options.render.headResponses = &headResponses;
+    }
+
     render::OutputSpec spec = options.outputSpec;
     spec.sampleRate = source->sampleRate();
     spec.frames = source->frames();
@@ -162,16 +192,19 @@ int main(int argc, char** argv)
         return fail(error);
     render::Progress progress(!options.quiet && render::Progress::stderrIsTerminal(), source->frames(),
                               source->sampleRate());
-    render::DemoMeter meter(source->sampleRate());
+    render::DemoMeter meter(source->sampleRate(), layout);
     render::BlockObserver observer;
     if (options.demo)
-        observer = [&meter](const double* const out[6], int frames, int64_t first)
-        { meter.add(out, frames, first); };
+        observer = [&meter](const double* const* out, int channels, int frames, int64_t first)
+        { meter.add(out, channels, frames, first); };
     render::RenderResult result;
     if (!render::render(*source, host, options.render, output, progress, &gStop, observer, result, error))
         return fail(error, gStop ? kExitInterrupted : kExitFailure);
     folders.keep();
 
+    const std::string shortfall = source->shortfallWarning();
+    if (!shortfall.empty())
+        std::fprintf(stderr, "kalvo-render: warning: %s\n", shortfall.c_str());
     if (result.nonFiniteInputs > 0)
         std::fprintf(stderr,
                      "kalvo-render: warning: %lld input samples were not finite numbers and became silence\n",
@@ -187,18 +220,18 @@ int main(int argc, char** argv)
         std::string names = written[0];
         if (written.size() > 1)
             names = written[0] + " ... " + written.back();
-        std::fprintf(stderr, "kalvo-render: wrote %s (%s, %d Hz, %s%s, %s) in %.2f s\n", names.c_str(),
-                     spec.monoFiles ? "six mono files L R C LFE Ls Rs" : "6 channels L R C LFE Ls Rs",
-                     spec.sampleRate, formatName(spec.format), output.isRf64() ? ", RF64" : "",
-                     duration(result.frames, spec.sampleRate).c_str(), result.seconds);
+        const std::string holds =
+            spec.monoFiles ? std::to_string(written.size()) + " mono files, " + layoutInfo.contents
+                           : std::to_string(spec.channelNames.size()) + " channels, " + layoutInfo.contents;
+        std::fprintf(stderr, "kalvo-render: wrote %s (%s; %d Hz, %s%s, %s) in %.2f s\n", names.c_str(),
+                     holds.c_str(), spec.sampleRate, formatName(spec.format), output.isRf64() ? ", RF64" : "",
+                     render::durationText(result.frames, spec.sampleRate).c_str(), result.seconds);
     }
     if (options.demo)
     {
         std::printf("Demo scene: %zu noise bursts from known directions (degrees clockwise from the front),\n"
-                    "picked up by ideal front and rear cardioids and a sideways figure of eight, then\n"
-                    "decoded to 5.1 with the current settings. Level of each source in each speaker,\n"
-                    "in dB relative to the source at the microphones (* marks the loudest speaker):\n\n",
-                    render::demoSources().size());
+                    "picked up by ideal front and rear cardioids and a sideways figure of eight, then\n%s",
+                    render::demoSources().size(), demoTableIntro(layout));
         std::fputs(meter.table().c_str(), stdout);
     }
     return 0;

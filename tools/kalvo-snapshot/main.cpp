@@ -1,100 +1,144 @@
 // kalvo-snapshot: renders the plug-in's editor panel to a PNG for given parameter values.
 //
-//   kalvo-snapshot OUT.png [INDEX=VALUE ...]      see --help
+//   kalvo-snapshot OUT.png [--preset NAME|N] [NAME=VALUE ...] [INDEX=VALUE ...]
+//
+// NAME=VALUE takes the names and units of kalvo-render's --set; INDEX=VALUE sets
+// parameter INDEX (0-14) to exactly the value a host would send, 14 loading a
+// factory preset (1 to 5). Everything applies in order through the same
+// setParameter call a host uses.
 #include "EditorSnapshot.h"
 #include "Kalvo.h"
 #include "KalvoVersion.h"
+#include "RenderParameters.h"
 #include "StandaloneHost.h"
 
+#include <cctype>
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace
 {
 
-bool parseAssignment(const char* text, int& index, float& value)
+constexpr int kPresetParameter = 14;
+
+void printHelp()
 {
+    std::string text = "Usage: kalvo-snapshot OUT.png [--preset NAME|N] [NAME=VALUE ...] [INDEX=VALUE ...]\n"
+                       "Draws the Kalvo plug-in's editor panel with the given settings into a PNG file.\n\n"
+                       "  --preset NAME|N  start from a factory preset: 1 \"5 Channel\", 2 \"4 Channel\",\n"
+                       "                   3 \"Stereo 45\", 4 \"Stereo 60\", 5 \"5 Channel musical\"\n"
+                       "  NAME=VALUE       a setting as kalvo-render's --set takes it (below)\n"
+                       "  INDEX=VALUE      parameter number 0-14 set to exactly the value 0..1 a host\n"
+                       "                   sends (14=N loads preset N)\n"
+                       "  -h, --help       this text\n"
+                       "  --version        the program's version\n\n"
+                       "Settings apply in the order given. NAME is the control's name on the panel or\n"
+                       "its parameter name in hosts (in brackets), in any letter case. VALUE is a\n"
+                       "number in the unit the panel shows, or the slider's position in percent.\n";
+    text += render::parameterHelp(80);
+    text +=
+        "\nExample:\n  kalvo-snapshot panel.png --preset \"4 Channel\" SurroundAngle=144 FrontVolume=-3\n";
+    std::fputs(text.c_str(), stdout);
+}
+
+// "INDEX=VALUE" with a parameter number and a finite number.
+bool parseIndexed(const std::string& text, int& index, float& value)
+{
+    const char* begin = text.c_str();
     char* end = nullptr;
-    const long i = std::strtol(text, &end, 10);
-    if (end == text || *end != '=' || i < 0 || i > 14)
+    const long i = std::strtol(begin, &end, 10);
+    if (end == begin || *end != '=' || i < 0 || i > kPresetParameter)
         return false;
     const char* number = end + 1;
+    errno = 0;
     const float v = std::strtof(number, &end);
-    if (end == number || *end != 0)
+    if (end == number || *end != '\0' || errno == ERANGE || !std::isfinite(v))
         return false;
     index = static_cast<int>(i);
     value = v;
     return true;
 }
 
-void printHelp()
+int usageError(const std::string& message)
 {
-    std::printf(
-        "kalvo-snapshot: renders the Kalvo plug-in's editor panel to a PNG picture.\n\n"
-        "Usage:\n"
-        "  kalvo-snapshot OUT.png [INDEX=VALUE ...]\n\n"
-        "Each INDEX=VALUE sets parameter INDEX to VALUE, in order, through the same call a\n"
-        "host uses; VALUE is the normalised value from 0 to 1.\n\n"
-        "Options:\n"
-        "  -h, --help     this text\n"
-        "  --version      the program's version\n\n"
-        "Parameters:\n"
-        "  0, 1, 2        polar pattern of centre, L R, LS RS: 0 figure of eight,\n"
-        "                 0.5 cardioid, 1 omni\n"
-        "  3              angle of L R, 0 to 90 degrees\n"
-        "  4              angle of LS RS, 90 to 180 degrees\n"
-        "  5              rear delay, 0 to 55 ms\n"
-        "  6              rear low-pass, 1 to 20 kHz (1 is off)\n"
-        "  7, 8, 9        level of front, rear, centre: 1 is 0 dB, 0.5 is -6 dB\n"
-        "  10, 11, 12     mute of centre, front, rear: 1 mutes\n"
-        "  14             loads a factory preset: 1 \"5 Channel\", 2 \"4 Channel\", 3 \"Stereo 45\",\n"
-        "                 4 \"Stereo 60\", 5 \"5 Channel musical\"\n\n"
-        "Example:\n"
-        "  kalvo-snapshot panel.png 14=2 5=0.5\n");
+    std::fprintf(stderr, "kalvo-snapshot: %s\n", message.c_str());
+    return 2;
 }
 
 } // namespace
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0)
+    std::string output;
+    std::vector<std::pair<int, float>> settings;
+    for (int i = 1; i < argc; ++i)
     {
-        std::printf("kalvo-snapshot %s\n", KALVO_VERSION_STRING);
-        return 0;
+        const std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help")
+        {
+            printHelp();
+            return 0;
+        }
+        if (arg == "--version")
+        {
+            std::printf("kalvo-snapshot %s\n", KALVO_VERSION_STRING);
+            return 0;
+        }
+        if (arg == "--preset" || arg.compare(0, 9, "--preset=") == 0)
+        {
+            std::string name;
+            if (arg.size() > 8)
+                name = arg.substr(9);
+            else if (i + 1 < argc)
+                name = argv[++i];
+            else
+                return usageError("--preset needs a value");
+            const int preset = render::findPreset(name);
+            if (preset == 0)
+                return usageError("unknown preset '" + name + "'");
+            settings.emplace_back(kPresetParameter, static_cast<float>(preset));
+            continue;
+        }
+        if (!arg.empty() && arg[0] == '-')
+            return usageError("unknown option '" + arg + "' (see --help)");
+        if (output.empty() && arg.find('=') == std::string::npos)
+        {
+            output = arg;
+            continue;
+        }
+        int index = 0;
+        float value = 0.0f;
+        std::string error;
+        if (std::isdigit(static_cast<unsigned char>(arg[0])))
+        {
+            if (!parseIndexed(arg, index, value))
+                return usageError("'" + arg + "' is not INDEX=VALUE with INDEX 0-14 and a finite VALUE");
+        }
+        else if (!render::parseParameterSetting(arg, index, value, error))
+            return usageError(error);
+        settings.emplace_back(index, value);
     }
-    const bool help = argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
-    if (argc < 2 || (!help && argv[1][0] == '-'))
-    {
-        std::fprintf(stderr, "usage: kalvo-snapshot OUT.png [INDEX=VALUE ...] (see --help)\n");
-        return 2;
-    }
-    if (help)
-    {
-        printHelp();
-        return 0;
-    }
+    if (output.empty())
+        return usageError("no output file given (see --help)");
+
     std::unique_ptr<AudioEffect> effect(createEffectInstance(standaloneHostCallback));
     if (!effect)
     {
         std::fprintf(stderr, "kalvo-snapshot: cannot create the effect\n");
         return 1;
     }
-    for (int i = 2; i < argc; ++i)
+    for (const auto& s : settings)
+        effect->setParameter(s.first, s.second);
+    if (!renderEditorSnapshot(*effect, output.c_str()))
     {
-        int index = 0;
-        float value = 0.0f;
-        if (!parseAssignment(argv[i], index, value))
-        {
-            std::fprintf(stderr, "kalvo-snapshot: '%s' is not INDEX=VALUE with INDEX 0-14\n", argv[i]);
-            return 2;
-        }
-        effect->setParameter(index, value);
-    }
-    if (!renderEditorSnapshot(*effect, argv[1]))
-    {
-        std::fprintf(stderr, "kalvo-snapshot: cannot write '%s'\n", argv[1]);
+        std::fprintf(stderr, "kalvo-snapshot: cannot write '%s'\n", output.c_str());
         return 1;
     }
     return 0;
