@@ -100,7 +100,7 @@ TEST(KalvoAlgo, ExtremeAnglesWithPattern0StayFinite)
     EXPECT_NEAR(k.rearSideBalance, 0.9999999126, 1e-10);
     k.setLROffset(1.0);
     k.setLSRSOffset(0.0);
-    for (double v : {k.frontSideBalance, k.frontNorm * k.frontAngleComp, k.rearSideBalance,
+    for (double v : {k.frontSideBalance.load(), k.frontNorm * k.frontAngleComp, k.rearSideBalance.load(),
                      k.rearNorm * k.rearAngleComp})
         EXPECT_TRUE(std::isfinite(v) && v > 0.0);
 }
@@ -124,10 +124,15 @@ TEST(KalvoAlgo, SettersMapNormalisedValuesToUnitsAndBack)
     EXPECT_EQ(k.getRearSlopeFilterFader(20.0), 1.0);
     k.setDelay(1.0);
     EXPECT_EQ(k.delay, 1.0);
+    // The line belongs to the audio thread: the change reaches it with the next
+    // processing call, even an empty one.
+    EngineBuffers none(0);
+    none.process(k);
     EXPECT_EQ(k.getDelayLine().getDelayMs(), 55.0);
     EXPECT_EQ(k.getDelayLine().getDelaySamples(), 2426);
     // A non-finite delay parameter is recorded but leaves the line alone.
     k.setDelay(kNaN);
+    none.process(k);
     EXPECT_EQ(k.getDelayLine().getDelayMs(), 55.0);
 }
 
