@@ -20,7 +20,7 @@ __attribute__((target("avx2"))) void avx2Kernel(const Job& job)
     processSubBlock<4>(job);
 }
 
-__attribute__((target("avx512f"))) void avx512Kernel(const Job& job)
+__attribute__((target("avx512f,avx512dq,avx512vl,avx512bw"))) void avx512Kernel(const Job& job)
 {
     processSubBlock<8>(job);
 }
@@ -39,7 +39,8 @@ bool isSupported(Kernel kernel) noexcept
         return __builtin_cpu_supports("avx2");
     case Kernel::kAvx512:
         __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512f");
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+               __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw");
 #endif
     default:
         return false;

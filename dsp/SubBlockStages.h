@@ -57,12 +57,94 @@ template <int kLanes> struct Lanes
             v[l] = x;
         return v;
     }
+    /// mask ? a : b, lane by lane, for a mask from a comparison (all ones or all
+    /// zeros). Eight lanes take bit operations: the compiler turns the vector
+    /// conditional there into branches per lane, where the bit operations become
+    /// masked blends. Fewer lanes take the conditional, which becomes a blend.
+    template <typename Mask> static SUBBLOCK_INLINE V select(Mask mask, V a, V b)
+    {
+        if constexpr (kLanes == 8)
+        {
+            const U m = bitCast<U>(mask);
+            return bitCast<V>((bitCast<U>(a) & m) | (bitCast<U>(b) & ~m));
+        }
+        else
+            return mask ? a : b;
+    }
     template <typename To, typename From> static SUBBLOCK_INLINE To bitCast(From from)
     {
         static_assert(sizeof(To) == sizeof(From), "same size");
         To to;
         std::memcpy(&to, &from, sizeof to);
         return to;
+    }
+};
+
+/// The meter's logarithm table as pairs, one 16-byte load per lookup.
+struct LogPairs
+{
+    struct alignas(16) Entry
+    {
+        double invC, lnC;
+    };
+    Entry entry[128];
+};
+
+constexpr LogPairs makeLogPairs()
+{
+    LogPairs t{};
+    for (int i = 0; i < 128; ++i)
+        t.entry[i] = {cvumeter_detail::kLogTable.invC[i], cvumeter_detail::kLogTable.lnC[i]};
+    return t;
+}
+
+inline constexpr LogPairs kLogPairs = makeLogPairs();
+
+/// In-place transposition of kLanes vectors of kLanes lanes, by butterflies over
+/// ever larger blocks of lanes (the shuffle masks are constants).
+template <int kLanes> struct Transpose;
+
+template <int kLanes, int kBlock> struct Butterfly
+{
+    using V = typename Lanes<kLanes>::V;
+    using U = typename Lanes<kLanes>::U;
+    static SUBBLOCK_INLINE void run(V* rows, U lowMask, U highMask)
+    {
+        for (int i = 0; i < kLanes; ++i)
+            if ((i & kBlock) == 0)
+            {
+                const V low = __builtin_shuffle(rows[i], rows[i + kBlock], lowMask);
+                const V high = __builtin_shuffle(rows[i], rows[i + kBlock], highMask);
+                rows[i] = low;
+                rows[i + kBlock] = high;
+            }
+    }
+};
+
+template <> struct Transpose<2>
+{
+    using U = Lanes<2>::U;
+    static SUBBLOCK_INLINE void run(Lanes<2>::V* rows) { Butterfly<2, 1>::run(rows, U{0, 2}, U{1, 3}); }
+};
+
+template <> struct Transpose<4>
+{
+    using U = Lanes<4>::U;
+    static SUBBLOCK_INLINE void run(Lanes<4>::V* rows)
+    {
+        Butterfly<4, 1>::run(rows, U{0, 4, 2, 6}, U{1, 5, 3, 7});
+        Butterfly<4, 2>::run(rows, U{0, 1, 4, 5}, U{2, 3, 6, 7});
+    }
+};
+
+template <> struct Transpose<8>
+{
+    using U = Lanes<8>::U;
+    static SUBBLOCK_INLINE void run(Lanes<8>::V* rows)
+    {
+        Butterfly<8, 1>::run(rows, U{0, 8, 2, 10, 4, 12, 6, 14}, U{1, 9, 3, 11, 5, 13, 7, 15});
+        Butterfly<8, 2>::run(rows, U{0, 1, 8, 9, 4, 5, 12, 13}, U{2, 3, 10, 11, 6, 7, 14, 15});
+        Butterfly<8, 4>::run(rows, U{0, 1, 2, 3, 8, 9, 10, 11}, U{4, 5, 6, 7, 12, 13, 14, 15});
     }
 };
 
@@ -110,7 +192,9 @@ SUBBLOCK_INLINE void shelfStage(const Job& job)
         x = xg;
         y = yn;
         w.shelved[i] = yn * kShelfBoost + xg;
-        check = check + ((yn - yn) + (xg - xg));
+        // A non-finite input makes the output non-finite too (the input weight is
+        // positive), so the output alone tells.
+        check = check + (yn - yn);
     }
     if (check == 0.0)
     {
@@ -195,8 +279,10 @@ SUBBLOCK_INLINE void delayStage(const Job& job)
                 channel[i] = 0.0;
 }
 
-/// Eight meters side by side: each frame's eight levels are computed together,
-/// kLanes at a time, and the eight smoothing recursions advance together.
+/// Eight meters side by side. The level computation runs across samples: kLanes
+/// consecutive frames of one meter at a time. A transposition then turns those
+/// into vectors of kLanes meters per frame, and the eight smoothing recursions
+/// advance together, frame by frame.
 template <int kLanes> struct MeterBank
 {
     using L = Lanes<kLanes>;
@@ -205,40 +291,70 @@ template <int kLanes> struct MeterBank
     static constexpr int kMeters = 8;
     static constexpr int kGroups = kMeters / kLanes;
 
+    /// invC and lnC of the table entries at the given byte offsets, kLanes of them.
+    static SUBBLOCK_INLINE void lookUp(U offset, V& invC, V& lnC)
+    {
+        const char* table = reinterpret_cast<const char*>(kLogPairs.entry);
+        typedef double Pair __attribute__((vector_size(16)));
+        for (int l = 0; l < kLanes; l += 2)
+        {
+            Pair a, b;
+            std::memcpy(&a, table + offset[l], sizeof a);
+            std::memcpy(&b, table + offset[l + 1], sizeof b);
+            const Pair inv = __builtin_shuffle(a, b, Lanes<2>::U{0, 2});
+            const Pair ln = __builtin_shuffle(a, b, Lanes<2>::U{1, 3});
+            invC[l] = inv[0];
+            invC[l + 1] = inv[1];
+            lnC[l] = ln[0];
+            lnC[l + 1] = ln[1];
+        }
+    }
+
     /// CVUMeter::processSample's target reading for kLanes samples.
     static SUBBLOCK_INLINE V target(V x, double minDb, double maxDb, double scale)
     {
         const V y = x * x + 1e-10;
-        const auto above = ~(y < 1.0); // also NaN
-        const auto below = y <= 1e-4;
-        // The logarithm of y = 2^e * m. Lanes outside the window compute a
-        // meaningless but harmless value here and take the window's edge below.
+        // The logarithm of y = 2^e * m. Lanes outside the window (y at or above
+        // 1, NaN, or at or below 1e-4) compute a meaningless but harmless value
+        // here and take the window's edge below.
         const U bits = L::template bitCast<U>(y);
-        // e as a double: the exponent field placed in the mantissa of 2^52, exactly.
-        const V field = L::template bitCast<V>(((bits >> 52) & 0x7ff) | 0x4330000000000000ULL);
-        const V e = (field - 4503599627370496.0) - 1023.0;
-        const U index = (bits >> 45) & 127;
+        // e as a double: the exponent field placed in the mantissa of 2^52
+        // (exactly), less 2^52 + 1023 (exactly).
+        // (y is positive in every lane that keeps its value, so no sign bit to clear.)
+        const V field = L::template bitCast<V>((bits >> 52) | 0x4330000000000000ULL);
+        const V e = field - 4503599627371519.0;
+        // Byte offset of the mantissa's 1/128 interval in the table of pairs.
+        const U offset = (bits >> (45 - 4)) & (127 << 4);
         const V m = L::template bitCast<V>((bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL);
         V invC, lnC;
-        for (int l = 0; l < kLanes; ++l)
-        {
-            invC[l] = cvumeter_detail::kLogTable.invC[index[l]];
-            lnC[l] = cvumeter_detail::kLogTable.lnC[index[l]];
-        }
+        lookUp(offset, invC, lnC);
         const V r = m * invC - 1.0;
         const V r2 = r * r;
         const V lnOnePlusR = r + r2 * (-0.5 + r * (1.0 / 3) + r2 * (-0.25 + r * 0.2));
         V level = (e * cvumeter_detail::kLn2 + lnC + lnOnePlusR) * cvumeter_detail::kTenOverLn10;
         const V lo = L::splat(minDb);
         const V hi = L::splat(maxDb);
-        level = level < lo ? lo : level;
-        level = level < hi ? level : hi;
-        level = above ? hi : level;
-        level = below ? lo : level;
+        level = L::select(level < lo, lo, level);
+        level = L::select(level < hi, level, hi);
+        level = L::select(y < 1.0, level, hi);
+        level = L::select(y <= 1e-4, lo, level);
         return (level - minDb) * scale + 1e-20;
     }
 
-    /// Feeds meter k with in[k][0..n-1].
+    /// Transposes kLanes vectors of kLanes in place: rows[j][l] becomes rows[l][j].
+    static SUBBLOCK_INLINE void transpose(V* rows) { Transpose<kLanes>::run(rows); }
+
+    /// One frame through one group of kLanes meters: the same bits as choosing
+    /// the coefficient first and then blending, with a shorter dependency chain.
+    static SUBBLOCK_INLINE void smooth(V& value, V t, V att, V rel, V attRest, V relRest)
+    {
+        const V rising = value * att + t * attRest;
+        const V falling = value * rel + t * relRest;
+        value = L::select(t > value, rising, falling);
+    }
+
+    /// Feeds meter k with in[k][0..n-1]. The arrays have room for whole vectors
+    /// past n; those lanes are computed and ignored.
     static SUBBLOCK_INLINE void run(CVUMeter* meters, const double* const* in, int n)
     {
         V value[kGroups], att[kGroups], rel[kGroups], attRest[kGroups], relRest[kGroups];
@@ -256,19 +372,31 @@ template <int kLanes> struct MeterBank
         const double minDb = meters[0].minDb;
         const double maxDb = meters[0].maxDb;
         const double scale = meters[0].scale;
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; i += kLanes)
+        {
+            // t[g * kLanes + f]: after the transposition, the targets of group g at frame i + f.
+            V t[kMeters];
+#pragma GCC unroll 8
+            for (int c = 0; c < kMeters; ++c)
+                t[c] = target(L::load(in[c] + i), minDb, maxDb, scale);
+#pragma GCC unroll 8
             for (int g = 0; g < kGroups; ++g)
+                transpose(t + g * kLanes);
+            if (n - i >= kLanes)
             {
-                V x;
-                for (int l = 0; l < kLanes; ++l)
-                    x[l] = in[g * kLanes + l][i];
-                const V t = target(x, minDb, maxDb, scale);
-                // Both candidates, then the one the comparison picks: the same
-                // bits as picking the coefficient first, with a shorter chain.
-                const V rising = value[g] * att[g] + t * attRest[g];
-                const V falling = value[g] * rel[g] + t * relRest[g];
-                value[g] = t > value[g] ? rising : falling;
+#pragma GCC unroll 8
+                for (int f = 0; f < kLanes; ++f)
+#pragma GCC unroll 8
+                    for (int g = 0; g < kGroups; ++g)
+                        smooth(value[g], t[g * kLanes + f], att[g], rel[g], attRest[g], relRest[g]);
             }
+            else
+            {
+                for (int f = 0; f < n - i; ++f)
+                    for (int g = 0; g < kGroups; ++g)
+                        smooth(value[g], t[g * kLanes + f], att[g], rel[g], attRest[g], relRest[g]);
+            }
+        }
         for (int g = 0; g < kGroups; ++g)
             for (int l = 0; l < kLanes; ++l)
                 meters[g * kLanes + l].value = value[g][l];
@@ -304,7 +432,7 @@ SUBBLOCK_INLINE void lowPassStage(const Job& job)
         yr = orr;
         outL[i] = ol;
         outR[i] = orr;
-        check = check + (((ol - ol) + (gl - gl)) + ((orr - orr) + (gr - gr)));
+        check = check + ((ol - ol) + (orr - orr));
     }
     if (check == 0.0)
     {
