@@ -321,6 +321,15 @@ void KalvoAlgo::processSamplesReference(const double* const* inputs, double* con
     double* outLfe = outputs[3];
     double* outLs = outputs[4];
     double* outRs = outputs[5];
+    // One thread only: the fields keep their values for the whole call.
+    const double frontOmniWeight = this->frontOmniWeight, frontSideBalance = this->frontSideBalance;
+    const double frontNorm = this->frontNorm, frontAngleComp = this->frontAngleComp;
+    const double rearOmniWeight = this->rearOmniWeight, rearSideBalance = this->rearSideBalance;
+    const double rearNorm = this->rearNorm, rearAngleComp = this->rearAngleComp;
+    const double frontLevel = this->frontLevel, rearLevel = this->rearLevel, centerLevel = this->centerLevel;
+    const double centerPattern = this->centerPattern, rearSlopeFilter = this->rearSlopeFilter;
+    const double centerMute = this->centerMute, frontMute = this->frontMute, rearMute = this->rearMute;
+    const bool meteringEnabled = this->meteringEnabled;
 
     for (int i = 0; i < sampleFrames; ++i)
     {
@@ -367,14 +376,14 @@ void KalvoAlgo::processSamplesReference(const double* const* inputs, double* con
 
         if (meteringEnabled)
         {
-            meterLevel[0] = vuMeter[0].processSample(m);
-            meterLevel[1] = vuMeter[1].processSample(mr);
-            meterLevel[2] = vuMeter[2].processSample(s);
-            meterLevel[3] = vuMeter[3].processSample(c);
-            meterLevel[4] = vuMeter[4].processSample(l);
-            meterLevel[5] = vuMeter[5].processSample(r);
-            meterLevel[6] = vuMeter[6].processSample(ls);
-            meterLevel[7] = vuMeter[7].processSample(rs);
+            vuMeter[0].processSample(m);
+            vuMeter[1].processSample(mr);
+            vuMeter[2].processSample(s);
+            vuMeter[3].processSample(c);
+            vuMeter[4].processSample(l);
+            vuMeter[5].processSample(r);
+            vuMeter[6].processSample(ls);
+            vuMeter[7].processSample(rs);
         }
 
         outL[i] = l;
@@ -384,4 +393,7 @@ void KalvoAlgo::processSamplesReference(const double* const* inputs, double* con
         outLs[i] = lowPass(ls, lpA, lpB, filters.lowPassLeftX, filters.lowPassLeftY);
         outRs[i] = lowPass(rs, lpA, lpB, filters.lowPassRightX, filters.lowPassRightY);
     }
+    if (meteringEnabled && sampleFrames > 0)
+        for (int k = 0; k < kNumMeters; ++k)
+            meterLevel[k] = vuMeter[k].getValue();
 }

@@ -90,9 +90,10 @@ public:
     /// all inputs of a sub-block before writing its outputs, so in-place buffers
     /// are fine.
     void processSamples(const double* const* inputs, double* const* outputs, int sampleFrames) noexcept;
-    /// The same result computed sample by sample, reading every field and deriving
-    /// the filter coefficients afresh for each sample: the reference the staged
-    /// engine is checked and timed against. For one thread only.
+    /// The same result computed sample by sample, one frame through every step
+    /// after the other, the filter coefficients derived afresh for each sample:
+    /// the reference the staged engine is checked and timed against. For one
+    /// thread only.
     void processSamplesReference(const double* const* inputs, double* const* outputs,
                                  int sampleFrames) noexcept;
 

@@ -51,12 +51,14 @@ struct FilterState
 
 /// The engine's own arrays, one sub-block long (plus room for a whole last
 /// vector): inputs, the shelved side signal, the outputs before they reach the
-/// host, the surround feeds before and after the delay line.
+/// host, the surround feeds before and after the delay line, the meters' targets.
 struct alignas(64) Workspace
 {
     double m[kFrames] = {}, s[kFrames] = {}, mr[kFrames] = {}, shelved[kFrames] = {};
     double left[kFrames] = {}, right[kFrames] = {}, centre[kFrames] = {};
     double rearIn[2][kFrames] = {}, rearOut[2][kFrames] = {};
+    /// The meters' target readings, eight per frame.
+    double meterTargets[kFrames * 8] = {};
 };
 
 /// One sub-block's work: frames at in[] (M, S, Mr) and out[] (L, R, C, LFE, Ls, Rs).

@@ -310,17 +310,24 @@ template <int kLanes> struct MeterBank
         }
     }
 
-    /// CVUMeter::processSample's target reading for kLanes samples.
+    /// CVUMeter::processSample's target reading for kLanes samples, the same bits.
+    ///
+    /// CVUMeter clamps its logarithm to the -40..0 dB window and also sets y at
+    /// or above 1 (and NaN) to 0 dB and y at or below 1e-4 to -40 dB outright.
+    /// Here the clamp alone does both: the logarithm below reads 0 dB or more for
+    /// every y from 1 up, for infinity and for NaN (their exponent field reads
+    /// 1024 or more), and -40 dB or less for every y up to 1e-4 (its error is
+    /// below 2e-14 dB, and the last few million values below 1e-4 and above 1
+    /// were checked one by one).
     static SUBBLOCK_INLINE V target(V x, double minDb, double maxDb, double scale)
     {
         const V y = x * x + 1e-10;
-        // The logarithm of y = 2^e * m. Lanes outside the window (y at or above
-        // 1, NaN, or at or below 1e-4) compute a meaningless but harmless value
-        // here and take the window's edge below.
+        // y = 2^e * m, m in [1, 2); ln y = e ln 2 + ln c + ln(1 + r), with c the
+        // centre of m's 1/128 interval and r = m / c - 1.
         const U bits = L::template bitCast<U>(y);
         // e as a double: the exponent field placed in the mantissa of 2^52
-        // (exactly), less 2^52 + 1023 (exactly).
-        // (y is positive in every lane that keeps its value, so no sign bit to clear.)
+        // (exactly), less 2^52 + 1023 (exactly). y has no sign bit to clear but
+        // for NaN, whose result is clamped away anyway.
         const V field = L::template bitCast<V>((bits >> 52) | 0x4330000000000000ULL);
         const V e = field - 4503599627371519.0;
         // Byte offset of the mantissa's 1/128 interval in the table of pairs.
@@ -336,27 +343,62 @@ template <int kLanes> struct MeterBank
         const V hi = L::splat(maxDb);
         level = L::select(level < lo, lo, level);
         level = L::select(level < hi, level, hi);
-        level = L::select(y < 1.0, level, hi);
-        level = L::select(y <= 1e-4, lo, level);
         return (level - minDb) * scale + 1e-20;
     }
 
     /// Transposes kLanes vectors of kLanes in place: rows[j][l] becomes rows[l][j].
     static SUBBLOCK_INLINE void transpose(V* rows) { Transpose<kLanes>::run(rows); }
 
-    /// One frame through one group of kLanes meters: the same bits as choosing
-    /// the coefficient first and then blending, with a shorter dependency chain.
+    /// One frame through one group of kLanes meters.
     static SUBBLOCK_INLINE void smooth(V& value, V t, V att, V rel, V attRest, V relRest)
     {
-        const V rising = value * att + t * attRest;
-        const V falling = value * rel + t * relRest;
-        value = L::select(t > value, rising, falling);
+        if constexpr (kLanes == 2)
+        {
+            // Four groups: the instruction count limits, so choose the
+            // coefficient first, as CVUMeter does.
+            const auto rising = t > value;
+            value = value * L::select(rising, att, rel) + t * L::select(rising, attRest, relRest);
+        }
+        else
+        {
+            // One or two groups: the recursion's latency limits, so compute both
+            // candidates and choose after; the same bits with a shorter chain.
+            const V rising = value * att + t * attRest;
+            const V falling = value * rel + t * relRest;
+            value = L::select(t > value, rising, falling);
+        }
     }
 
-    /// Feeds meter k with in[k][0..n-1]. The arrays have room for whole vectors
-    /// past n; those lanes are computed and ignored.
-    static SUBBLOCK_INLINE void run(CVUMeter* meters, const double* const* in, int n)
+    /// Feeds meter k with in[k][0..n-1], working in `targets` (8 per frame). The
+    /// input arrays have room for whole vectors past n; those lanes are computed
+    /// and ignored.
+    static SUBBLOCK_INLINE void run(CVUMeter* meters, const double* const* in, int n, double* targets)
     {
+        // The window is the same for every meter: fixed at construction.
+        const double minDb = meters[0].minDb;
+        const double maxDb = meters[0].maxDb;
+        const double scale = meters[0].scale;
+        // First every target reading, free of any recursion, so that the
+        // processor overlaps as many as it can; stored frame by frame.
+        for (int i = 0; i < n; i += kLanes)
+        {
+            // t[c] holds kLanes frames of meter c; after the transposition,
+            // t[g * kLanes + f] holds group g's meters at frame i + f.
+            V t[kMeters];
+#pragma GCC unroll 8
+            for (int c = 0; c < kMeters; ++c)
+                t[c] = target(L::load(in[c] + i), minDb, maxDb, scale);
+#pragma GCC unroll 8
+            for (int g = 0; g < kGroups; ++g)
+                transpose(t + g * kLanes);
+#pragma GCC unroll 8
+            for (int f = 0; f < kLanes; ++f)
+#pragma GCC unroll 8
+                for (int g = 0; g < kGroups; ++g)
+                    L::store(targets + (i + f) * kMeters + g * kLanes, t[g * kLanes + f]);
+        }
+
+        // Then the eight recursions side by side.
         V value[kGroups], att[kGroups], rel[kGroups], attRest[kGroups], relRest[kGroups];
         for (int g = 0; g < kGroups; ++g)
             for (int l = 0; l < kLanes; ++l)
@@ -368,35 +410,11 @@ template <int kLanes> struct MeterBank
                 attRest[g][l] = 1.0 - meter.attCoef;
                 relRest[g][l] = 1.0 - meter.relCoef;
             }
-        // The window is the same for every meter: fixed at construction.
-        const double minDb = meters[0].minDb;
-        const double maxDb = meters[0].maxDb;
-        const double scale = meters[0].scale;
-        for (int i = 0; i < n; i += kLanes)
-        {
-            // t[g * kLanes + f]: after the transposition, the targets of group g at frame i + f.
-            V t[kMeters];
-#pragma GCC unroll 8
-            for (int c = 0; c < kMeters; ++c)
-                t[c] = target(L::load(in[c] + i), minDb, maxDb, scale);
+        for (int i = 0; i < n; ++i)
 #pragma GCC unroll 8
             for (int g = 0; g < kGroups; ++g)
-                transpose(t + g * kLanes);
-            if (n - i >= kLanes)
-            {
-#pragma GCC unroll 8
-                for (int f = 0; f < kLanes; ++f)
-#pragma GCC unroll 8
-                    for (int g = 0; g < kGroups; ++g)
-                        smooth(value[g], t[g * kLanes + f], att[g], rel[g], attRest[g], relRest[g]);
-            }
-            else
-            {
-                for (int f = 0; f < n - i; ++f)
-                    for (int g = 0; g < kGroups; ++g)
-                        smooth(value[g], t[g * kLanes + f], att[g], rel[g], attRest[g], relRest[g]);
-            }
-        }
+                smooth(value[g], L::load(targets + i * kMeters + g * kLanes), att[g], rel[g], attRest[g],
+                       relRest[g]);
         for (int g = 0; g < kGroups; ++g)
             for (int l = 0; l < kLanes; ++l)
                 meters[g * kLanes + l].value = value[g][l];
@@ -493,7 +511,7 @@ template <int kLanes> SUBBLOCK_INLINE void processSubBlock(const Job& job)
     {
         const Workspace& w = *job.work;
         const double* metered[8] = {w.m, w.mr, w.s, w.centre, w.left, w.right, w.rearOut[0], w.rearOut[1]};
-        MeterBank<kLanes>::run(job.meters, metered, job.frames);
+        MeterBank<kLanes>::run(job.meters, metered, job.frames, job.work->meterTargets);
     }
     outputStage(job);
 }
