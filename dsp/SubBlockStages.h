@@ -296,21 +296,40 @@ template <int kLanes> struct MeterBank
     {
         const char* table = reinterpret_cast<const char*>(kLogPairs.entry);
         typedef double Pair __attribute__((vector_size(16)));
-        for (int l = 0; l < kLanes; l += 2)
+        Pair p[kLanes];
+        for (int l = 0; l < kLanes; ++l)
+            std::memcpy(&p[l], table + offset[l], sizeof(Pair));
+        // Concatenate the pairs, then split the even and the odd lanes.
+        if constexpr (kLanes == 2)
         {
-            Pair a, b;
-            std::memcpy(&a, table + offset[l], sizeof a);
-            std::memcpy(&b, table + offset[l + 1], sizeof b);
-            const Pair inv = __builtin_shuffle(a, b, Lanes<2>::U{0, 2});
-            const Pair ln = __builtin_shuffle(a, b, Lanes<2>::U{1, 3});
-            invC[l] = inv[0];
-            invC[l + 1] = inv[1];
-            lnC[l] = ln[0];
-            lnC[l + 1] = ln[1];
+            invC = __builtin_shufflevector(p[0], p[1], 0, 2);
+            lnC = __builtin_shufflevector(p[0], p[1], 1, 3);
+        }
+        else
+        {
+            typedef double Quad __attribute__((vector_size(32)));
+            const Quad q01 = __builtin_shufflevector(p[0], p[1], 0, 1, 2, 3);
+            const Quad q23 = __builtin_shufflevector(p[2], p[3], 0, 1, 2, 3);
+            if constexpr (kLanes == 4)
+            {
+                invC = __builtin_shufflevector(q01, q23, 0, 2, 4, 6);
+                lnC = __builtin_shufflevector(q01, q23, 1, 3, 5, 7);
+            }
+            else
+            {
+                const Quad q45 = __builtin_shufflevector(p[4], p[5], 0, 1, 2, 3);
+                const Quad q67 = __builtin_shufflevector(p[6], p[7], 0, 1, 2, 3);
+                typedef double Octet __attribute__((vector_size(64)));
+                const Octet low = __builtin_shufflevector(q01, q23, 0, 1, 2, 3, 4, 5, 6, 7);
+                const Octet high = __builtin_shufflevector(q45, q67, 0, 1, 2, 3, 4, 5, 6, 7);
+                invC = __builtin_shufflevector(low, high, 0, 2, 4, 6, 8, 10, 12, 14);
+                lnC = __builtin_shufflevector(low, high, 1, 3, 5, 7, 9, 11, 13, 15);
+            }
         }
     }
 
-    /// CVUMeter::processSample's target reading for kLanes samples, the same bits.
+    /// CVUMeter::processSample's target readings, the same bits, for the kLanes
+    /// samples in each of the kMeters vectors of x, in place.
     ///
     /// CVUMeter clamps its logarithm to the -40..0 dB window and also sets y at
     /// or above 1 (and NaN) to 0 dB and y at or below 1e-4 to -40 dB outright.
@@ -319,35 +338,61 @@ template <int kLanes> struct MeterBank
     /// 1024 or more), and -40 dB or less for every y up to 1e-4 (its error is
     /// below 2e-14 dB, and the last few million values below 1e-4 and above 1
     /// were checked one by one).
-    static SUBBLOCK_INLINE V target(V x, double minDb, double maxDb, double scale)
+    ///
+    /// Each step runs across all vectors before the next step starts: one
+    /// reading is a long chain of dependent operations, and the processor
+    /// overlaps the chains only when their steps lie close together.
+    static SUBBLOCK_INLINE void targets(V* x, double minDb, double maxDb, double scale)
     {
-        const V y = x * x + 1e-10;
-        // y = 2^e * m, m in [1, 2); ln y = e ln 2 + ln c + ln(1 + r), with c the
-        // centre of m's 1/128 interval and r = m / c - 1.
-        const U bits = L::template bitCast<U>(y);
-        // e as a double: the exponent field placed in the mantissa of 2^52
-        // (exactly), less 2^52 + 1023 (exactly). y has no sign bit to clear but
-        // for NaN, whose result is clamped away anyway.
-        const V field = L::template bitCast<V>((bits >> 52) | 0x4330000000000000ULL);
-        const V e = field - 4503599627371519.0;
-        // Byte offset of the mantissa's 1/128 interval in the table of pairs.
-        const U offset = (bits >> (45 - 4)) & (127 << 4);
-        const V m = L::template bitCast<V>((bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL);
-        V invC, lnC;
-        lookUp(offset, invC, lnC);
-        const V r = m * invC - 1.0;
-        const V r2 = r * r;
-        const V lnOnePlusR = r + r2 * (-0.5 + r * (1.0 / 3) + r2 * (-0.25 + r * 0.2));
-        V level = (e * cvumeter_detail::kLn2 + lnC + lnOnePlusR) * cvumeter_detail::kTenOverLn10;
+        constexpr int K = kMeters;
+        V y[K], e[K], m[K], invC[K], lnC[K], r[K], r2[K];
+        U bits[K], offset[K];
+#pragma GCC unroll 8
+        for (int c = 0; c < K; ++c)
+        {
+            y[c] = x[c] * x[c] + 1e-10;
+            // y = 2^e * m, m in [1, 2); ln y = e ln 2 + ln c + ln(1 + r), with c
+            // the centre of m's 1/128 interval and r = m / c - 1.
+            bits[c] = L::template bitCast<U>(y[c]);
+            // Byte offset of the mantissa's 1/128 interval in the table of pairs.
+            offset[c] = (bits[c] >> (45 - 4)) & (127 << 4);
+        }
+#pragma GCC unroll 8
+        for (int c = 0; c < K; ++c)
+            lookUp(offset[c], invC[c], lnC[c]);
+#pragma GCC unroll 8
+        for (int c = 0; c < K; ++c)
+        {
+            // e as a double: the exponent field placed in the mantissa of 2^52
+            // (exactly), less 2^52 + 1023 (exactly). y has no sign bit to clear
+            // but for NaN, whose reading is clamped away anyway.
+            e[c] = L::template bitCast<V>((bits[c] >> 52) | 0x4330000000000000ULL) - 4503599627371519.0;
+            m[c] = L::template bitCast<V>((bits[c] & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL);
+        }
+#pragma GCC unroll 8
+        for (int c = 0; c < K; ++c)
+        {
+            r[c] = m[c] * invC[c] - 1.0;
+            r2[c] = r[c] * r[c];
+        }
         const V lo = L::splat(minDb);
         const V hi = L::splat(maxDb);
-        level = L::select(level < lo, lo, level);
-        level = L::select(level < hi, level, hi);
-        return (level - minDb) * scale + 1e-20;
+#pragma GCC unroll 8
+        for (int c = 0; c < K; ++c)
+        {
+            const V lnOnePlusR = r[c] + r2[c] * (-0.5 + r[c] * (1.0 / 3) + r2[c] * (-0.25 + r[c] * 0.2));
+            V level = (e[c] * cvumeter_detail::kLn2 + lnC[c] + lnOnePlusR) * cvumeter_detail::kTenOverLn10;
+            level = L::select(level < lo, lo, level);
+            level = L::select(level < hi, level, hi);
+            x[c] = (level - minDb) * scale + 1e-20;
+        }
     }
 
     /// Transposes kLanes vectors of kLanes in place: rows[j][l] becomes rows[l][j].
-    static SUBBLOCK_INLINE void transpose(V* rows) { Transpose<kLanes>::run(rows); }
+    static SUBBLOCK_INLINE void transpose(V* rows)
+    {
+        Transpose<kLanes>::run(rows);
+    }
 
     /// One frame through one group of kLanes meters.
     static SUBBLOCK_INLINE void smooth(V& value, V t, V att, V rel, V attRest, V relRest)
@@ -369,10 +414,9 @@ template <int kLanes> struct MeterBank
         }
     }
 
-    /// Feeds meter k with in[k][0..n-1], working in `targets` (8 per frame). The
-    /// input arrays have room for whole vectors past n; those lanes are computed
-    /// and ignored.
-    static SUBBLOCK_INLINE void run(CVUMeter* meters, const double* const* in, int n, double* targets)
+    /// Feeds meter k with in[k][0..n-1], working in byFrame (the eight target readings of each frame in
+    /// turn). The input arrays have room for whole vectors past n; those lanes are computed and ignored.
+    static SUBBLOCK_INLINE void run(CVUMeter* meters, const double* const* in, int n, double* byFrame)
     {
         // The window is the same for every meter: fixed at construction.
         const double minDb = meters[0].minDb;
@@ -387,7 +431,8 @@ template <int kLanes> struct MeterBank
             V t[kMeters];
 #pragma GCC unroll 8
             for (int c = 0; c < kMeters; ++c)
-                t[c] = target(L::load(in[c] + i), minDb, maxDb, scale);
+                t[c] = L::load(in[c] + i);
+            targets(t, minDb, maxDb, scale);
 #pragma GCC unroll 8
             for (int g = 0; g < kGroups; ++g)
                 transpose(t + g * kLanes);
@@ -395,7 +440,7 @@ template <int kLanes> struct MeterBank
             for (int f = 0; f < kLanes; ++f)
 #pragma GCC unroll 8
                 for (int g = 0; g < kGroups; ++g)
-                    L::store(targets + (i + f) * kMeters + g * kLanes, t[g * kLanes + f]);
+                    L::store(byFrame + (i + f) * kMeters + g * kLanes, t[g * kLanes + f]);
         }
 
         // Then the eight recursions side by side.
@@ -413,7 +458,7 @@ template <int kLanes> struct MeterBank
         for (int i = 0; i < n; ++i)
 #pragma GCC unroll 8
             for (int g = 0; g < kGroups; ++g)
-                smooth(value[g], L::load(targets + i * kMeters + g * kLanes), att[g], rel[g], attRest[g],
+                smooth(value[g], L::load(byFrame + i * kMeters + g * kLanes), att[g], rel[g], attRest[g],
                        relRest[g]);
         for (int g = 0; g < kGroups; ++g)
             for (int l = 0; l < kLanes; ++l)
