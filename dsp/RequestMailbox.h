@@ -13,10 +13,13 @@
 /// a consumer that applies what it takes in order ends in the same state as if
 /// it had applied a, b and c itself.
 ///
-/// One thread at a time posts (the parameter side); one thread at a time takes
-/// (the audio thread, or the control thread while no audio runs). Neither ever
-/// waits. Should a post race with a take, the latest request may be handed out
-/// twice, never lost and never ahead of an older one.
+/// One thread at a time takes (the audio thread, or the control thread while no
+/// audio runs); posts come from the parameter side. Neither side ever waits.
+/// Should a post race with a take, the latest request may be handed out twice,
+/// never lost and never ahead of an older one. Should two posts race each other
+/// (host automation and the editor changing the same parameter at once), one
+/// of them may be lost, as with any two writes of one value at the same moment;
+/// the mailbox itself stays sound.
 class RequestMailbox
 {
 public:
