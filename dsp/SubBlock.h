@@ -49,16 +49,23 @@ struct FilterState
     double lowPassRightX = 0.0, lowPassRightY = 0.0;
 };
 
-/// The engine's own arrays, one sub-block long (plus room for a whole last
-/// vector): inputs, the shelved side signal, the outputs before they reach the
-/// host, the surround feeds before and after the delay line, the meters' targets.
+/// The meters' intermediate values for one sub-block: the two halves of each
+/// reading, meter by meter, and the readings, eight per frame.
+struct alignas(64) MeterWork
+{
+    double r[8][kFrames] = {}, base[8][kFrames] = {};
+    double byFrame[kFrames * 8] = {};
+};
+
+/// The engine's own arrays, one sub-block long (kFrames is a whole number of
+/// vectors): inputs, the shelved side signal, the outputs before they reach the
+/// host, the surround feeds before and after the delay line, the meters' work.
 struct alignas(64) Workspace
 {
     double m[kFrames] = {}, s[kFrames] = {}, mr[kFrames] = {}, shelved[kFrames] = {};
     double left[kFrames] = {}, right[kFrames] = {}, centre[kFrames] = {};
     double rearIn[2][kFrames] = {}, rearOut[2][kFrames] = {};
-    /// The meters' target readings, eight per frame.
-    double meterTargets[kFrames * 8] = {};
+    MeterWork meters;
 };
 
 /// One sub-block's work: frames at in[] (M, S, Mr) and out[] (L, R, C, LFE, Ls, Rs).

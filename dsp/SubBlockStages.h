@@ -328,71 +328,49 @@ template <int kLanes> struct MeterBank
         }
     }
 
-    /// CVUMeter::processSample's target readings, the same bits, for the kLanes
-    /// samples in each of the kMeters vectors of x, in place.
-    ///
-    /// CVUMeter clamps its logarithm to the -40..0 dB window and also sets y at
-    /// or above 1 (and NaN) to 0 dB and y at or below 1e-4 to -40 dB outright.
-    /// Here the clamp alone does both: the logarithm below reads 0 dB or more for
-    /// every y from 1 up, for infinity and for NaN (their exponent field reads
-    /// 1024 or more), and -40 dB or less for every y up to 1e-4 (its error is
-    /// below 2e-14 dB, and the last few million values below 1e-4 and above 1
-    /// were checked one by one).
-    ///
-    /// Each step runs across all vectors before the next step starts: one
-    /// reading is a long chain of dependent operations, and the processor
-    /// overlaps the chains only when their steps lie close together.
-    static SUBBLOCK_INLINE void targets(V* x, double minDb, double maxDb, double scale)
+    // CVUMeter::processSample's target reading in two halves, the same bits:
+    // y = x * x + 1e-10 = 2^e * m, m in [1, 2); ln y = e ln 2 + ln c + ln(1 + r),
+    // with c the centre of m's 1/128 interval and r = m / c - 1.
+    //
+    // CVUMeter clamps the level to the -40..0 dB window and also sets y at or
+    // above 1 (and NaN) to 0 dB and y at or below 1e-4 to -40 dB outright. Here
+    // the clamp alone does both: the logarithm reads 0 dB or more for every y
+    // from 1 up, for infinity and for NaN (their exponent field reads 1024 or
+    // more), and -40 dB or less for every y up to 1e-4 (its error is below
+    // 2e-14 dB, and the last few million values below 1e-4 and above 1 were
+    // checked one by one).
+
+    /// First half, for kLanes samples x: r, and e ln 2 + ln c (the base).
+    static SUBBLOCK_INLINE void split(V x, V& r, V& base)
     {
-        constexpr int K = kMeters;
-        V y[K], e[K], m[K], invC[K], lnC[K], r[K], r2[K];
-        U bits[K], offset[K];
-#pragma GCC unroll 8
-        for (int c = 0; c < K; ++c)
-        {
-            y[c] = x[c] * x[c] + 1e-10;
-            // y = 2^e * m, m in [1, 2); ln y = e ln 2 + ln c + ln(1 + r), with c
-            // the centre of m's 1/128 interval and r = m / c - 1.
-            bits[c] = L::template bitCast<U>(y[c]);
-            // Byte offset of the mantissa's 1/128 interval in the table of pairs.
-            offset[c] = (bits[c] >> (45 - 4)) & (127 << 4);
-        }
-#pragma GCC unroll 8
-        for (int c = 0; c < K; ++c)
-            lookUp(offset[c], invC[c], lnC[c]);
-#pragma GCC unroll 8
-        for (int c = 0; c < K; ++c)
-        {
-            // e as a double: the exponent field placed in the mantissa of 2^52
-            // (exactly), less 2^52 + 1023 (exactly). y has no sign bit to clear
-            // but for NaN, whose reading is clamped away anyway.
-            e[c] = L::template bitCast<V>((bits[c] >> 52) | 0x4330000000000000ULL) - 4503599627371519.0;
-            m[c] = L::template bitCast<V>((bits[c] & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL);
-        }
-#pragma GCC unroll 8
-        for (int c = 0; c < K; ++c)
-        {
-            r[c] = m[c] * invC[c] - 1.0;
-            r2[c] = r[c] * r[c];
-        }
-        const V lo = L::splat(minDb);
-        const V hi = L::splat(maxDb);
-#pragma GCC unroll 8
-        for (int c = 0; c < K; ++c)
-        {
-            const V lnOnePlusR = r[c] + r2[c] * (-0.5 + r[c] * (1.0 / 3) + r2[c] * (-0.25 + r[c] * 0.2));
-            V level = (e[c] * cvumeter_detail::kLn2 + lnC[c] + lnOnePlusR) * cvumeter_detail::kTenOverLn10;
-            level = L::select(level < lo, lo, level);
-            level = L::select(level < hi, level, hi);
-            x[c] = (level - minDb) * scale + 1e-20;
-        }
+        const V y = x * x + 1e-10;
+        const U bits = L::template bitCast<U>(y);
+        // Byte offset of the mantissa's 1/128 interval in the table of pairs.
+        const U offset = (bits >> (45 - 4)) & (127 << 4);
+        V invC, lnC;
+        lookUp(offset, invC, lnC);
+        // e as a double: the exponent field placed in the mantissa of 2^52
+        // (exactly), less 2^52 + 1023 (exactly). y has no sign bit to clear but
+        // for NaN, whose reading is clamped away anyway.
+        const V e = L::template bitCast<V>((bits >> 52) | 0x4330000000000000ULL) - 4503599627371519.0;
+        const V m = L::template bitCast<V>((bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL);
+        r = m * invC - 1.0;
+        base = e * cvumeter_detail::kLn2 + lnC;
+    }
+
+    /// Second half: the target reading from r and the base.
+    static SUBBLOCK_INLINE V finish(V r, V base, V lo, V hi, double minDb, double scale)
+    {
+        const V r2 = r * r;
+        const V lnOnePlusR = r + r2 * (-0.5 + r * (1.0 / 3) + r2 * (-0.25 + r * 0.2));
+        V level = (base + lnOnePlusR) * cvumeter_detail::kTenOverLn10;
+        level = L::select(level < lo, lo, level);
+        level = L::select(level < hi, level, hi);
+        return (level - minDb) * scale + 1e-20;
     }
 
     /// Transposes kLanes vectors of kLanes in place: rows[j][l] becomes rows[l][j].
-    static SUBBLOCK_INLINE void transpose(V* rows)
-    {
-        Transpose<kLanes>::run(rows);
-    }
+    static SUBBLOCK_INLINE void transpose(V* rows) { Transpose<kLanes>::run(rows); }
 
     /// One frame through one group of kLanes meters.
     static SUBBLOCK_INLINE void smooth(V& value, V t, V att, V rel, V attRest, V relRest)
@@ -414,16 +392,28 @@ template <int kLanes> struct MeterBank
         }
     }
 
-    /// Feeds meter k with in[k][0..n-1], working in byFrame (the eight target readings of each frame in
-    /// turn). The input arrays have room for whole vectors past n; those lanes are computed and ignored.
-    static SUBBLOCK_INLINE void run(CVUMeter* meters, const double* const* in, int n, double* byFrame)
+    /// Feeds meter k with in[k][0..n-1]. The arrays have room for whole vectors
+    /// past n; those lanes are computed and ignored.
+    static SUBBLOCK_INLINE void run(CVUMeter* meters, const double* const* in, int n, MeterWork& work)
     {
         // The window is the same for every meter: fixed at construction.
         const double minDb = meters[0].minDb;
         const double maxDb = meters[0].maxDb;
         const double scale = meters[0].scale;
-        // First every target reading, free of any recursion, so that the
-        // processor overlaps as many as it can; stored frame by frame.
+        // The reading is one long chain of dependent operations per sample; in
+        // three short passes without any recursion the processor overlaps many
+        // samples' chains. First the halves, meter by meter across the samples.
+        for (int c = 0; c < kMeters; ++c)
+            for (int i = 0; i < n; i += kLanes)
+            {
+                V r, base;
+                split(L::load(in[c] + i), r, base);
+                L::store(work.r[c] + i, r);
+                L::store(work.base[c] + i, base);
+            }
+        // Then the readings, turned into groups of meters frame by frame.
+        const V lo = L::splat(minDb);
+        const V hi = L::splat(maxDb);
         for (int i = 0; i < n; i += kLanes)
         {
             // t[c] holds kLanes frames of meter c; after the transposition,
@@ -431,8 +421,7 @@ template <int kLanes> struct MeterBank
             V t[kMeters];
 #pragma GCC unroll 8
             for (int c = 0; c < kMeters; ++c)
-                t[c] = L::load(in[c] + i);
-            targets(t, minDb, maxDb, scale);
+                t[c] = finish(L::load(work.r[c] + i), L::load(work.base[c] + i), lo, hi, minDb, scale);
 #pragma GCC unroll 8
             for (int g = 0; g < kGroups; ++g)
                 transpose(t + g * kLanes);
@@ -440,7 +429,7 @@ template <int kLanes> struct MeterBank
             for (int f = 0; f < kLanes; ++f)
 #pragma GCC unroll 8
                 for (int g = 0; g < kGroups; ++g)
-                    L::store(byFrame + (i + f) * kMeters + g * kLanes, t[g * kLanes + f]);
+                    L::store(work.byFrame + (i + f) * kMeters + g * kLanes, t[g * kLanes + f]);
         }
 
         // Then the eight recursions side by side.
@@ -458,7 +447,7 @@ template <int kLanes> struct MeterBank
         for (int i = 0; i < n; ++i)
 #pragma GCC unroll 8
             for (int g = 0; g < kGroups; ++g)
-                smooth(value[g], L::load(byFrame + i * kMeters + g * kLanes), att[g], rel[g], attRest[g],
+                smooth(value[g], L::load(work.byFrame + i * kMeters + g * kLanes), att[g], rel[g], attRest[g],
                        relRest[g]);
         for (int g = 0; g < kGroups; ++g)
             for (int l = 0; l < kLanes; ++l)
@@ -556,7 +545,7 @@ template <int kLanes> SUBBLOCK_INLINE void processSubBlock(const Job& job)
     {
         const Workspace& w = *job.work;
         const double* metered[8] = {w.m, w.mr, w.s, w.centre, w.left, w.right, w.rearOut[0], w.rearOut[1]};
-        MeterBank<kLanes>::run(job.meters, metered, job.frames, job.work->meterTargets);
+        MeterBank<kLanes>::run(job.meters, metered, job.frames, job.work->meters);
     }
     outputStage(job);
 }
