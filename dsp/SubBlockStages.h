@@ -394,7 +394,7 @@ template <int kLanes> struct MeterBank
 
     /// Feeds meter k with in[k][0..n-1]. The arrays have room for whole vectors
     /// past n; those lanes are computed and ignored.
-    static SUBBLOCK_INLINE void run(CVUMeter* meters, const double* const* in, int n, MeterWork& work)
+    static SUBBLOCK_INLINE void readings(CVUMeter* meters, const double* const* in, int n, MeterWork& work)
     {
         // The window is the same for every meter: fixed at construction.
         const double minDb = meters[0].minDb;
@@ -431,33 +431,51 @@ template <int kLanes> struct MeterBank
                 for (int g = 0; g < kGroups; ++g)
                     L::store(work.byFrame + (i + f) * kMeters + g * kLanes, t[g * kLanes + f]);
         }
+    }
 
-        // Then the eight recursions side by side.
-        V value[kGroups], att[kGroups], rel[kGroups], attRest[kGroups], relRest[kGroups];
-        for (int g = 0; g < kGroups; ++g)
-            for (int l = 0; l < kLanes; ++l)
-            {
-                const CVUMeter& meter = meters[g * kLanes + l];
-                value[g][l] = meter.value;
-                att[g][l] = meter.attCoef;
-                rel[g][l] = meter.relCoef;
-                attRest[g][l] = 1.0 - meter.attCoef;
-                relRest[g][l] = 1.0 - meter.relCoef;
-            }
-        for (int i = 0; i < n; ++i)
+    /// The eight recursions side by side, frame by frame over the readings.
+    class Smoother
+    {
+    public:
+        SUBBLOCK_INLINE Smoother(CVUMeter* meters, const MeterWork& work) : meters(meters), work(work)
+        {
+            for (int g = 0; g < kGroups; ++g)
+                for (int l = 0; l < kLanes; ++l)
+                {
+                    const CVUMeter& meter = meters[g * kLanes + l];
+                    value[g][l] = meter.value;
+                    att[g][l] = meter.attCoef;
+                    rel[g][l] = meter.relCoef;
+                    attRest[g][l] = 1.0 - meter.attCoef;
+                    relRest[g][l] = 1.0 - meter.relCoef;
+                }
+        }
+        SUBBLOCK_INLINE void step(int i)
+        {
 #pragma GCC unroll 8
             for (int g = 0; g < kGroups; ++g)
                 smooth(value[g], L::load(work.byFrame + i * kMeters + g * kLanes), att[g], rel[g], attRest[g],
                        relRest[g]);
-        for (int g = 0; g < kGroups; ++g)
-            for (int l = 0; l < kLanes; ++l)
-                meters[g * kLanes + l].value = value[g][l];
-    }
+        }
+        SUBBLOCK_INLINE void finish()
+        {
+            for (int g = 0; g < kGroups; ++g)
+                for (int l = 0; l < kLanes; ++l)
+                    meters[g * kLanes + l].value = value[g][l];
+        }
+
+    private:
+        CVUMeter* meters;
+        const MeterWork& work;
+        V value[kGroups], att[kGroups], rel[kGroups], attRest[kGroups], relRest[kGroups];
+    };
 };
 
 /// The surround low-passes, both channels in one loop, written to the host's
 /// outputs in frame order (Ls before Rs). Non-finite states as in the shelf.
-SUBBLOCK_INLINE void lowPassStage(const Job& job)
+/// alongside(i) runs in the same loop for every frame i, once: another
+/// recursion that the processor overlaps with these.
+template <typename Alongside> SUBBLOCK_INLINE void lowPassStage(const Job& job, Alongside&& alongside)
 {
     const Settings& k = *job.settings;
     FilterState& f = *job.filters;
@@ -474,6 +492,7 @@ SUBBLOCK_INLINE void lowPassStage(const Job& job)
     double check = 0.0;
     for (int i = 0; i < n; ++i)
     {
+        alongside(i);
         const double gl = inL[i] + kDenormalGuard;
         const double gr = inR[i] + kDenormalGuard;
         const double ol = (gl + xl) * b + a * yl;
@@ -531,7 +550,6 @@ SUBBLOCK_INLINE void outputStage(const Job& job)
     std::memcpy(job.out[2], w.centre, bytes);
     for (int i = 0; i < n; ++i)
         job.out[3][i] = 0.0;
-    lowPassStage(job);
 }
 
 /// One sub-block through every stage.
@@ -545,9 +563,17 @@ template <int kLanes> SUBBLOCK_INLINE void processSubBlock(const Job& job)
     {
         const Workspace& w = *job.work;
         const double* metered[8] = {w.m, w.mr, w.s, w.centre, w.left, w.right, w.rearOut[0], w.rearOut[1]};
-        MeterBank<kLanes>::run(job.meters, metered, job.frames, job.work->meters);
+        MeterBank<kLanes>::readings(job.meters, metered, job.frames, job.work->meters);
+        outputStage(job);
+        typename MeterBank<kLanes>::Smoother smoother(job.meters, job.work->meters);
+        lowPassStage(job, [&](int i) { smoother.step(i); });
+        smoother.finish();
     }
-    outputStage(job);
+    else
+    {
+        outputStage(job);
+        lowPassStage(job, [](int) {});
+    }
 }
 
 } // namespace subblock
