@@ -174,7 +174,11 @@ template <int kLanes> SUBBLOCK_INLINE void loadInputs(const Job& job)
 /// with its input. That check would sit on the recursion's critical path, so
 /// the loop only gathers whether anything was non-finite, and a sub-block that
 /// was is run again with the check on every sample.
-SUBBLOCK_INLINE void shelfStage(const Job& job)
+///
+/// alongside(i) runs in the same loop once for every kLanes frames from frame i:
+/// work without recursions that the processor overlaps with this one.
+template <int kLanes, typename Alongside>
+SUBBLOCK_INLINE void shelfStage(const Job& job, Alongside&& alongside)
 {
     const Settings& k = *job.settings;
     FilterState& f = *job.filters;
@@ -185,16 +189,21 @@ SUBBLOCK_INLINE void shelfStage(const Job& job)
     double x = f.shelfX;
     double y = f.shelfY;
     double check = 0.0; // stays +0 while everything is finite, becomes NaN otherwise
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; i += kLanes)
     {
-        const double xg = w.s[i] + kDenormalGuard;
-        const double yn = g * (xg + x) + p * y;
-        x = xg;
-        y = yn;
-        w.shelved[i] = yn * kShelfBoost + xg;
-        // A non-finite input makes the output non-finite too (the input weight is
-        // positive), so the output alone tells.
-        check = check + (yn - yn);
+        alongside(i);
+        const int end = i + kLanes < n ? i + kLanes : n;
+        for (int j = i; j < end; ++j)
+        {
+            const double xg = w.s[j] + kDenormalGuard;
+            const double yn = g * (xg + x) + p * y;
+            x = xg;
+            y = yn;
+            w.shelved[j] = yn * kShelfBoost + xg;
+            // A non-finite input makes the output non-finite too (the input
+            // weight is positive), so the output alone tells.
+            check = check + (yn - yn);
+        }
     }
     if (check == 0.0)
     {
@@ -394,7 +403,19 @@ template <int kLanes> struct MeterBank
 
     /// Feeds meter k with in[k][0..n-1]. The arrays have room for whole vectors
     /// past n; those lanes are computed and ignored.
-    static SUBBLOCK_INLINE void readings(CVUMeter* meters, const double* const* in, int n, MeterWork& work)
+    /// The halves of meter c's readings at frames i to i + kLanes - 1.
+    static SUBBLOCK_INLINE void halves(const double* in, int c, int i, MeterWork& work)
+    {
+        V r, base;
+        split(L::load(in + i), r, base);
+        L::store(work.r[c] + i, r);
+        L::store(work.base[c] + i, base);
+    }
+
+    /// The readings of all meters, the halves of meters `from` and up still to
+    /// be computed (those below were done alongside the shelf).
+    static SUBBLOCK_INLINE void readings(CVUMeter* meters, const double* const* in, int from, int n,
+                                         MeterWork& work)
     {
         // The window is the same for every meter: fixed at construction.
         const double minDb = meters[0].minDb;
@@ -403,14 +424,9 @@ template <int kLanes> struct MeterBank
         // The reading is one long chain of dependent operations per sample; in
         // three short passes without any recursion the processor overlaps many
         // samples' chains. First the halves, meter by meter across the samples.
-        for (int c = 0; c < kMeters; ++c)
+        for (int c = from; c < kMeters; ++c)
             for (int i = 0; i < n; i += kLanes)
-            {
-                V r, base;
-                split(L::load(in[c] + i), r, base);
-                L::store(work.r[c] + i, r);
-                L::store(work.base[c] + i, base);
-            }
+                halves(in[c], c, i, work);
         // Then the readings, turned into groups of meters frame by frame.
         const V lo = L::splat(minDb);
         const V hi = L::splat(maxDb);
@@ -555,15 +571,26 @@ SUBBLOCK_INLINE void outputStage(const Job& job)
 /// One sub-block through every stage.
 template <int kLanes> SUBBLOCK_INLINE void processSubBlock(const Job& job)
 {
+    using Meters = MeterBank<kLanes>;
+    Workspace& w = *job.work;
+    // The meters in the order of CVUMeter's (M, Mr, S, C, L, R, Ls, Rs); the
+    // first three read only the inputs.
+    const double* metered[8] = {w.m, w.mr, w.s, w.centre, w.left, w.right, w.rearOut[0], w.rearOut[1]};
     loadInputs<kLanes>(job);
-    shelfStage(job);
+    if (job.meters)
+        shelfStage<kLanes>(job,
+                           [&](int i)
+                           {
+                               for (int c = 0; c < 3; ++c)
+                                   Meters::halves(metered[c], c, i, w.meters);
+                           });
+    else
+        shelfStage<kLanes>(job, [](int) {});
     matrixStage<kLanes>(job);
     delayStage(job);
     if (job.meters)
     {
-        const Workspace& w = *job.work;
-        const double* metered[8] = {w.m, w.mr, w.s, w.centre, w.left, w.right, w.rearOut[0], w.rearOut[1]};
-        MeterBank<kLanes>::readings(job.meters, metered, job.frames, job.work->meters);
+        Meters::readings(job.meters, metered, 3, job.frames, w.meters);
         outputStage(job);
         typename MeterBank<kLanes>::Smoother smoother(job.meters, job.work->meters);
         lowPassStage(job, [&](int i) { smoother.step(i); });
