@@ -56,15 +56,22 @@ template <typename Sample> void run(benchmark::State& state, AEffect* e, int fra
     report(state, frames);
 }
 
-/// The effect linked in. Arguments: frames per call, meters on (1) or off (0).
+/// The effect linked in. Arguments: frames per call, meters on (1) or off (0),
+/// the engine's instruction set (0 baseline x86-64, 1 AVX2, 2 AVX-512).
 template <typename Sample> void linkedEffect(benchmark::State& state)
 {
     Kalvo effect(standaloneHostCallback);
     effect.getAlgo().meteringEnabled = state.range(1) != 0;
+    if (!effect.getAlgo().setKernel(static_cast<subblock::Kernel>(state.range(2))))
+    {
+        state.SkipWithError("instruction set not supported here");
+        return;
+    }
     run<Sample>(state, effect.getAeffect(), static_cast<int>(state.range(0)));
 }
 
-/// The built plug-in through its entry point, meters on as in a host.
+/// The built plug-in through its entry point, meters on as in a host, on the
+/// instruction set it chooses.
 template <typename Sample> void loadedPlugin(benchmark::State& state)
 {
     void* library = dlopen(KALVO_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
@@ -139,8 +146,12 @@ void ProcessReplacingReference(benchmark::State& state)
 
 } // namespace
 
-BENCHMARK(ProcessReplacing)->ArgNames({"frames", "meters"})->ArgsProduct({{64, 512, 4096}, {1, 0}});
-BENCHMARK(ProcessDoubleReplacing)->ArgNames({"frames", "meters"})->ArgsProduct({{64, 512, 4096}, {1, 0}});
+BENCHMARK(ProcessReplacing)
+    ->ArgNames({"frames", "meters", "isa"})
+    ->ArgsProduct({{64, 512, 4096}, {1, 0}, {0, 1, 2}});
+BENCHMARK(ProcessDoubleReplacing)
+    ->ArgNames({"frames", "meters", "isa"})
+    ->ArgsProduct({{64, 512, 4096}, {1, 0}, {0, 1, 2}});
 BENCHMARK(PluginProcessReplacing)->ArgName("frames")->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK(PluginProcessDoubleReplacing)->ArgName("frames")->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK(ProcessReplacingReference)->ArgName("frames")->Arg(64)->Arg(512)->Arg(4096);
