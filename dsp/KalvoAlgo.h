@@ -75,7 +75,9 @@ public:
     /// Clears the signal state: delay line, meters and filters. Keeps meterLevel,
     /// the parameters and the coefficients.
     void reset() noexcept;
-    /// Recomputes the derived matrix coefficients from patterns and angles.
+    /// Recomputes the derived matrix coefficients (the public fields) from the
+    /// patterns and angles. processSamples derives the same weights itself from
+    /// the pattern and angle fields, once per sub-block in which one changed.
     void setInternalVariables();
     /// The coefficients setInternalVariables derives, as a function of its inputs.
     static DecoderCoefficients deriveCoefficients(double lrPattern, double lrOffset, double lsrsPattern,

@@ -57,20 +57,8 @@ template <int kLanes> struct Lanes
             v[l] = x;
         return v;
     }
-    /// mask ? a : b, lane by lane, for a mask from a comparison (all ones or all
-    /// zeros). Eight lanes take bit operations: the compiler turns the vector
-    /// conditional there into branches per lane, where the bit operations become
-    /// masked blends. Fewer lanes take the conditional, which becomes a blend.
-    template <typename Mask> static SUBBLOCK_INLINE V select(Mask mask, V a, V b)
-    {
-        if constexpr (kLanes == 8)
-        {
-            const U m = bitCast<U>(mask);
-            return bitCast<V>((bitCast<U>(a) & m) | (bitCast<U>(b) & ~m));
-        }
-        else
-            return mask ? a : b;
-    }
+    /// mask ? a : b, lane by lane, for a mask from a comparison: a blend, no branch.
+    template <typename Mask> static SUBBLOCK_INLINE V select(Mask mask, V a, V b) { return mask ? a : b; }
     template <typename To, typename From> static SUBBLOCK_INLINE To bitCast(From from)
     {
         static_assert(sizeof(To) == sizeof(From), "same size");
