@@ -25,7 +25,8 @@ enum class FadeStepPrecision
 /// Requests are made safe rather than trusted: a delay outside 0..maxDelayMs is
 /// clamped into it, a non-finite one is ignored, and a fade time shorter than one
 /// sample completes in a single frame. Allocation happens only in the constructor,
-/// setSamplingRate and setMaxDelay; processFrame and processSamples never allocate.
+/// setSamplingRate and setMaxDelay; processFrame, processFrames and processSamples
+/// never allocate.
 class CDelayLine
 {
 public:

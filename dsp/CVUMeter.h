@@ -76,7 +76,7 @@ public:
     void setSampleRate(double sr) noexcept;
     void reset() noexcept { value = 0.0; }
     /// One sample through the meter; returns the new reading. Inline and free
-    /// of data-dependent branches: the decoder runs eight of them per frame.
+    /// of data-dependent branches: the per-sample reference runs eight per frame.
     double processSample(double x) noexcept
     {
         // Level of x in dB, 10 log10(x * x + 1e-10) (the 1e-10 puts silence at
