@@ -1,11 +1,15 @@
 // Frames per second of the effect's two processing calls at 48 kHz, as a host
 // drives them: single precision (widen, decode, narrow) and double precision
-// (decoded straight from and into the host's buffers).
+// (decoded straight from and into the host's buffers). The effect linked in,
+// with the meters on and off; the built Kalvo.so loaded as a host loads it; and
+// the single-precision call's steps around the engine's per-sample reference
+// variant, the yardstick of the block-staged engine.
 #include "Kalvo.h"
-#include "KalvoEditorFactory.h"
+#include "KalvoAlgo.h"
 #include "StandaloneHost.h"
 
 #include <benchmark/benchmark.h>
+#include <dlfcn.h>
 
 #include <random>
 #include <vector>
@@ -30,11 +34,15 @@ template <typename Sample> struct Buffers
     Sample* ptrs[6];
 };
 
-template <typename Sample> void processBlocks(benchmark::State& state)
+void report(benchmark::State& state, int frames)
 {
-    const int frames = static_cast<int>(state.range(0));
-    Kalvo effect(standaloneHostCallback);
-    AEffect* e = effect.getAeffect();
+    state.SetItemsProcessed(state.iterations() * frames);
+    state.counters["frames/s"] =
+        benchmark::Counter(static_cast<double>(state.iterations()) * frames, benchmark::Counter::kIsRate);
+}
+
+template <typename Sample> void run(benchmark::State& state, AEffect* e, int frames)
+{
     e->setParameter(e, 5, 0.3f); // every output in use, a surround delay of 16.5 ms
     Buffers<Sample> in(frames), out(frames);
     for (auto _ : state)
@@ -45,23 +53,106 @@ template <typename Sample> void processBlocks(benchmark::State& state)
             e->processDoubleReplacing(e, in.ptrs, out.ptrs, frames);
         benchmark::DoNotOptimize(out.data[0][0]);
     }
-    state.SetItemsProcessed(state.iterations() * frames);
-    state.counters["frames/s"] =
-        benchmark::Counter(static_cast<double>(state.iterations()) * frames, benchmark::Counter::kIsRate);
+    report(state, frames);
 }
 
-void BM_ProcessReplacing(benchmark::State& state)
+/// The effect linked in. Arguments: frames per call, meters on (1) or off (0),
+/// the engine's instruction set (0 baseline x86-64, 1 AVX2, 2 AVX-512).
+template <typename Sample> void linkedEffect(benchmark::State& state)
 {
-    processBlocks<float>(state);
+    Kalvo effect(standaloneHostCallback);
+    effect.getAlgo().meteringEnabled = state.range(1) != 0;
+    if (!effect.getAlgo().setKernel(static_cast<subblock::Kernel>(state.range(2))))
+    {
+        state.SkipWithError("instruction set not supported here");
+        return;
+    }
+    run<Sample>(state, effect.getAeffect(), static_cast<int>(state.range(0)));
 }
 
-void BM_ProcessDoubleReplacing(benchmark::State& state)
+/// The built plug-in through its entry point, meters on as in a host, on the
+/// instruction set it chooses.
+template <typename Sample> void loadedPlugin(benchmark::State& state)
 {
-    processBlocks<double>(state);
+    void* library = dlopen(KALVO_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    using Main = AEffect* (*)(audioMasterCallback);
+    auto entry = library ? reinterpret_cast<Main>(dlsym(library, "VSTPluginMain")) : nullptr;
+    AEffect* e = entry ? entry(standaloneHostCallback) : nullptr;
+    if (!e)
+    {
+        state.SkipWithError("Kalvo.so not loadable");
+        if (library)
+            dlclose(library);
+        return;
+    }
+    run<Sample>(state, e, static_cast<int>(state.range(0)));
+    e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
+    dlclose(library);
+}
+
+/// What processReplacing does, around the per-sample reference variant.
+void referenceReplacing(benchmark::State& state)
+{
+    const int frames = static_cast<int>(state.range(0));
+    Kalvo effect(standaloneHostCallback);
+    AEffect* e = effect.getAeffect();
+    e->setParameter(e, 5, 0.3f);
+    KalvoAlgo& algo = effect.getAlgo();
+    Buffers<float> in(frames), out(frames);
+    std::vector<std::vector<double>> din(3, std::vector<double>(frames)),
+        dout(6, std::vector<double>(frames));
+    const double* inPtr[3] = {din[0].data(), din[1].data(), din[2].data()};
+    double* outPtr[6];
+    for (int c = 0; c < 6; ++c)
+        outPtr[c] = dout[c].data();
+    for (auto _ : state)
+    {
+        for (int c = 0; c < 3; ++c)
+            for (int i = 0; i < frames; ++i)
+                din[c][i] = in.data[c][i];
+        algo.processSamplesReference(inPtr, outPtr, frames);
+        for (int c = 0; c < 6; ++c)
+            for (int i = 0; i < frames; ++i)
+                out.data[c][i] = static_cast<float>(dout[c][i]);
+        benchmark::DoNotOptimize(out.data[0][0]);
+    }
+    report(state, frames);
+}
+
+void ProcessReplacing(benchmark::State& state)
+{
+    linkedEffect<float>(state);
+}
+
+void ProcessDoubleReplacing(benchmark::State& state)
+{
+    linkedEffect<double>(state);
+}
+
+void PluginProcessReplacing(benchmark::State& state)
+{
+    loadedPlugin<float>(state);
+}
+
+void PluginProcessDoubleReplacing(benchmark::State& state)
+{
+    loadedPlugin<double>(state);
+}
+
+void ProcessReplacingReference(benchmark::State& state)
+{
+    referenceReplacing(state);
 }
 
 } // namespace
 
-BENCHMARK(BM_ProcessReplacing)->Arg(64)->Arg(512)->Arg(4096);
-BENCHMARK(BM_ProcessDoubleReplacing)->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(ProcessReplacing)
+    ->ArgNames({"frames", "meters", "isa"})
+    ->ArgsProduct({{64, 512, 4096}, {1, 0}, {0, 1, 2}});
+BENCHMARK(ProcessDoubleReplacing)
+    ->ArgNames({"frames", "meters", "isa"})
+    ->ArgsProduct({{64, 512, 4096}, {1, 0}, {0, 1, 2}});
+BENCHMARK(PluginProcessReplacing)->ArgName("frames")->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(PluginProcessDoubleReplacing)->ArgName("frames")->Arg(64)->Arg(512)->Arg(4096);
+BENCHMARK(ProcessReplacingReference)->ArgName("frames")->Arg(64)->Arg(512)->Arg(4096);
 BENCHMARK_MAIN();

@@ -1,6 +1,8 @@
 #include "CDelayLine.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -146,40 +148,92 @@ void CDelayLine::setSamplingRate(double sr)
     reset();
 }
 
+void CDelayLine::finishFade() noexcept
+{
+    readPos = newReadPos;
+    const bool pending = fadeState == 2;
+    fadeState = 0;
+    if (pending)
+        startFade(pendingDelayMs);
+}
+
 void CDelayLine::processFrame(const double* in, double* out) noexcept
 {
     const int channels = numChannels;
-    double* w = buffers.data() + static_cast<size_t>(writePos) * channels;
     for (int c = 0; c < channels; ++c)
-        w[c] = in[c];
+        ring(c)[writePos] = in[c];
     if (++writePos == bufferLength)
         writePos = 0;
 
-    const double* r = buffers.data() + static_cast<size_t>(readPos) * channels;
     if (fadeState == 0)
     {
         for (int c = 0; c < channels; ++c)
-            out[c] = r[c];
+            out[c] = ring(c)[readPos];
         if (++readPos == bufferLength)
             readPos = 0;
         return;
     }
 
     fadeGain = fadeGain - runningFadeStep;
-    const double* nr = buffers.data() + static_cast<size_t>(newReadPos) * channels;
     for (int c = 0; c < channels; ++c)
-        out[c] = fadeGain * r[c] + (1.0 - fadeGain) * nr[c];
+        out[c] = fadeGain * ring(c)[readPos] + (1.0 - fadeGain) * ring(c)[newReadPos];
     if (++readPos == bufferLength)
         readPos = 0;
     if (++newReadPos == bufferLength)
         newReadPos = 0;
     if (--fadeCounter <= 0)
+        finishFade();
+}
+
+void CDelayLine::processFrames(const double* const* in, double* const* out, int n) noexcept
+{
+    const int channels = numChannels;
+    int i = 0;
+    while (i < n)
     {
-        readPos = newReadPos;
-        const bool pending = fadeState == 2;
-        fadeState = 0;
-        if (pending)
-            startFade(pendingDelayMs);
+        if (fadeState != 0)
+        {
+            // Frame by frame to the end of the fade (or of the block).
+            const int count = std::min(n - i, std::max(fadeCounter, 1));
+            for (const int end = i + count; i < end; ++i)
+            {
+                for (int c = 0; c < channels; ++c)
+                    ring(c)[writePos] = in[c][i];
+                if (++writePos == bufferLength)
+                    writePos = 0;
+                fadeGain = fadeGain - runningFadeStep;
+                for (int c = 0; c < channels; ++c)
+                    out[c][i] = fadeGain * ring(c)[readPos] + (1.0 - fadeGain) * ring(c)[newReadPos];
+                if (++readPos == bufferLength)
+                    readPos = 0;
+                if (++newReadPos == bufferLength)
+                    newReadPos = 0;
+            }
+            fadeCounter -= count;
+            if (fadeCounter <= 0)
+                finishFade();
+            continue;
+        }
+
+        // Steady: write a span, then read one. The span stops at either ring end
+        // and before the write would reach a slot this span still has to read
+        // (only possible when the read position lies ahead of the write position).
+        int room = readPos - writePos;
+        if (room <= 0)
+            room += bufferLength;
+        const int count = std::min({n - i, bufferLength - writePos, bufferLength - readPos, room});
+        const size_t bytes = sizeof(double) * static_cast<size_t>(count);
+        for (int c = 0; c < channels; ++c)
+            std::memcpy(ring(c) + writePos, in[c] + i, bytes);
+        for (int c = 0; c < channels; ++c)
+            std::memcpy(out[c] + i, ring(c) + readPos, bytes);
+        writePos += count;
+        if (writePos == bufferLength)
+            writePos = 0;
+        readPos += count;
+        if (readPos == bufferLength)
+            readPos = 0;
+        i += count;
     }
 }
 
@@ -188,14 +242,12 @@ int CDelayLine::processSamples(const double* const* in, double* const* out, int 
     const int channels = numChannels;
     for (int i = 0; i < n; ++i)
     {
-        double* w = buffers.data() + static_cast<size_t>(writePos) * channels;
         for (int c = 0; c < channels; ++c)
-            w[c] = in[c][i];
+            ring(c)[writePos] = in[c][i];
         if (++writePos == bufferLength)
             writePos = 0;
-        const double* r = buffers.data() + static_cast<size_t>(readPos) * channels;
         for (int c = 0; c < channels; ++c)
-            out[c][i] = r[c];
+            out[c][i] = ring(c)[readPos];
         if (++readPos == bufferLength)
             readPos = 0;
         // The new read position keeps its distance to the write position, so a

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 /// How the per-frame decrement of a cross-fade is formed: 1 / changeSamples in
@@ -24,7 +25,8 @@ enum class FadeStepPrecision
 /// Requests are made safe rather than trusted: a delay outside 0..maxDelayMs is
 /// clamped into it, a non-finite one is ignored, and a fade time shorter than one
 /// sample completes in a single frame. Allocation happens only in the constructor,
-/// setSamplingRate and setMaxDelay; processFrame and processSamples never allocate.
+/// setSamplingRate and setMaxDelay; processFrame, processFrames and processSamples
+/// never allocate.
 class CDelayLine
 {
 public:
@@ -57,6 +59,10 @@ public:
     /// Moves one frame (one sample per channel) through the line, cross-fading
     /// while a delay change runs. in and out may point to the same array.
     void processFrame(const double* in, double* out) noexcept;
+    /// Moves n frames through the line exactly as n calls of processFrame would,
+    /// frame i of channel c coming from in[c][i] and going to out[c][i]. While no
+    /// fade runs it copies whole spans. in and out may be the same arrays.
+    void processFrames(const double* const* in, double* const* out, int n) noexcept;
     /// Plain block delay at the current read position for n frames of
     /// per-channel buffers; it neither advances nor ends a running fade. Returns n.
     int processSamples(const double* const* in, double* const* out, int n) noexcept;
@@ -81,6 +87,12 @@ public:
 
 private:
     void startFade(double delayMs) noexcept;
+    /// Ends the running fade on its new read position; starts the pending one.
+    void finishFade() noexcept;
+    double* ring(int channel) noexcept
+    {
+        return buffers.data() + static_cast<std::size_t>(channel) * static_cast<std::size_t>(bufferLength);
+    }
     void updateChangeSamples() noexcept;
     void resize();
 
@@ -88,8 +100,8 @@ private:
     int delaySamples = 1;
     double samplingRate;
     int numChannels;
-    /// Ring buffers, frame-interleaved: sample of channel c at position p is
-    /// buffers[p * numChannels + c].
+    /// Ring buffers, one after the other: sample of channel c at position p is
+    /// buffers[c * bufferLength + p].
     std::vector<double> buffers;
     double maxDelayMs;
     int bufferLength = 2;

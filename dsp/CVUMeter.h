@@ -42,7 +42,14 @@ constexpr LogTable makeLogTable()
 }
 
 inline constexpr LogTable kLogTable = makeLogTable();
+constexpr double kLn2 = 0.69314718055994530942;
+constexpr double kTenOverLn10 = 4.3429448190325182765;
 } // namespace cvumeter_detail
+
+namespace subblock
+{
+template <int kLanes> struct MeterBank;
+}
 
 /// Level meter ballistics: turns a signal into a reading between 0 and 1.
 ///
@@ -69,7 +76,7 @@ public:
     void setSampleRate(double sr) noexcept;
     void reset() noexcept { value = 0.0; }
     /// One sample through the meter; returns the new reading. Inline and free
-    /// of data-dependent branches: the decoder runs eight of them per frame.
+    /// of data-dependent branches: the per-sample reference runs eight per frame.
     double processSample(double x) noexcept
     {
         // Level of x in dB, 10 log10(x * x + 1e-10) (the 1e-10 puts silence at
@@ -94,6 +101,9 @@ public:
     double getScale() const { return scale; }
 
 private:
+    /// Runs eight meters side by side with this arithmetic, lane by lane.
+    template <int kLanes> friend struct subblock::MeterBank;
+
     void init() noexcept;
 
     static std::uint64_t bitsOf(double v)
@@ -138,9 +148,8 @@ private:
         const double r = m * cvumeter_detail::kLogTable.invC[i] - 1.0;
         const double r2 = r * r;
         const double lnOnePlusR = r + r2 * (-0.5 + r * (1.0 / 3) + r2 * (-0.25 + r * 0.2));
-        constexpr double kLn2 = 0.69314718055994530942;
-        constexpr double kTenOverLn10 = 4.3429448190325182765;
-        double level = (e * kLn2 + cvumeter_detail::kLogTable.lnC[i] + lnOnePlusR) * kTenOverLn10;
+        double level = (e * cvumeter_detail::kLn2 + cvumeter_detail::kLogTable.lnC[i] + lnOnePlusR) *
+                       cvumeter_detail::kTenOverLn10;
         level = level < minDb ? minDb : level;
         level = level < maxDb ? level : maxDb;
         level = select(above, maxDb, level);

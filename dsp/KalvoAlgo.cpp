@@ -1,6 +1,8 @@
 #include "KalvoAlgo.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace
 {
@@ -11,14 +13,12 @@ constexpr double kDegToRad = 0.017453293005625408;
 constexpr double kQuarterPi = 0.7853981852531433;
 constexpr double kInvSqrt2 = 0.7071067811865475;
 constexpr double kOneMinusInvSqrt2 = 0.29289321881345254;
-/// 1.3 in single precision, widened: gain of the side input.
-constexpr double kSideGain = 1.2999999523162842;
-/// Added to filter inputs so that decaying states never become denormal.
-constexpr double kDenormalGuard = 1e-20;
+using subblock::kDenormalGuard;
+using subblock::kShelfBoost;
+using subblock::kSideGain;
 /// Shelf constants: transition near 100 Hz, +8 dB (x2.512) below it.
 constexpr double kShelfHz = 100.0;
 constexpr double kShelfK = 1.1389521640091116;
-constexpr double kShelfBoost = 1.512;
 
 /// The bases of the compensation powers are never negative for patterns and
 /// angles in range; host values outside it (a pattern above 1, an angle beyond
@@ -83,8 +83,11 @@ KalvoAlgo::KalvoAlgo(double samplingRate, FadeStepPrecision fadeStepPrecision)
     frontLevel = rearLevel = 0.0;
     centerLevel = 0.25;
     centerMute = frontMute = rearMute = 0.0;
-    for (double& m : meterLevel)
+    for (SharedValue<double>& m : meterLevel)
         m = 0.0;
+    kernel = subblock::fastestKernel();
+    kernelFunction = subblock::kernelFunction(kernel);
+    workspace = std::make_unique<subblock::Workspace>();
     delayLine = std::make_unique<CDelayLine>(1.0, this->samplingRate, 2, 200.0, fadeStepPrecision);
     for (CVUMeter& m : vuMeter)
     {
@@ -113,7 +116,25 @@ void KalvoAlgo::setLSRSOffset(double x)
 void KalvoAlgo::setDelay(double x)
 {
     delay = x;
-    delayLine->setDelay(x * kMaxRearDelayMs);
+    // The line ignores a delay that is not finite; such a request must not take
+    // a place in the mailbox either.
+    const double ms = x * kMaxRearDelayMs;
+    if (std::isfinite(ms))
+        delayRequests.post(ms);
+}
+
+void KalvoAlgo::applyDelayRequests() noexcept
+{
+    delayRequests.take([this](double ms) { delayLine->setDelay(ms); });
+}
+
+bool KalvoAlgo::setKernel(subblock::Kernel k) noexcept
+{
+    if (!subblock::isSupported(k))
+        return false;
+    kernel = k;
+    kernelFunction = subblock::kernelFunction(k);
+    return true;
 }
 
 void KalvoAlgo::setRearSlopeFilter(double x)
@@ -125,6 +146,9 @@ void KalvoAlgo::setSamplingRate(double sr)
 {
     if (!isUsableRate(sr))
         return;
+    // Delay changes made before the rate change take effect first, as if they
+    // had gone straight to the line.
+    applyDelayRequests();
     samplingRate = sr;
     for (CVUMeter& m : vuMeter)
         m.setSampleRate(sr);
@@ -133,18 +157,36 @@ void KalvoAlgo::setSamplingRate(double sr)
 
 void KalvoAlgo::reset() noexcept
 {
+    applyDelayRequests();
     delayLine->reset();
     delayIn[0] = delayIn[1] = 0.0;
     delayOut[0] = delayOut[1] = 0.0;
     for (CVUMeter& m : vuMeter)
         m.reset();
-    lpLeftY = lpLeftX = lpRightY = lpRightX = shelfY = shelfX = 0.0;
+    filters = subblock::FilterState();
 }
 
 void KalvoAlgo::setInternalVariables()
 {
+    const DecoderCoefficients k = deriveCoefficients(lrPattern, lrOffset, lsrsPattern, lsrsOffset);
+    frontOmniWeight = k.frontOmniWeight;
+    frontSideBalance = k.frontSideBalance;
+    frontAngleComp = k.frontAngleComp;
+    frontPatternComp = k.frontPatternComp;
+    frontNorm = k.frontNorm;
+    rearOmniWeight = k.rearOmniWeight;
+    rearSideBalance = k.rearSideBalance;
+    rearAngleComp = k.rearAngleComp;
+    rearPatternComp = k.rearPatternComp;
+    rearNorm = k.rearNorm;
+}
+
+DecoderCoefficients KalvoAlgo::deriveCoefficients(double lrPattern, double lrOffset, double lsrsPattern,
+                                                  double lsrsOffset)
+{
     const double r = kInvSqrt2;
     const double q = kOneMinusInvSqrt2;
+    DecoderCoefficients k;
 
     // Front pair.
     const double p = lrPattern;
@@ -152,8 +194,8 @@ void KalvoAlgo::setInternalVariables()
     const double c = std::sqrt(p * -2.0 + 1.0 + p * p);
     const double t = std::tan(kPi - theta * kDegToRad);
     const double e = c / std::sqrt(t * t + 1.0) + p;
-    frontOmniWeight = p / e;
-    frontSideBalance = e / (c / std::sqrt(1.0 / (t * t) + 1.0) + e);
+    k.frontOmniWeight = p / e;
+    k.frontSideBalance = e / (c / std::sqrt(1.0 / (t * t) + 1.0) + e);
 
     // Surround pair.
     const double p2 = lsrsPattern;
@@ -161,47 +203,115 @@ void KalvoAlgo::setInternalVariables()
     const double c2 = std::sqrt(p2 * -2.0 + 1.0 + p2 * p2);
     const double t2 = std::tan(kPi - (90.0 - theta2) * kDegToRad);
     const double e2 = c2 / std::sqrt(t2 * t2 + 1.0) + p2;
-    rearOmniWeight = p2 / e2;
-    rearSideBalance = e2 / (c2 / std::sqrt(1.0 / (t2 * t2) + 1.0) + e2);
+    k.rearOmniWeight = p2 / e2;
+    k.rearSideBalance = e2 / (c2 / std::sqrt(1.0 / (t2 * t2) + 1.0) + e2);
 
     // Loudness compensation.
-    frontAngleComp =
+    k.frontAngleComp =
         1.0 - q * std::pow(nonNegative(std::sin(2.0 * std::fabs(theta - 0.001) * kDegToRad)), 0.7);
-    rearAngleComp =
+    k.rearAngleComp =
         1.0 - q * std::pow(nonNegative(std::sin(2.0 * std::fabs(theta2 - 90.001) * kDegToRad)), 0.7);
     const double u = std::pow(nonNegative(std::sin((1.0 - p) * kQuarterPi)), 0.85);
-    frontPatternComp = ((1.0 - (u + 1.0)) / 2.58 + 1.0) / frontAngleComp;
+    k.frontPatternComp = ((1.0 - (u + 1.0)) / 2.58 + 1.0) / k.frontAngleComp;
     const double u2 = std::pow(nonNegative(std::sin((1.0 - p2) * kQuarterPi)), 0.85);
-    rearPatternComp = ((1.0 - (u2 + 1.0)) / 2.58 + 1.0) / rearAngleComp;
-    frontNorm = frontPatternComp + (1.0 - frontPatternComp) * (frontAngleComp - r) / q;
-    rearNorm = rearPatternComp + (1.0 - rearPatternComp) * (rearAngleComp - r) / q;
+    k.rearPatternComp = ((1.0 - (u2 + 1.0)) / 2.58 + 1.0) / k.rearAngleComp;
+    k.frontNorm = k.frontPatternComp + (1.0 - k.frontPatternComp) * (k.frontAngleComp - r) / q;
+    k.rearNorm = k.rearPatternComp + (1.0 - k.rearPatternComp) * (k.rearAngleComp - r) / q;
+    return k;
 }
 
 double KalvoAlgo::loShelfFigureEight(double x, double f) noexcept
 {
     const double xg = x + kDenormalGuard;
-    const double y = ((1.0 - f) * 0.5) * (xg + shelfX) + f * shelfY;
-    shelfX = xg;
-    shelfY = y;
+    const double y = ((1.0 - f) * 0.5) * (xg + filters.shelfX) + f * filters.shelfY;
+    filters.shelfX = xg;
+    filters.shelfY = y;
     if (!std::isfinite(y) || !std::isfinite(xg))
-        shelfX = shelfY = 0.0;
+        filters.shelfX = filters.shelfY = 0.0;
     return y * kShelfBoost + xg;
+}
+
+subblock::Settings KalvoAlgo::readSettings() noexcept
+{
+    const double inputs[4] = {lrPattern, lrOffset, lsrsPattern, lsrsOffset};
+    if (!coefficientsValid || std::memcmp(inputs, coefficientInputs, sizeof inputs) != 0)
+    {
+        coefficients = deriveCoefficients(inputs[0], inputs[1], inputs[2], inputs[3]);
+        std::memcpy(coefficientInputs, inputs, sizeof inputs);
+        coefficientsValid = true;
+    }
+    const DecoderCoefficients& c = coefficients;
+    subblock::Settings s;
+    s.frontOmniWeight = c.frontOmniWeight;
+    s.frontOmniComplement = 1.0 - c.frontOmniWeight;
+    s.frontSideBalance = c.frontSideBalance;
+    s.frontSideComplement = 1.0 - c.frontSideBalance;
+    s.frontDivisor = c.frontNorm * c.frontAngleComp;
+    s.frontLevel = frontLevel;
+    s.rearOmniWeight = c.rearOmniWeight;
+    s.rearOmniComplement = 1.0 - c.rearOmniWeight;
+    s.rearSideBalance = c.rearSideBalance;
+    s.rearSideComplement = 1.0 - c.rearSideBalance;
+    s.rearDivisor = c.rearNorm * c.rearAngleComp;
+    s.rearLevel = rearLevel;
+    s.centerPattern = centerPattern;
+    s.centerComplement = 1.0 - s.centerPattern;
+    s.centerLevel = centerLevel;
+    s.centerMuted = centerMute == 1.0;
+    s.frontMuted = frontMute == 1.0;
+    s.rearMuted = rearMute == 1.0;
+
+    const double rate = samplingRate;
+    if (rate != shelfCacheRate)
+    {
+        shelfCacheF = shelfCoefficient(rate);
+        shelfCacheRate = rate;
+    }
+    s.shelfPole = shelfCacheF;
+    s.shelfInputWeight = (1.0 - shelfCacheF) * 0.5;
+    const double corner = rearSlopeFilter;
+    if (rate != lpCacheRate || corner != lpCacheCornerKHz)
+    {
+        lowPassCoefficients(corner, rate, lpCacheA, lpCacheB);
+        lpCacheRate = rate;
+        lpCacheCornerKHz = corner;
+    }
+    s.lowPassPole = lpCacheA;
+    s.lowPassInputWeight = lpCacheB;
+    return s;
 }
 
 void KalvoAlgo::processSamples(const double* const* inputs, double* const* outputs, int sampleFrames) noexcept
 {
-    processBlock<true>(inputs, outputs, sampleFrames);
+    applyDelayRequests();
+    subblock::Job job;
+    job.filters = &filters;
+    job.work = workspace.get();
+    job.delayLine = delayLine.get();
+    for (int done = 0; done < sampleFrames; done += job.frames)
+    {
+        if (done > 0)
+            applyDelayRequests();
+        const subblock::Settings settings = readSettings();
+        const bool metering = meteringEnabled;
+        job.settings = &settings;
+        job.meters = metering ? vuMeter : nullptr;
+        for (int c = 0; c < kNumInputs; ++c)
+            job.in[c] = inputs[c] + done;
+        for (int c = 0; c < kNumOutputs; ++c)
+            job.out[c] = outputs[c] + done;
+        job.frames = std::min(subblock::kFrames, sampleFrames - done);
+        kernelFunction(job);
+        if (metering)
+            for (int k = 0; k < kNumMeters; ++k)
+                meterLevel[k] = vuMeter[k].getValue();
+    }
 }
 
 void KalvoAlgo::processSamplesReference(const double* const* inputs, double* const* outputs,
                                         int sampleFrames) noexcept
 {
-    processBlock<false>(inputs, outputs, sampleFrames);
-}
-
-template <bool kCached>
-void KalvoAlgo::processBlock(const double* const* inputs, double* const* outputs, int sampleFrames) noexcept
-{
+    applyDelayRequests();
     const double* inM = inputs[0];
     const double* inS = inputs[1];
     const double* inMr = inputs[2];
@@ -211,6 +321,15 @@ void KalvoAlgo::processBlock(const double* const* inputs, double* const* outputs
     double* outLfe = outputs[3];
     double* outLs = outputs[4];
     double* outRs = outputs[5];
+    // One thread only: the fields keep their values for the whole call.
+    const double frontOmniWeight = this->frontOmniWeight, frontSideBalance = this->frontSideBalance;
+    const double frontNorm = this->frontNorm, frontAngleComp = this->frontAngleComp;
+    const double rearOmniWeight = this->rearOmniWeight, rearSideBalance = this->rearSideBalance;
+    const double rearNorm = this->rearNorm, rearAngleComp = this->rearAngleComp;
+    const double frontLevel = this->frontLevel, rearLevel = this->rearLevel, centerLevel = this->centerLevel;
+    const double centerPattern = this->centerPattern, rearSlopeFilter = this->rearSlopeFilter;
+    const double centerMute = this->centerMute, frontMute = this->frontMute, rearMute = this->rearMute;
+    const bool meteringEnabled = this->meteringEnabled;
 
     for (int i = 0; i < sampleFrames; ++i)
     {
@@ -221,33 +340,11 @@ void KalvoAlgo::processBlock(const double* const* inputs, double* const* outputs
         const double o = m + mr;
         const double fig = m - mr;
 
-        // Fields are read afresh on every sample: the parameter side may write
-        // them while a block runs.
         const double rate = samplingRate;
         const double corner = rearSlopeFilter;
-        double shelfF, lpA, lpB;
-        if (kCached)
-        {
-            if (rate != shelfCacheRate)
-            {
-                shelfCacheF = shelfCoefficient(rate);
-                shelfCacheRate = rate;
-            }
-            if (rate != lpCacheRate || corner != lpCacheCornerKHz)
-            {
-                lowPassCoefficients(corner, rate, lpCacheA, lpCacheB);
-                lpCacheRate = rate;
-                lpCacheCornerKHz = corner;
-            }
-            shelfF = shelfCacheF;
-            lpA = lpCacheA;
-            lpB = lpCacheB;
-        }
-        else
-        {
-            shelfF = shelfCoefficient(rate);
-            lowPassCoefficients(corner, rate, lpA, lpB);
-        }
+        const double shelfF = shelfCoefficient(rate);
+        double lpA, lpB;
+        lowPassCoefficients(corner, rate, lpA, lpB);
 
         const double sp = loShelfFigureEight(s, shelfF);
 
@@ -279,21 +376,24 @@ void KalvoAlgo::processBlock(const double* const* inputs, double* const* outputs
 
         if (meteringEnabled)
         {
-            meterLevel[0] = vuMeter[0].processSample(m);
-            meterLevel[1] = vuMeter[1].processSample(mr);
-            meterLevel[2] = vuMeter[2].processSample(s);
-            meterLevel[3] = vuMeter[3].processSample(c);
-            meterLevel[4] = vuMeter[4].processSample(l);
-            meterLevel[5] = vuMeter[5].processSample(r);
-            meterLevel[6] = vuMeter[6].processSample(ls);
-            meterLevel[7] = vuMeter[7].processSample(rs);
+            vuMeter[0].processSample(m);
+            vuMeter[1].processSample(mr);
+            vuMeter[2].processSample(s);
+            vuMeter[3].processSample(c);
+            vuMeter[4].processSample(l);
+            vuMeter[5].processSample(r);
+            vuMeter[6].processSample(ls);
+            vuMeter[7].processSample(rs);
         }
 
         outL[i] = l;
         outR[i] = r;
         outC[i] = c;
         outLfe[i] = 0.0;
-        outLs[i] = lowPass(ls, lpA, lpB, lpLeftX, lpLeftY);
-        outRs[i] = lowPass(rs, lpA, lpB, lpRightX, lpRightY);
+        outLs[i] = lowPass(ls, lpA, lpB, filters.lowPassLeftX, filters.lowPassLeftY);
+        outRs[i] = lowPass(rs, lpA, lpB, filters.lowPassRightX, filters.lowPassRightY);
     }
+    if (meteringEnabled && sampleFrames > 0)
+        for (int k = 0; k < kNumMeters; ++k)
+            meterLevel[k] = vuMeter[k].getValue();
 }

@@ -2,8 +2,18 @@
 
 #include "CDelayLine.h"
 #include "CVUMeter.h"
+#include "RequestMailbox.h"
+#include "SharedValue.h"
+#include "SubBlock.h"
 
 #include <memory>
+
+/// The matrix weights that patterns and angles give (setInternalVariables).
+struct DecoderCoefficients
+{
+    double frontOmniWeight, frontSideBalance, frontAngleComp, frontPatternComp, frontNorm;
+    double rearOmniWeight, rearSideBalance, rearAngleComp, rearPatternComp, rearNorm;
+};
 
 /// The surround decoder engine.
 ///
@@ -16,9 +26,17 @@
 /// levels 1.0 at 44100 Hz, one sample M = 1 gives L = R = 0.6025055 and C = 1.0.
 ///
 /// Setters take normalised values 0..1 and derive degrees, milliseconds and kHz;
-/// patterns, levels and mutes are plain fields the owner writes directly, calling
-/// setInternalVariables() after a pattern. processSamples never allocates, locks
-/// or calls the system; it leaves its input buffers untouched.
+/// patterns, levels and mutes are fields the owner writes directly, calling
+/// setInternalVariables() after a pattern. processSamples never allocates, locks,
+/// waits or calls the system; it leaves its input buffers untouched.
+///
+/// Threads: the parameter side (setters, field writes) may run on another thread
+/// than processSamples. Every field is a SharedValue, and processSamples reads
+/// them once per sub-block of subblock::kFrames frames, so a change lands whole
+/// on a sub-block boundary. Delay changes travel to the audio thread through a
+/// mailbox: the delay line itself belongs to the audio thread. setSamplingRate
+/// and reset belong to the control thread while no audio runs, as the host
+/// interface has it.
 class KalvoAlgo
 {
 public:
@@ -46,7 +64,8 @@ public:
     void setLROffset(double x);
     /// Surround pair angle: (1 - x) * 90 + 90 degrees (x = 0 gives 180, x = 1 gives 90).
     void setLSRSOffset(double x);
-    /// Surround delay: 55 * x milliseconds, reached by a 250 ms cross-fade.
+    /// Surround delay: 55 * x milliseconds, reached by a 250 ms cross-fade that
+    /// starts with the next processing call.
     void setDelay(double x);
     /// Surround low-pass corner: 19 * x + 1 kHz.
     void setRearSlopeFilter(double x);
@@ -56,92 +75,115 @@ public:
     /// Clears the signal state: delay line, meters and filters. Keeps meterLevel,
     /// the parameters and the coefficients.
     void reset() noexcept;
-    /// Recomputes the derived matrix coefficients from patterns and angles.
+    /// Recomputes the derived matrix coefficients (the public fields) from the
+    /// patterns and angles. processSamples derives the same weights itself from
+    /// the pattern and angle fields, once per sub-block in which one changed.
     void setInternalVariables();
+    /// The coefficients setInternalVariables derives, as a function of its inputs.
+    static DecoderCoefficients deriveCoefficients(double lrPattern, double lrOffset, double lsrsPattern,
+                                                  double lsrsOffset);
 
     double getLROffsetFader(double deg) const { return deg / 90.0; }
     double getLSRSOffsetFader(double deg) const { return 2.0 - deg / 90.0; }
     double getRearSlopeFilterFader(double kHz) const { return (kHz - 1.0) / 19.0; }
 
     /// Decodes n frames. inputs: at least 3 buffers (M, S, Mr); outputs: 6 buffers
-    /// (L, R, C, silence, Ls, Rs). Every input of a frame is read before that
-    /// frame's outputs are written, so in-place buffers are fine.
+    /// (L, R, C, silence, Ls, Rs). Works in sub-blocks, stage by stage, and reads
+    /// all inputs of a sub-block before writing its outputs, so in-place buffers
+    /// are fine.
     void processSamples(const double* const* inputs, double* const* outputs, int sampleFrames) noexcept;
-    /// The same result, recomputing the filter coefficients on every sample
-    /// instead of caching them; kept as the reference the cache is checked and
-    /// timed against.
+    /// The same result computed sample by sample, one frame through every step
+    /// after the other, the filter coefficients derived afresh for each sample:
+    /// the reference the staged engine is checked and timed against. For one
+    /// thread only.
     void processSamplesReference(const double* const* inputs, double* const* outputs,
                                  int sampleFrames) noexcept;
 
+    /// The instruction set processSamples runs on: the widest this processor has,
+    /// unless chosen here (by tests and benchmarks). False, and no change, if the
+    /// processor lacks it. Every choice gives the same bits.
+    bool setKernel(subblock::Kernel kernel) noexcept;
+    subblock::Kernel getKernel() const { return kernel; }
+
     double getSamplingRate() const { return samplingRate; }
+    /// The delay line as the audio thread left it: delay changes reach it with
+    /// the next processing call.
     const CDelayLine& getDelayLine() const { return *delayLine; }
     const CVUMeter& getMeter(int index) const { return vuMeter[index]; }
 
     /// Latest meter readings, 0..1: M, Mr, S (after the 1.3 gain), C, L, R, Ls, Rs.
-    /// Written by the audio thread; read-only for everyone else.
-    double meterLevel[kNumMeters];
+    /// Written by the audio thread after every sub-block; read-only for everyone else.
+    SharedValue<double> meterLevel[kNumMeters];
     /// Whether processSamples feeds the eight meters (on by construction). The
-    /// meters cost several times the decoding itself and never touch the audio,
-    /// so a caller that reads no meter (the batch renderer) switches them off.
-    bool meteringEnabled = true;
+    /// meters cost more than the decoding itself and never touch the audio, so a
+    /// caller that reads no meter (the batch renderer) switches them off.
+    SharedValue<bool> meteringEnabled{true};
 
     // Derived coefficients (setInternalVariables).
-    double frontOmniWeight;
-    double rearOmniWeight;
+    SharedValue<double> frontOmniWeight;
+    SharedValue<double> rearOmniWeight;
 
     // Pattern values 0..1 (omni share), written by the owner.
-    double centerPattern;
-    double lrPattern;
-    double lsrsPattern;
+    SharedValue<double> centerPattern;
+    SharedValue<double> lrPattern;
+    SharedValue<double> lsrsPattern;
 
     /// Front pair angle, degrees 0..90.
-    double lrOffset;
+    SharedValue<double> lrOffset;
     /// Surround pair angle, degrees 90..180.
-    double lsrsOffset;
+    SharedValue<double> lsrsOffset;
     /// Last normalised value given to setDelay.
-    double delay;
+    SharedValue<double> delay;
     /// Surround low-pass corner, kHz 1..20.
-    double rearSlopeFilter;
+    SharedValue<double> rearSlopeFilter;
 
     // Linear gains, written by the owner.
-    double frontLevel;
-    double rearLevel;
-    double centerLevel;
+    SharedValue<double> frontLevel;
+    SharedValue<double> rearLevel;
+    SharedValue<double> centerLevel;
 
     // Exactly 1.0 silences the group; any other value leaves it on.
-    double centerMute;
-    double frontMute;
-    double rearMute;
+    SharedValue<double> centerMute;
+    SharedValue<double> frontMute;
+    SharedValue<double> rearMute;
 
     // Derived coefficients (setInternalVariables).
-    double frontSideBalance;
-    double rearSideBalance;
-    double frontAngleComp;
-    double frontPatternComp;
-    double frontNorm;
-    double rearAngleComp;
-    double rearPatternComp;
-    double rearNorm;
+    SharedValue<double> frontSideBalance;
+    SharedValue<double> rearSideBalance;
+    SharedValue<double> frontAngleComp;
+    SharedValue<double> frontPatternComp;
+    SharedValue<double> frontNorm;
+    SharedValue<double> rearAngleComp;
+    SharedValue<double> rearPatternComp;
+    SharedValue<double> rearNorm;
 
 private:
-    template <bool kCached>
-    void processBlock(const double* const* inputs, double* const* outputs, int sampleFrames) noexcept;
+    /// Hands the delay changes posted by the parameter side to the delay line.
+    void applyDelayRequests() noexcept;
+    /// Reads the parameter fields once for the next sub-block.
+    subblock::Settings readSettings() noexcept;
     double loShelfFigureEight(double x, double f) noexcept;
 
     CVUMeter vuMeter[kNumMeters];
-    double lpLeftY = 0.0;
-    double lpLeftX = 0.0;
-    double lpRightY = 0.0;
-    double lpRightX = 0.0;
-    double shelfY = 0.0;
-    double shelfX = 0.0;
+    subblock::FilterState filters;
     double samplingRate;
     std::unique_ptr<CDelayLine> delayLine;
     double delayIn[2] = {0.0, 0.0};
     double delayOut[2] = {0.0, 0.0};
+    /// Delay changes in milliseconds on their way from the parameter side.
+    RequestMailbox delayRequests;
 
-    // Filter coefficient cache, valid while samplingRate and rearSlopeFilter
-    // equal the values they were derived from.
+    subblock::Kernel kernel;
+    subblock::KernelFunction kernelFunction;
+    std::unique_ptr<subblock::Workspace> workspace;
+
+    // The matrix weights as the audio thread derived them, and the pattern and
+    // angle values they come from: derived afresh only when one of those changed.
+    double coefficientInputs[4] = {};
+    bool coefficientsValid = false;
+    DecoderCoefficients coefficients = {};
+    // Filter coefficients, valid while the sampling rate and the corner equal the
+    // values they were derived from.
     double shelfCacheRate = 0.0;
     double shelfCacheF = 0.0;
     double lpCacheRate = 0.0;

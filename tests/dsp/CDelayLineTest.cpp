@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <random>
 #include <vector>
 
 namespace
@@ -272,6 +273,61 @@ TEST(CDelayLine, BlockProcessingKeepsAPendingFadeOnItsTarget)
     const double x = signal(n);
     line.processFrame(&x, &o);
     EXPECT_EQ(o, delayed(n, 442));
+}
+
+TEST(CDelayLine, FramesInBlocksMatchFrameByFrameThroughFadesWrapsAndAFullLine)
+{
+    // A 2 ms line at 8 kHz has 17 slots: spans stop at its ends and, at the
+    // longest delay, after a single frame before the write would overtake the read.
+    for (double maxMs : {200.0, 2.0})
+    {
+        SCOPED_TRACE(maxMs);
+        CDelayLine blocks(1.0, 8000.0, 2, maxMs), frames(1.0, 8000.0, 2, maxMs);
+        std::mt19937 rng(4);
+        std::uniform_real_distribution<double> u(0.0, 1.0);
+        std::vector<double> in0(300), in1(300), out0(300), out1(300);
+        int n0 = 0;
+        for (int block = 0; block < 300; ++block)
+        {
+            if (u(rng) < 0.2)
+            {
+                const double ms = u(rng) < 0.3 ? maxMs : maxMs * u(rng);
+                const int burst = u(rng) < 0.3 ? 3 : 1;
+                for (int b = 0; b < burst; ++b)
+                {
+                    blocks.setDelay(ms / (b + 1));
+                    frames.setDelay(ms / (b + 1));
+                }
+            }
+            if (block == 150) // fades of 8 frames from here on
+            {
+                blocks.setChangeTime(1.0);
+                frames.setChangeTime(1.0);
+            }
+            const int n = std::uniform_int_distribution<int>(0, 300)(rng);
+            for (int i = 0; i < n; ++i)
+            {
+                in0[i] = signal(n0 + i, 0);
+                in1[i] = signal(n0 + i, 1);
+            }
+            n0 += n;
+            // In place: the outputs overwrite the inputs.
+            out0 = in0;
+            out1 = in1;
+            double* io[2] = {out0.data(), out1.data()};
+            blocks.processFrames(io, io, n);
+            for (int i = 0; i < n; ++i)
+            {
+                const double x[2] = {in0[i], in1[i]};
+                double y[2];
+                frames.processFrame(x, y);
+                ASSERT_EQ(out0[i], y[0]) << block << " " << i;
+                ASSERT_EQ(out1[i], y[1]) << block << " " << i;
+            }
+            ASSERT_EQ(blocks.getFadeState(), frames.getFadeState());
+            ASSERT_EQ(blocks.getReadPos(), frames.getReadPos());
+        }
+    }
 }
 
 TEST(CDelayLine, InPlaceFramesAndDegenerateConstructionStayInBounds)

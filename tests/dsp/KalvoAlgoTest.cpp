@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -100,7 +101,7 @@ TEST(KalvoAlgo, ExtremeAnglesWithPattern0StayFinite)
     EXPECT_NEAR(k.rearSideBalance, 0.9999999126, 1e-10);
     k.setLROffset(1.0);
     k.setLSRSOffset(0.0);
-    for (double v : {k.frontSideBalance, k.frontNorm * k.frontAngleComp, k.rearSideBalance,
+    for (double v : {k.frontSideBalance.load(), k.frontNorm * k.frontAngleComp, k.rearSideBalance.load(),
                      k.rearNorm * k.rearAngleComp})
         EXPECT_TRUE(std::isfinite(v) && v > 0.0);
 }
@@ -124,11 +125,35 @@ TEST(KalvoAlgo, SettersMapNormalisedValuesToUnitsAndBack)
     EXPECT_EQ(k.getRearSlopeFilterFader(20.0), 1.0);
     k.setDelay(1.0);
     EXPECT_EQ(k.delay, 1.0);
+    // The line belongs to the audio thread: the change reaches it with the next
+    // processing call, even an empty one.
+    EngineBuffers none(0);
+    none.process(k);
     EXPECT_EQ(k.getDelayLine().getDelayMs(), 55.0);
     EXPECT_EQ(k.getDelayLine().getDelaySamples(), 2426);
     // A non-finite delay parameter is recorded but leaves the line alone.
     k.setDelay(kNaN);
+    none.process(k);
     EXPECT_EQ(k.getDelayLine().getDelayMs(), 55.0);
+}
+
+TEST(KalvoAlgo, DelayChangesBetweenBlocksReachTheLineAsIfMadeOneByOne)
+{
+    KalvoAlgo k(44100.0);
+    CDelayLine direct(1.0, 44100.0, 2, 200.0);
+    for (double x : {0.2, 0.5, 0.9}) // the first starts a fade, the last waits behind it
+    {
+        k.setDelay(x);
+        direct.setDelay(x * 55.0);
+    }
+    EngineBuffers none(0);
+    none.process(k);
+    const CDelayLine& line = k.getDelayLine();
+    EXPECT_EQ(line.getFadeState(), 2);
+    EXPECT_EQ(line.getDelaySamples(), direct.getDelaySamples());
+    EXPECT_EQ(line.getNewReadPos(), direct.getNewReadPos());
+    EXPECT_EQ(line.getPendingDelayMs(), direct.getPendingDelayMs());
+    EXPECT_EQ(line.getDelayMs(), 0.9 * 55.0);
 }
 
 TEST(KalvoAlgo, ConstructionAndTheFadeStepRule)
@@ -512,45 +537,117 @@ TEST(KalvoAlgo, RecoversFromNonFiniteInputWithinTheDelayLineLength)
     }
 }
 
-TEST(KalvoAlgo, CachedCoefficientsAreBitIdenticalToPerSampleFormulas)
+TEST(KalvoAlgo, StagedEngineMatchesThePerSampleReferenceBitForBitOnEveryInstructionSet)
 {
-    KalvoAlgo cached(44100.0), literal(44100.0);
-    std::mt19937 rng(1);
-    std::uniform_real_distribution<double> u(-1.0, 1.0);
-    std::uniform_int_distribution<int> len(0, 700);
-    EngineBuffers a(700), b(700);
-    const double rates[] = {44100.0, 48000.0, 32000.0, 96000.0};
-    for (int block = 0; block < 120; ++block)
+    const double rates[] = {44100.0, 48000.0, 32000.0, 96000.0, 22050.0};
+    // What the parameter side does between blocks, the same on both engines.
+    const auto change = [&](KalvoAlgo& k, int which, double x, double rate)
     {
-        const double corner = 1.0 + 19.0 * (0.5 + 0.5 * u(rng));
-        const double pattern = 0.5 + 0.5 * u(rng);
-        for (KalvoAlgo* k : {&cached, &literal})
+        switch (which)
         {
-            if (block % 10 == 0)
-                k->rearSlopeFilter = corner;
-            if (block % 15 == 7)
-            {
-                k->setSamplingRate(rates[(block / 15) % 4]);
-                k->reset();
-            }
-            if (block % 4 == 1)
-            {
-                k->lrPattern = k->lsrsPattern = pattern;
-                k->setInternalVariables();
-                k->frontLevel = k->rearLevel = 0.5 + 0.5 * pattern;
-            }
-            if (block % 6 == 3)
-                k->setDelay(pattern);
+        case 0:
+            k.centerPattern = x;
+            break;
+        case 1:
+            k.lrPattern = x;
+            k.setInternalVariables();
+            break;
+        case 2:
+            k.lsrsPattern = x;
+            k.setInternalVariables();
+            break;
+        case 3:
+            k.setLROffset(x);
+            break;
+        case 4:
+            k.setLSRSOffset(x);
+            break;
+        case 5:
+            k.setDelay(x);
+            break;
+        case 6:
+            k.setRearSlopeFilter(x);
+            break;
+        case 7:
+            k.frontLevel = x;
+            break;
+        case 8:
+            k.rearLevel = x;
+            break;
+        case 9:
+            k.centerLevel = x;
+            break;
+        case 10:
+            k.centerMute = x < 0.5 ? 1.0 : x;
+            break;
+        case 11:
+            k.frontMute = x < 0.5 ? 1.0 : x;
+            break;
+        case 12:
+            k.rearMute = x < 0.5 ? 1.0 : x;
+            break;
+        case 13: // a burst of delay changes: the first starts a fade, the last waits
+            k.setDelay(x);
+            k.setDelay(1.0 - x);
+            k.setDelay(x * 0.5);
+            break;
+        case 14:
+            k.meteringEnabled = x < 0.7;
+            break;
+        default:
+            k.setSamplingRate(rate);
+            k.reset();
+            break;
         }
-        const int n = len(rng);
-        for (int c = 0; c < 3; ++c)
-            for (int i = 0; i < n; ++i)
-                a.in[c][i] = b.in[c][i] = u(rng);
-        cached.processSamples(a.inPtr, a.outPtr, n);
-        literal.processSamplesReference(b.inPtr, b.outPtr, n);
-        for (int c = 0; c < 6; ++c)
-            ASSERT_EQ(std::memcmp(a.out[c].data(), b.out[c].data(), sizeof(double) * n), 0)
-                << block << " " << c;
-        ASSERT_EQ(std::memcmp(cached.meterLevel, literal.meterLevel, sizeof cached.meterLevel), 0);
+    };
+
+    int kernelsRun = 0;
+    for (subblock::Kernel kernel :
+         {subblock::Kernel::kBaseline, subblock::Kernel::kAvx2, subblock::Kernel::kAvx512})
+    {
+        KalvoAlgo staged(44100.0), reference(44100.0);
+        if (!staged.setKernel(kernel))
+            continue;
+        ++kernelsRun;
+        SCOPED_TRACE(static_cast<int>(kernel));
+        std::mt19937 rng(17);
+        std::uniform_real_distribution<double> u(0.0, 1.0);
+        EngineBuffers a(700), b(700);
+        for (int block = 0; block < 400; ++block)
+        {
+            const int changes = std::uniform_int_distribution<int>(0, 3)(rng);
+            for (int c = 0; c < changes; ++c)
+            {
+                const int which = std::uniform_int_distribution<int>(0, 15)(rng);
+                const double x = u(rng) < 0.1 ? 3.0 * u(rng) - 1.0 : u(rng); // now and then out of range
+                const double rate = rates[std::uniform_int_distribution<int>(0, 4)(rng)];
+                if (which == 15 && u(rng) < 0.7)
+                    continue; // rate changes are rarer
+                change(staged, which, x, rate);
+                change(reference, which, x, rate);
+            }
+            // Lengths from empty through several sub-blocks, odd ones included.
+            const int n = u(rng) < 0.3 ? std::uniform_int_distribution<int>(0, 40)(rng)
+                                       : std::uniform_int_distribution<int>(0, 700)(rng);
+            const double amplitude = u(rng) < 0.1 ? 4.0 : (u(rng) < 0.1 ? 0.0 : 1.0);
+            for (int ch = 0; ch < 3; ++ch)
+                for (int i = 0; i < n; ++i)
+                    a.in[ch][i] = b.in[ch][i] = amplitude * (2.0 * u(rng) - 1.0);
+            if (n > 0 && u(rng) < 0.05)
+            {
+                const double bad = std::array<double, 3>{kNaN, kInf, -kInf}[block % 3];
+                const int ch = block % 3, i = std::uniform_int_distribution<int>(0, n - 1)(rng);
+                a.in[ch][i] = b.in[ch][i] = bad;
+            }
+            staged.processSamples(a.inPtr, a.outPtr, n);
+            reference.processSamplesReference(b.inPtr, b.outPtr, n);
+            for (int ch = 0; ch < 6; ++ch)
+                ASSERT_EQ(std::memcmp(a.out[ch].data(), b.out[ch].data(), sizeof(double) * n), 0)
+                    << "block " << block << " channel " << ch;
+            for (int m = 0; m < KalvoAlgo::kNumMeters; ++m)
+                ASSERT_EQ(staged.meterLevel[m].load(), reference.meterLevel[m].load())
+                    << "block " << block << " meter " << m;
+        }
     }
+    EXPECT_GE(kernelsRun, 1);
 }

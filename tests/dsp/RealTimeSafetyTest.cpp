@@ -54,5 +54,9 @@ TEST(KalvoAlgoRealTime, ProcessingAllocatesNothing)
     k.setSamplingRate(44100.0);
     k.setSamplingRate(48000.0);
     b.process(k);
+    for (subblock::Kernel kernel :
+         {subblock::Kernel::kBaseline, subblock::Kernel::kAvx2, subblock::Kernel::kAvx512})
+        if (k.setKernel(kernel))
+            b.process(k);
     EXPECT_EQ(counter.count(), 0);
 }
