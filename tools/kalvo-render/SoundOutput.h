@@ -59,7 +59,7 @@ public:
 
     /// Creates the temporary files. False with a one-line reason in `error`.
     bool open(const OutputSpec& spec, std::string& error);
-    /// Appends `frames` frames of every channel of the spec.
+    /// Appends `frames` frames of every channel of the output.
     bool write(const double* const* channels, int frames, std::string& error);
     bool write(const float* const* channels, int frames, std::string& error);
 
