@@ -1,5 +1,6 @@
 #include "RenderOptions.h"
 
+#include "KalvoVersion.h"
 #include "RenderParameters.h"
 
 #include <sys/stat.h>
@@ -49,6 +50,31 @@ bool parseInt(const std::string& text, long lo, long hi, long& out)
     if (text.empty() || *end != '\0' || v < lo || v > hi)
         return false;
     out = v;
+    return true;
+}
+
+// A batch's --name: {name} and {layout} and text, one file name without a folder.
+bool validNamePattern(const std::string& pattern, std::string& error)
+{
+    if (pattern.empty())
+        return true;
+    if (pattern.find('/') != std::string::npos)
+    {
+        error = "--name gives a file name without a folder (the folder is --out-dir), not '" + pattern + "'";
+        return false;
+    }
+    for (size_t open = pattern.find('{'); open != std::string::npos; open = pattern.find('{', open + 1))
+    {
+        const size_t close = pattern.find('}', open);
+        const std::string field =
+            close == std::string::npos ? pattern.substr(open) : pattern.substr(open, close - open + 1);
+        if (field != "{name}" && field != "{layout}")
+        {
+            error = "--name knows {name} (the input's name without its extension) and {layout}, not '" +
+                    field + "'";
+            return false;
+        }
+    }
     return true;
 }
 
@@ -194,12 +220,48 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
             if (!parseParameterSetting(text, index, normalised, error))
                 return false;
             options.render.settings.emplace_back(index, normalised);
+            options.settingTexts.push_back(text);
+        }
+        else if (name == "--tracks")
+        {
+            std::string text;
+            if (!takeValue(text) || !parseTrackList(text, options.tracks, error))
+                return false;
+        }
+        else if (name == "--out-dir")
+        {
+            if (!takeValue(options.outDir))
+                return false;
+            if (options.outDir.empty())
+            {
+                error = "--out-dir needs a folder";
+                return false;
+            }
+        }
+        else if (name == "--name")
+        {
+            if (!takeValue(options.namePattern))
+                return false;
+        }
+        else if (name == "--jobs")
+        {
+            std::string text;
+            long v = 0;
+            if (!takeValue(text))
+                return false;
+            if (!parseInt(text, 1, 256, v))
+            {
+                error = "--jobs must be a whole number of files at once from 1 to 256, not '" + text + "'";
+                return false;
+            }
+            options.jobs = static_cast<int>(v);
         }
         else if (name == "--order")
         {
             std::string text;
             if (!takeValue(text) || !parseChannelOrder(text, options.order, error))
                 return false;
+            options.orderGiven = true;
         }
         else if (name == "--bits")
         {
@@ -278,6 +340,38 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         return false;
     }
 
+    if (options.orderGiven && !options.tracks.empty())
+    {
+        error = "--tracks gives the order of the tracks it picks; leave out --order";
+        return false;
+    }
+    const bool batch = !options.outDir.empty();
+    if (!batch && (!options.namePattern.empty() || options.jobs > 0))
+    {
+        error = std::string(options.jobs > 0 ? "--jobs" : "--name") +
+                " belongs to a batch: kalvo-render IN... --out-dir DIR";
+        return false;
+    }
+    if (batch)
+    {
+        if (options.demo)
+        {
+            error = "--demo writes one file; leave out --out-dir";
+            return false;
+        }
+        if (positional.empty())
+        {
+            error = "--out-dir needs the files or folders to decode: kalvo-render IN... --out-dir DIR";
+            return false;
+        }
+        if (!validNamePattern(options.namePattern, error))
+            return false;
+        options.inputs = positional;
+        const LayoutInfo& info = layoutInfo(layout);
+        options.outputSpec.channelNames = info.channelNames;
+        options.outputSpec.channelMask = info.channelMask;
+        return true;
+    }
     if (options.demo)
     {
         if (positional.size() > 1)
@@ -307,7 +401,8 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         else
         {
             error = "expected IN OUT or FRONT SIDE REAR OUT, got " + std::to_string(positional.size()) +
-                    " file name" + (positional.size() == 1 ? "" : "s");
+                    " file name" + (positional.size() == 1 ? "" : "s") +
+                    " (several recordings go into a folder: kalvo-render IN... --out-dir DIR)";
             return false;
         }
     }
@@ -335,6 +430,33 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
     options.outputSpec.channelNames = info.channelNames;
     options.outputSpec.channelMask = info.channelMask;
     return true;
+}
+
+std::string decodeHistoryText(const RenderOptions& options)
+{
+    std::string text = std::string("kalvo-render ") + KALVO_VERSION_STRING + "; layout " +
+                       layoutInfo(options.render.layout).name;
+    if (options.render.preset > 0)
+        text += std::string("; preset ") + presetMenuName(options.render.preset);
+    if (!options.settingTexts.empty())
+    {
+        text += "; set";
+        for (const std::string& s : options.settingTexts)
+            text += " " + s;
+    }
+    if (options.render.layout == OutputLayout::AmbiX || options.render.layout == OutputLayout::FuMa)
+        text += "; side gain " + std::to_string(options.render.sideGainDb).substr(0, 5) + " dB";
+    if (!options.tracks.empty())
+        text += "; tracks " + options.tracks[0] + " " + options.tracks[1] + " " + options.tracks[2];
+    else if (options.orderGiven)
+    {
+        const char letters[3] = {'F', 'S', 'R'};
+        text += std::string("; order ") + letters[options.order[0]] + letters[options.order[1]] +
+                letters[options.order[2]];
+    }
+    if (options.render.singlePrecision)
+        text += "; single precision";
+    return text;
 }
 
 std::string defaultDemoOutput(OutputLayout layout)

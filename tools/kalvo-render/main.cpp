@@ -144,7 +144,7 @@ int main(int argc, char** argv)
     if (options.demo)
         source = render::memorySource(render::synthesiseDemo(kDemoSampleRate), kDemoSampleRate);
     else
-        source = render::openSoundInput(options.inputs, options.order, error);
+        source = render::openSoundInput(options.inputs, options.order, options.tracks, error);
     if (!source)
         return fail(error);
     if (!source->warning().empty())
@@ -170,6 +170,8 @@ int main(int argc, char** argv)
     spec.sampleRate = source->sampleRate();
     spec.frames = source->frames();
     spec.hasBroadcastInfo = source->broadcastInfo(spec.broadcastInfo);
+    spec.historyText = render::decodeHistoryText(options);
+    spec.ixml = source->ixml();
     std::vector<std::string> outputs = render::outputPaths(spec);
     if (!options.snapshot.empty())
         outputs.push_back(options.snapshot);
