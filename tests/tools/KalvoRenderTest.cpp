@@ -5,9 +5,11 @@
 #include "EffectHost.h"
 #include "Kalvo.h"
 #include "KalvoAlgo.h"
+#include "KalvoVersion.h"
 #include "LinkedEffect.h"
 #include "Render.h"
 #include "TestFiles.h"
+#include "WaveChunks.h"
 
 #include <gtest/gtest.h>
 
@@ -314,6 +316,161 @@ TEST(KalvoRender, KeepsTheRecordingsBroadcastTimeStamp)
             EXPECT_EQ(map[5], SF_CHANNEL_MAP_REAR_RIGHT);
         }
         sf_close(out);
+    }
+}
+
+// ---- field recordings: polyphonic takes and their metadata ----
+
+TEST(KalvoRenderTakes, TracksArePickedByNumberOrByTheirIxmlNameInAnyCase)
+{
+    ScratchDir dir;
+    testfiles::Take take;
+    take.trackNames = {"BOOM", "Side", "LAV 1", "MID", "REAR", "LAV 2"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("take.wav"), take));
+    testfiles::Sound in;
+    ASSERT_TRUE(testfiles::readSound(dir.file("take.wav"), in));
+    // Ambisonics come from the capsules as they are (W = front + rear,
+    // X = front - rear, Y = side), so each output sample shows which tracks
+    // were taken.
+    for (const char* tracks : {"mid,SIDE,Rear", "4,2,5", "MID, 2 ,rear"})
+    {
+        auto run = testfiles::runTool(dir, {dir.file("take.wav"), dir.file("out.wav"), "--tracks", tracks,
+                                            "--layout", "ambix", "--bits", "64", "-q"});
+        ASSERT_EQ(run.exitCode, 0) << tracks << ": " << run.err;
+        testfiles::Sound out;
+        ASSERT_TRUE(testfiles::readSound(dir.file("out.wav"), out));
+        ASSERT_EQ(out.info.frames, take.frames);
+        for (int64_t i = 0; i < out.info.frames; ++i)
+        {
+            ASSERT_EQ(out.at(i, 0), in.at(i, 3) + in.at(i, 4)) << tracks << " frame " << i;
+            ASSERT_EQ(out.at(i, 1), in.at(i, 1)) << tracks << " frame " << i;
+            ASSERT_EQ(out.at(i, 3), in.at(i, 3) - in.at(i, 4)) << tracks << " frame " << i;
+        }
+    }
+}
+
+TEST(KalvoRenderTakes, TrackErrorsListTheTracksAndTheLineToUse)
+{
+    ScratchDir dir;
+    testfiles::Take take;
+    ASSERT_TRUE(testfiles::writeTake(dir.file("take.wav"), take));
+    testfiles::Take twins;
+    twins.trackNames = {"M", "S", "R", "LAV", "LAV"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("twins.wav"), twins));
+    testfiles::Take unnamed;
+    unnamed.ixml = false;
+    unnamed.trackNames.resize(4);
+    ASSERT_TRUE(testfiles::writeTake(dir.file("unnamed.wav"), unnamed));
+    const std::vector<std::string> before = dir.list();
+    const std::string out = dir.file("out.wav");
+    const std::string list = "1 MID, 2 SIDE, 3 REAR, 4 BOOM, 5 LAV 1, 6 LAV 2, 7 MIX L, 8 MIX R";
+    const struct
+    {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string message;
+    } cases[] = {
+        {{dir.file("take.wav"), out},
+         1,
+         "has 8 tracks (" + list + "); pick the front mid, side and rear mid with --tracks MID,SIDE,REAR"},
+        {{dir.file("unnamed.wav"), out},
+         1,
+         "has 4 tracks (1, 2, 3, 4); pick the front mid, side and rear mid with --tracks 1,2,3"},
+        {{dir.file("take.wav"), out, "--tracks", "MID,SIDE,BACK"},
+         1,
+         "no track of '" + dir.file("take.wav") + "' is named 'BACK'; its tracks are " + list},
+        {{dir.file("take.wav"), out, "--tracks", "1,2,9"}, 1, "has no track 9; its tracks are " + list},
+        {{dir.file("take.wav"), out, "--tracks", "1,2,mid"}, 1, "picks track 1 of"},
+        {{dir.file("twins.wav"), out, "--tracks", "M,S,lav"}, 1, "'lav' names tracks 4 and 5 of"},
+        {{dir.file("unnamed.wav"), out, "--tracks", "MID,2,3"},
+         1,
+         "names no tracks (it has no iXML track list)"},
+        {{dir.file("take.wav"), out, "--tracks", "1,2"}, 2, "--tracks expects three tracks"},
+        {{dir.file("take.wav"), out, "--tracks", "1,2,3", "--order", "SFR"}, 2, "leave out --order"},
+    };
+    for (const auto& c : cases)
+    {
+        auto run = testfiles::runTool(dir, c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(dir.list(), before) << c.message;
+    }
+}
+
+TEST(KalvoRenderTakes, BextAndIxmlSurviveWithTheTimeOfDayAndATrackListOfTheOutput)
+{
+    ScratchDir dir;
+    const struct
+    {
+        int rate;
+        uint64_t timeReference;
+        const char* extra;
+    } variants[] = {
+        {48000, 3600ull * 48000, "--bits=24"},   // 01:00:00
+        {48000, 3600ull * 48000, "--mono"},      // each file its own track list
+        {96000, 13ull * 3600 * 96000, "--rf64"}, // 13:00:00, past 2^32 samples: both halves count
+    };
+    for (const auto& v : variants)
+    {
+        testfiles::Take take;
+        take.rate = v.rate;
+        take.timeReference = v.timeReference;
+        ASSERT_TRUE(testfiles::writeTake(dir.file("take.wav"), take));
+        auto run = testfiles::runTool(dir, {dir.file("take.wav"), dir.file("out.wav"), "--tracks",
+                                            "MID,SIDE,REAR", "--set", "RearDelay=20ms", v.extra, "-q"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const bool mono = std::string(v.extra) == "--mono";
+        const std::vector<std::string> names = {"L", "R", "C", "LFE", "Ls", "Rs"};
+        for (size_t file = 0; file < (mono ? names.size() : 1); ++file)
+        {
+            const std::string path = mono ? dir.file("out." + names[file] + ".wav") : dir.file("out.wav");
+            SF_INFO info{};
+            SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+            ASSERT_NE(f, nullptr) << path;
+            BroadcastInfo bext{};
+            ASSERT_EQ(sf_command(f, SFC_GET_BROADCAST_INFO, &bext, sizeof bext), SF_TRUE) << path;
+            sf_close(f);
+            EXPECT_EQ(bext.time_reference_low | static_cast<uint64_t>(bext.time_reference_high) << 32,
+                      v.timeReference)
+                << path;
+            EXPECT_STREQ(bext.description, "Scene 12 take 3");
+            EXPECT_STREQ(bext.originator, "field recorder");
+            EXPECT_STREQ(bext.origination_time, "14:03:00");
+            // The recorder's history, then one line for the decode, last.
+            const std::string history = bext.coding_history;
+            EXPECT_EQ(history.find("A=PCM,F=48000,W=24,M=8chn,T=field recorder\r\n"), 0u) << history;
+            const std::string line = "A=PCM,F=" + std::to_string(v.rate) +
+                                     ",W=24,M=" + (mono ? "mono" : "6chn") + ",T=kalvo-render " +
+                                     KALVO_VERSION_STRING +
+                                     "; layout 5.1; set RearDelay=20ms; tracks MID SIDE REAR\r\n";
+            ASSERT_GE(history.size(), line.size());
+            EXPECT_EQ(history.substr(history.size() - line.size()), line) << history;
+
+            // libsndfile and the chunk reader find the same document.
+            const std::string xml = testfiles::readIxmlWithLibsndfile(path);
+            std::string own;
+            ASSERT_TRUE(readWaveChunk(path, "iXML", own)) << path;
+            EXPECT_EQ(own.substr(0, own.find('\0')), xml);
+            const std::string original = take.ixmlDocument();
+            const std::string head = original.substr(0, original.find("<TRACK_LIST>"));
+            EXPECT_EQ(xml.substr(0, head.size()), head)
+                << "scene, take, tape, note and timecode as they were";
+            EXPECT_EQ(xml.substr(xml.size() - 10), "</BWFXML>\n");
+            const auto trackNames = testfiles::xmlValues(xml, "NAME");
+            if (mono)
+            {
+                EXPECT_EQ(trackNames, std::vector<std::string>{names[file]});
+                EXPECT_EQ(testfiles::xmlValues(xml, "CHANNEL_INDEX"),
+                          std::vector<std::string>{std::to_string(file + 1)});
+                EXPECT_EQ(testfiles::xmlValues(xml, "INTERLEAVE_INDEX"), std::vector<std::string>{"1"});
+            }
+            else
+            {
+                EXPECT_EQ(trackNames, names);
+                EXPECT_EQ(testfiles::xmlValues(xml, "TRACK_COUNT"), std::vector<std::string>{"6"});
+            }
+        }
     }
 }
 
