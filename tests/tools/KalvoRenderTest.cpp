@@ -474,6 +474,142 @@ TEST(KalvoRenderTakes, BextAndIxmlSurviveWithTheTimeOfDayAndATrackListOfTheOutpu
     }
 }
 
+// ---- batches: whole folders in one run ----
+
+TEST(KalvoRenderBatch, DecodesFoldersInNameOrderSkipsFailuresAndGivesTheSameFilesWithAnyNumberOfJobs)
+{
+    ScratchDir dir;
+    ASSERT_EQ(::mkdir(dir.file("day").c_str(), 0755), 0);
+    testfiles::Take take;
+    for (const std::string& path : {dir.file("day/c.wav"), dir.file("day/a.wav"), dir.file("g.wav")})
+        ASSERT_TRUE(testfiles::writeTake(path, take));
+    std::ofstream(dir.file("day/d-notes.wav")) << "text, not sound";
+    std::ofstream(dir.file("day/f.txt")) << "not taken: neither .wav nor .flac";
+    // The take as FLAC, which carries no iXML: its tracks have no names.
+    testfiles::Sound a;
+    ASSERT_TRUE(testfiles::readSound(dir.file("day/a.wav"), a));
+    ASSERT_TRUE(testfiles::writeSound(dir.file("day/e.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
+                                      a.info.samplerate, a.info.channels, a.samples));
+    take.trackNames = {"MID", "SIDE", "BOOM"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("day/b-no-rear.wav"), take));
+    // A write-protected output is kept, as in a single run.
+    ASSERT_EQ(::mkdir(dir.file("out1").c_str(), 0755), 0);
+    std::ofstream(dir.file("out1/c.5.1.wav")) << "the approved mix";
+    ::chmod(dir.file("out1/c.5.1.wav").c_str(), 0444);
+
+    const std::vector<std::string> common = {dir.file("day"), dir.file("g.wav"), "--tracks",
+                                             "mid,side,rear", "--set",           "RearDelay=20ms"};
+    auto one = testfiles::runTool(dir, concat(common, {"--out-dir", dir.file("out1"), "--jobs", "1"}));
+    auto two = testfiles::runTool(dir, concat(common, {"--out-dir", dir.file("out2"), "--jobs=2"}));
+    for (const auto* run : {&one, &two})
+    {
+        EXPECT_EQ(run->exitCode, 1) << run->err;
+        EXPECT_NE(run->err.find("no track of '" + dir.file("day/b-no-rear.wav") + "' is named 'rear'"),
+                  std::string::npos)
+            << run->err;
+        EXPECT_NE(run->err.find("cannot read '" + dir.file("day/d-notes.wav") + "'"), std::string::npos)
+            << run->err;
+        // The table: every input in order, its length and what became of it.
+        const std::vector<std::pair<std::string, std::string>> rows = {{"day/a.wav", "0:00.1  a.5.1.wav"},
+                                                                       {"day/b-no-rear.wav", "-  FAILED"},
+                                                                       {"day/c.wav", ""},
+                                                                       {"day/d-notes.wav", "-  FAILED"},
+                                                                       {"day/e.flac", "-  FAILED"},
+                                                                       {"g.wav", "0:00.1  g.5.1.wav"}};
+        size_t at = 0;
+        for (const auto& row : rows)
+        {
+            at = run->out.find("\n" + dir.file(row.first) + " ", at);
+            ASSERT_NE(at, std::string::npos) << row.first << " in\n" << run->out;
+            const std::string line = run->out.substr(at + 1, run->out.find('\n', at + 1) - at - 1);
+            EXPECT_NE(line.find(row.second), std::string::npos) << line;
+        }
+        EXPECT_NE(run->out.find("of 6 files decoded"), std::string::npos) << run->out;
+    }
+    EXPECT_NE(one.err.find("write-protected"), std::string::npos) << one.err;
+    EXPECT_NE(one.out.find("2 of 6 files decoded, 4 failed"), std::string::npos) << one.out;
+    EXPECT_NE(two.out.find("3 of 6 files decoded, 3 failed"), std::string::npos) << two.out;
+    EXPECT_EQ(testfiles::readText(dir.file("out1/c.5.1.wav")), "the approved mix");
+    EXPECT_EQ(testfiles::readText(dir.file("out2/a.5.1.wav")),
+              testfiles::readText(dir.file("out1/a.5.1.wav")));
+    EXPECT_EQ(testfiles::readText(dir.file("out2/f.5.1.wav")),
+              testfiles::readText(dir.file("out1/f.5.1.wav")));
+    std::string list;
+    for (const std::string& name : ScratchDir::listOf(dir.file("out2")))
+        list += name + " ";
+    EXPECT_EQ(list, "a.5.1.wav c.5.1.wav g.5.1.wav ") << "no temporary file left";
+    testfiles::Sound decoded;
+    ASSERT_TRUE(testfiles::readSound(dir.file("out2/c.5.1.wav"), decoded));
+    EXPECT_EQ(decoded.info.channels, 6);
+    EXPECT_EQ(decoded.info.frames, take.frames);
+
+    // --name places {name} and {layout}.
+    auto named =
+        testfiles::runTool(dir, {dir.file("day/a.wav"), "--tracks", "1,2,3", "--layout", "stereo", "--name",
+                                 "{name}_{layout}_mix", "--out-dir", dir.file("out3"), "-q"});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_EQ(ScratchDir::listOf(dir.file("out3")), std::vector<std::string>{"a_stereo_mix.wav"});
+}
+
+TEST(KalvoRenderBatch, OutputNamesThatCollideAreRefusedBeforeAnythingStarts)
+{
+    ScratchDir dir;
+    testfiles::Take take;
+    take.trackNames.resize(3);
+    for (const char* path : {"day1", "day2"})
+    {
+        ASSERT_EQ(::mkdir(dir.file(path).c_str(), 0755), 0);
+        ASSERT_TRUE(testfiles::writeTake(dir.file(path) + "/take1.wav", take));
+    }
+    ASSERT_TRUE(testfiles::writeTake(dir.file("day1/take2.wav"), take));
+    const std::vector<std::string> before = dir.list();
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{dir.file("day1"), dir.file("day2")},
+         "'" + dir.file("day1/take1.wav") + "' and '" + dir.file("day2/take1.wav") +
+             "' would both be written to '" + dir.file("out/take1.5.1.wav") + "'"},
+        {{dir.file("day1"), "--name", "mix"}, "would both be written to '" + dir.file("out/mix.wav") + "'"},
+        {{dir.file("day1"), dir.file("day1/take2.wav")}, "are the same recording"},
+        {{dir.file("day1"), "--out-dir", dir.file("day1"), "--name", "{name}"}, "is the input"},
+    };
+    for (const auto& c : cases)
+    {
+        auto run = testfiles::runTool(dir, concat(concat({"--out-dir", dir.file("out")}, c.args), {"-q"}));
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(dir.list(), before) << "nothing was started: " << c.message;
+    }
+}
+
+TEST(KalvoRenderBatch, OneProgressLineCountsTheFilesAndTheSoundOfAll)
+{
+    std::FILE* sink = std::tmpfile();
+    ASSERT_NE(sink, nullptr);
+    {
+        BatchProgress progress(true, 2, 48000 * 90, sink, 60);
+        BatchProgress::File first(progress, 48000 * 60), second(progress, 48000 * 30);
+        first.update(48000 * 60);
+        first.finish();
+        second.update(48000 * 10);
+        second.finish(); // a file that failed part way is done all the same
+        progress.finish();
+    }
+    std::rewind(sink);
+    std::string text;
+    for (int c; (c = std::fgetc(sink)) != EOF;)
+        text += static_cast<char>(c);
+    std::fclose(sink);
+    EXPECT_NE(text.find("] 1 of 2 files   66%"), std::string::npos) << text;
+    EXPECT_NE(text.find("] 2 of 2 files  100%"), std::string::npos) << text;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\r', start + 1)) != std::string::npos; start = end)
+        EXPECT_LT(end - start - 1, 60u) << text.substr(start, end - start);
+}
+
 // ---- bad input: one line, a non-zero exit, nothing left behind ----
 
 TEST(KalvoRender, BadInputsFailWithOneLineAndLeaveNoFiles)

@@ -37,10 +37,13 @@ public:
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
     /// Names of the files in the folder, sorted.
-    std::vector<std::string> list() const
+    std::vector<std::string> list() const { return listOf(path_); }
+
+    /// Names of the files in `folder`, sorted.
+    static std::vector<std::string> listOf(const std::string& folder)
     {
         std::vector<std::string> names;
-        if (DIR* d = ::opendir(path_.c_str()))
+        if (DIR* d = ::opendir(folder.c_str()))
         {
             while (dirent* e = ::readdir(d))
                 if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")

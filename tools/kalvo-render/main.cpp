@@ -2,6 +2,7 @@
 // effect, driven exactly as a host drives it, into 5.1, stereo, first-order
 // Ambisonics or binaural files. See --help.
 
+#include "Batch.h"
 #include "DemoScene.h"
 #include "EditorPicture.h"
 #include "EffectHost.h"
@@ -139,6 +140,29 @@ int main(int argc, char** argv)
     std::signal(SIGINT, onStopSignal);
     std::signal(SIGTERM, onStopSignal);
     std::signal(SIGHUP, onStopSignal);
+
+    if (!options.outDir.empty())
+    {
+        std::vector<render::BatchItem> items;
+        if (!render::planBatch(options, items, error))
+            return fail(error);
+        if (!options.snapshot.empty())
+        {
+            std::vector<std::string> inputs;
+            for (const render::BatchItem& item : items)
+                inputs.push_back(item.input);
+            render::EffectHost host(&render::linkedEffectEntry, kDemoSampleRate, options.render.blockSize);
+            if (!host.ok())
+                return fail(host.error());
+            render::applySettings(host, options.render);
+            if (!outputsAvoidInputs(inputs, {options.snapshot}, error) ||
+                !folders.makeFor(options.snapshot, error) ||
+                !render::writeEditorPicture(host.effect(), options.snapshot, error))
+                return fail(error);
+            folders.keep();
+        }
+        return render::runBatch(options, items, &gStop);
+    }
 
     std::unique_ptr<render::FrameSource> source;
     if (options.demo)
