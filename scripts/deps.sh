@@ -7,7 +7,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libx11-dev libxtst-dev libxres-dev libfontconfig-dev fonts-liberation
-  libsndfile1-dev
+  libsndfile1-dev libcli11-dev   # kalvo-render's sound files; the tools' command line
   libmysofa-dev libkissfft-dev   # kalvo-render's binaural output; libmysofa1 brings /usr/share/libmysofa/default.sofa
   xvfb xauth xdotool x11-utils
   g++-mingw-w64-x86-64-posix wine64 wine

@@ -70,6 +70,10 @@ complete_words() {
   fail "completion of --pres: $(complete_words kalvo-render --pres)"
 [ "$(complete_words kalvo-render in.wav --set RearD)" = "RearDelay=" ] ||
   fail "completion of --set RearD: $(complete_words kalvo-render in.wav --set RearD)"
+[ "$(complete_words kalvo-render day04 --tra)" = "--tracks" ] ||
+  fail "completion of --tra: $(complete_words kalvo-render day04 --tra)"
+[ "$(complete_words kalvo-render day04 --out)" = "--out-dir" ] ||
+  fail "completion of --out: $(complete_words kalvo-render day04 --out)"
 
 if $install_too; then
   if dpkg-query -W -f='${Status}' kalvo 2>/dev/null | grep -q "install ok installed"; then

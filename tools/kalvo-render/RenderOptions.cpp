@@ -1,5 +1,6 @@
 #include "RenderOptions.h"
 
+#include "CommandLine.h"
 #include "KalvoVersion.h"
 #include "RenderParameters.h"
 
@@ -12,15 +13,6 @@ namespace render
 {
 namespace
 {
-
-// Splits "--name=value" into name and value; `hasValue` tells whether '=' was there.
-void splitOption(const std::string& arg, std::string& name, std::string& value, bool& hasValue)
-{
-    size_t eq = arg.find('=');
-    hasValue = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
-    name = hasValue ? arg.substr(0, eq) : arg;
-    value = hasValue ? arg.substr(eq + 1) : std::string();
-}
 
 bool endsWithWav(const std::string& name)
 {
@@ -82,94 +74,57 @@ bool validNamePattern(const std::string& pattern, std::string& error)
 
 bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, std::string& error)
 {
+    CommandLine line;
+    for (const char* flag :
+         {"-h,--help", "--version", "-q,--quiet", "--demo", "--mono", "--dither", "--rf64"})
+        line.addFlag(flag);
+    for (const char* option :
+         {"--preset", "--layout", "--side-gain", "--hrtf", "--set", "--order", "--tracks", "--out-dir",
+          "--name", "--jobs", "--bits", "--precision", "--block", "--snapshot"})
+        line.addOption(option);
+    if (!line.parse(args, error))
+        return false;
     std::vector<std::string> positional;
-    bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i)
+    for (const CommandLine::Word& word : line.words())
     {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-")
+        const std::string& name = word.option;
+        const std::string& value = word.value;
+        if (name.empty())
         {
-            positional.push_back(arg);
+            positional.push_back(value);
             continue;
         }
-        if (arg == "--")
-        {
-            optionsEnded = true;
-            continue;
-        }
-        std::string name, value;
-        bool hasValue = false;
-        splitOption(arg, name, value, hasValue);
-        // Options that take a value accept "--name value" and "--name=value".
-        auto takeValue = [&](std::string& out)
-        {
-            if (hasValue)
-            {
-                out = value;
-                return true;
-            }
-            if (i + 1 >= args.size())
-            {
-                error = name + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto noValue = [&]()
-        {
-            if (hasValue)
-                error = name + " takes no value";
-            return !hasValue;
-        };
-
         if (name == "-h" || name == "--help")
         {
-            if (!noValue())
-                return false;
             options.help = true;
         }
         else if (name == "--version")
         {
-            if (!noValue())
-                return false;
             options.version = true;
         }
         else if (name == "-q" || name == "--quiet")
         {
-            if (!noValue())
-                return false;
             options.quiet = true;
         }
         else if (name == "--demo")
         {
-            if (!noValue())
-                return false;
             options.demo = true;
         }
         else if (name == "--mono")
         {
-            if (!noValue())
-                return false;
             options.outputSpec.monoFiles = true;
         }
         else if (name == "--dither")
         {
-            if (!noValue())
-                return false;
             options.outputSpec.dither = true;
         }
         else if (name == "--rf64")
         {
-            if (!noValue())
-                return false;
             options.outputSpec.forceRf64 = true;
         }
         else if (name == "--preset")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             options.render.preset = findPreset(text);
             if (options.render.preset == 0)
             {
@@ -179,15 +134,13 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--layout")
         {
-            std::string text;
-            if (!takeValue(text) || !parseLayout(text, options.render.layout, error))
+            const std::string& text = value;
+            if (!parseLayout(text, options.render.layout, error))
                 return false;
         }
         else if (name == "--side-gain")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             char* end = nullptr;
             const double db = std::strtod(text.c_str(), &end);
             const std::string unit = end ? std::string(end) : std::string();
@@ -202,8 +155,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--hrtf")
         {
-            if (!takeValue(options.hrtf))
-                return false;
+            options.hrtf = value;
             if (options.hrtf.empty())
             {
                 error = "--hrtf needs a SOFA file";
@@ -212,9 +164,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--set")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             int index = 0;
             float normalised = 0.0f;
             if (!parseParameterSetting(text, index, normalised, error))
@@ -224,14 +174,13 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--tracks")
         {
-            std::string text;
-            if (!takeValue(text) || !parseTrackList(text, options.tracks, error))
+            const std::string& text = value;
+            if (!parseTrackList(text, options.tracks, error))
                 return false;
         }
         else if (name == "--out-dir")
         {
-            if (!takeValue(options.outDir))
-                return false;
+            options.outDir = value;
             if (options.outDir.empty())
             {
                 error = "--out-dir needs a folder";
@@ -240,15 +189,12 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--name")
         {
-            if (!takeValue(options.namePattern))
-                return false;
+            options.namePattern = value;
         }
         else if (name == "--jobs")
         {
-            std::string text;
+            const std::string& text = value;
             long v = 0;
-            if (!takeValue(text))
-                return false;
             if (!parseInt(text, 1, 256, v))
             {
                 error = "--jobs must be a whole number of files at once from 1 to 256, not '" + text + "'";
@@ -258,16 +204,14 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--order")
         {
-            std::string text;
-            if (!takeValue(text) || !parseChannelOrder(text, options.order, error))
+            const std::string& text = value;
+            if (!parseChannelOrder(text, options.order, error))
                 return false;
             options.orderGiven = true;
         }
         else if (name == "--bits")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             if (text == "16")
                 options.outputSpec.format = SampleFormat::Pcm16;
             else if (text == "24")
@@ -284,9 +228,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--precision")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             if (text == "single" || text == "32")
                 options.render.singlePrecision = true;
             else if (text == "double" || text == "64")
@@ -299,10 +241,8 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--block")
         {
-            std::string text;
+            const std::string& text = value;
             long v = 0;
-            if (!takeValue(text))
-                return false;
             if (!parseInt(text, 1, 65536, v))
             {
                 error = "--block must be a whole number of frames from 1 to 65536, not '" + text + "'";
@@ -312,8 +252,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--snapshot")
         {
-            if (!takeValue(options.snapshot))
-                return false;
+            options.snapshot = value;
             if (options.snapshot.empty())
             {
                 error = "--snapshot needs a file name";
@@ -474,6 +413,8 @@ std::string helpText()
          "  kalvo-render IN.wav OUT.wav [options]            one 3-channel recording\n"
          "  kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav [options]\n"
          "                                                   three mono recordings\n"
+         "  kalvo-render IN... --out-dir DIR [options]       many recordings, or folders\n"
+         "                                                   of them, into DIR\n"
          "  kalvo-render --demo [OUT.wav] [options]          a synthesised test scene\n"
          "  kalvo-render [options]                           the same, into\n"
          "                                                   " +
@@ -481,7 +422,9 @@ std::string helpText()
          "\n\n"
          "Input: any format libsndfile reads, at its own sample rate. The channels (or\n"
          "the three files) are front mid, side, rear mid unless --order says otherwise.\n"
-         "A recording that ends before its header says is decoded as far as it goes.\n\n"
+         "A polyphonic file from a field recorder (more than three tracks) needs\n"
+         "--tracks to say which three to decode; the others are ignored. A recording\n"
+         "that ends before its header says is decoded as far as it goes.\n\n"
          "Layouts (--layout):\n"
          "  5.1       L R C LFE Ls Rs, the plug-in's sound (the default)\n"
          "  stereo    L and R of the same decode; the Stereo presets are made for it\n"
@@ -500,7 +443,16 @@ std::string helpText()
          "or one mono file per channel with --mono. It is written under a temporary name\n"
          "and renamed when complete, so a failed run leaves nothing behind. A link is\n"
          "written through to its file; a write-protected file is not replaced; missing\n"
-         "folders are made.\n\n"
+         "folders are made. The recording's broadcast-wave chunk (time of day,\n"
+         "description; its coding history gains a line for this decode) and iXML chunk\n"
+         "(scene, take, tape, notes; its track list then names the output's channels)\n"
+         "go into every file written.\n\n"
+         "Batches (--out-dir): each file given, and each .wav and .flac file of each\n"
+         "folder given (in name order), is decoded into DIR as NAME.LAYOUT.wav\n"
+         "(take3.wav becomes take3.5.1.wav), several at once. A file that fails is\n"
+         "reported and skipped, the others are decoded, the exit status is 1, and a\n"
+         "table at the end lists every file. Two inputs that would write the same\n"
+         "output are refused before anything starts.\n\n"
          "Options:\n"
          "  --layout NAME       5.1, stereo, ambix, fuma or binaural (above)\n"
          "  --preset NAME|N     start from a factory preset: 1 \"5 Channel\", 2 \"4 Channel\",\n"
@@ -514,6 +466,14 @@ std::string helpText()
          ")\n"
          "  --order ORDER       channel order of the input: the letters F (front mid),\n"
          "                      S (side) and R (rear mid); default FSR\n"
+         "  --tracks A,B,C      the front mid, side and rear mid tracks of a polyphonic\n"
+         "                      file, by number (from 1) or by the name the recorder\n"
+         "                      gave them (iXML, any letter case): --tracks MID,SIDE,REAR\n"
+         "  --out-dir DIR       a batch: decode every input into the folder DIR\n"
+         "  --name PATTERN      a batch's output names: {name} is the input's name less\n"
+         "                      its extension, {layout} the layout (default\n"
+         "                      {name}.{layout}; .wav is added)\n"
+         "  --jobs N            a batch: files decoded at once (default one per core)\n"
          "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24),\n"
          "                      32 or 64-bit float\n"
          "  --dither            triangular dither before rounding to 16 or 24 bits (exact\n"
@@ -544,7 +504,11 @@ std::string helpText()
          "  kalvo-render front.wav side.wav rear.wav mix.wav --mono\n"
          "  kalvo-render take3.flac take3-51.wav --set RearDelay=20 --set FrontAngle=60 \\\n"
          "      --set FrontVolume=-3 --set RearLowPass=8 --set CenterMute=on\n"
-         "  kalvo-render take3.wav take3-51.wav --order SFR --set FrontPattern=cardioid\n";
+         "  kalvo-render take3.wav take3-51.wav --order SFR --set FrontPattern=cardioid\n"
+         "  kalvo-render T012.WAV t12-51.wav --tracks MID,SIDE,REAR\n"
+         "  kalvo-render day04/ --tracks 1,2,3 --out-dir day04-5.1\n"
+         "  kalvo-render day04/*.WAV --tracks MID,SIDE,REAR --layout binaural \\\n"
+         "      --out-dir phones --name \"{name}-phones\"\n";
     return t;
 }
 

@@ -51,7 +51,11 @@ _kalvo_render()
             COMPREPLY=($(compgen -W "FSR FRS SFR SRF RFS RSF" -- "$cur"))
             return
             ;;
-        --block)
+        --block | --jobs | --name | --tracks)
+            return
+            ;;
+        --out-dir)
+            _filedir -d
             return
             ;;
         --snapshot)
