@@ -66,7 +66,7 @@ _kalvo_render()
     $split && return
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '$(_parse_help "$1")' -- "$cur"))
+        COMPREPLY=($(compgen -W '$(_parse_help "$1" | sort -u)' -- "$cur"))
         return
     fi
     _filedir
