@@ -56,6 +56,17 @@ const NamedPattern kPatterns[] = {
     {"figure8", "figure of eight", 0.0},
 };
 
+const MeterSpec kMeters[kNumMeters] = {
+    {"meter_front_mid", "Front Mid Level"},
+    {"meter_rear_mid", "Rear Mid Level"},
+    {"meter_side", "Side Level"},
+    {"meter_c", "Center Level"},
+    {"meter_l", "Left Level"},
+    {"meter_r", "Right Level"},
+    {"meter_ls", "Left Surround Level"},
+    {"meter_rs", "Right Surround Level"},
+};
+
 /// Factory preset values, parameters 0 to 12, program entries 4 to 8.
 const float kFactoryValues[kNumFactoryPresets][kNumParameters] = {
     {0.36f, 0.36f, 0.36f, 0.8f, 0.6f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f},
@@ -101,6 +112,11 @@ const NamedPattern* namedPatterns(int& count)
 {
     count = static_cast<int>(sizeof(kPatterns) / sizeof(kPatterns[0]));
     return kPatterns;
+}
+
+const MeterSpec& meterSpec(int meter)
+{
+    return kMeters[meter >= 0 && meter < kNumMeters ? meter : 0];
 }
 
 const float* factoryPresetValues(int preset)
