@@ -23,11 +23,31 @@ namespace
 /// Longest block the effect buffers at once; longer blocks run in pieces inside the effect.
 constexpr VstInt32 kBlockFrames = Kalvo::kMaxBufferFrames;
 
-/// The host side of the effect: it answers the version query; the rate and block size
-/// are handed to the effect directly, so every other request answers 0.
+/// The rate and block size of the instance being built on this thread. The effect asks
+/// for them while it is constructed, and its delay line derives its glide length from the
+/// rate it starts with, so they must be known then, exactly as a VST 2.4 host answers.
+struct Construction
+{
+    VstIntPtr rate = 0;
+    VstIntPtr blockFrames = 0;
+};
+thread_local Construction construction;
+
+/// The host side of the effect: the version query, and the rate and block size while the
+/// effect is built; later they are handed to the effect directly, so the rest answers 0.
 VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
-    return opcode == audioMasterVersion ? 2400 : 0;
+    switch (opcode)
+    {
+    case audioMasterVersion:
+        return 2400;
+    case audioMasterGetSampleRate:
+        return construction.rate;
+    case audioMasterGetBlockSize:
+        return construction.blockFrames;
+    default:
+        return 0;
+    }
 }
 
 struct Instance
@@ -75,10 +95,14 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
     try
     {
         auto instance = std::make_unique<Instance>();
+        const VstInt32 blockFrames = maxBlockFrom(features);
+        construction = {static_cast<VstIntPtr>(rate), blockFrames};
         instance->effect = std::make_unique<Kalvo>(hostCallback);
+        construction = {};
         Kalvo& effect = *instance->effect;
+        // A rate with a fraction (rare, but hosts may) reaches the engine unrounded.
         effect.setSampleRate(static_cast<float>(rate));
-        effect.setBlockSize(maxBlockFrom(features));
+        effect.setBlockSize(blockFrames);
         // Buffers and the delay line for this rate now, not in the audio thread.
         effect.resume();
         effect.suspend();
@@ -88,6 +112,7 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
     }
     catch (...)
     {
+        construction = {};
         return nullptr;
     }
 }
