@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -59,6 +60,9 @@ struct Instance
     float* meter[kNumMeters] = {};
     /// The knob position last handed to the effect, per parameter.
     float applied[kNumParameters] = {};
+    /// The port value that knob position came from: a value that did not move since the
+    /// last run costs one comparison, not a conversion (the levels' is a power of ten).
+    float converted[kNumParameters] = {};
     bool active = false;
 };
 
@@ -107,7 +111,10 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
         effect.resume();
         effect.suspend();
         for (int i = 0; i < kNumParameters; ++i)
+        {
             instance->applied[i] = effect.getParameter(i);
+            instance->converted[i] = std::numeric_limits<float>::quiet_NaN();
+        }
         return instance.release();
     }
     catch (...)
@@ -156,8 +163,9 @@ void applyControls(Instance& instance)
         const float value = *port;
         // A value that is not a number leaves the last good one; anything else is clamped
         // into the range by the conversion.
-        if (!std::isfinite(value))
+        if (!std::isfinite(value) || value == instance.converted[i])
             continue;
+        instance.converted[i] = value;
         const float knob = static_cast<float>(unitToKnob(i, static_cast<double>(value)));
         if (knob != instance.applied[i])
         {
