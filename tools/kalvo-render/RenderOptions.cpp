@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 namespace render
@@ -375,16 +376,22 @@ std::string decodeHistoryText(const RenderOptions& options)
 {
     std::string text = std::string("kalvo-render ") + KALVO_VERSION_STRING + "; layout " +
                        layoutInfo(options.render.layout).name;
-    if (options.render.preset > 0)
+    // Only what shaped the sound: Ambisonics take no preset or settings.
+    const bool effect = layoutInfo(options.render.layout).usesEffect;
+    if (effect && options.render.preset > 0)
         text += std::string("; preset ") + presetMenuName(options.render.preset);
-    if (!options.settingTexts.empty())
+    if (effect && !options.settingTexts.empty())
     {
         text += "; set";
         for (const std::string& s : options.settingTexts)
             text += " " + s;
     }
-    if (options.render.layout == OutputLayout::AmbiX || options.render.layout == OutputLayout::FuMa)
-        text += "; side gain " + std::to_string(options.render.sideGainDb).substr(0, 5) + " dB";
+    if (!effect)
+    {
+        char gain[32];
+        std::snprintf(gain, sizeof gain, "; side gain %g dB", options.render.sideGainDb);
+        text += gain;
+    }
     if (!options.tracks.empty())
         text += "; tracks " + options.tracks[0] + " " + options.tracks[1] + " " + options.tracks[2];
     else if (options.orderGiven)
@@ -393,7 +400,7 @@ std::string decodeHistoryText(const RenderOptions& options)
         text += std::string("; order ") + letters[options.order[0]] + letters[options.order[1]] +
                 letters[options.order[2]];
     }
-    if (options.render.singlePrecision)
+    if (effect && options.render.singlePrecision)
         text += "; single precision";
     return text;
 }
