@@ -18,6 +18,7 @@
 #include <cctype>
 #include <cerrno>
 #include <chrono>
+#include <cmath>
 #include <cstring>
 #include <map>
 #include <thread>
@@ -322,12 +323,13 @@ int runBatch(const RenderOptions& options, const std::vector<BatchItem>& items,
     progress.finish();
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
+    const bool interrupted = stop && *stop;
     int decoded = 0, failed = 0;
-    int64_t decodedSeconds10 = 0; // tenths of a second of sound decoded
+    double decodedSeconds = 0.0; // of sound
     for (size_t i = 0; i < items.size(); ++i)
     {
         const Outcome& o = outcomes[i];
-        if (o.state == Outcome::Failed)
+        if (o.state == Outcome::Failed && !(interrupted && o.message == "interrupted"))
         {
             ++failed;
             std::fprintf(stderr, "kalvo-render: %s\n", o.message.c_str());
@@ -337,12 +339,13 @@ int runBatch(const RenderOptions& options, const std::vector<BatchItem>& items,
         if (o.state == Outcome::Decoded)
         {
             ++decoded;
-            decodedSeconds10 += o.sampleRate > 0 ? o.frames * 10 / o.sampleRate : 0;
+            decodedSeconds += o.sampleRate > 0 ? static_cast<double>(o.frames) / o.sampleRate : 0.0;
         }
     }
     if (decoded > 0)
         folders.keep();
-    const bool interrupted = stop && *stop;
+    if (interrupted)
+        std::fprintf(stderr, "kalvo-render: interrupted\n");
 
     if (!options.quiet)
     {
@@ -371,9 +374,16 @@ int runBatch(const RenderOptions& options, const std::vector<BatchItem>& items,
         for (const auto& r : rows)
             std::fprintf(out, "%-*s  %*s  %s\n", static_cast<int>(width[0]), r[0].c_str(),
                          static_cast<int>(width[1]), r[1].c_str(), r[2].c_str());
-        const std::string failures = failed > 0 ? ", " + std::to_string(failed) + " failed" : "";
-        std::fprintf(out, "%d of %zu files decoded%s into %s: %s of sound in %s\n", decoded, items.size(),
-                     failures.c_str(), options.outDir.c_str(), durationText(decodedSeconds10, 10).c_str(),
+        std::string failures;
+        if (failed > 0)
+            failures = std::to_string(failed) + " failed";
+        if (interrupted)
+            failures += failures.empty() ? "interrupted" : ", interrupted";
+        if (!failures.empty())
+            failures = " (" + failures + ")";
+        std::fprintf(out, "%d of %zu files decoded into %s%s: %s of sound in %s\n", decoded, items.size(),
+                     options.outDir.c_str(), failures.c_str(),
+                     durationText(std::llround(decodedSeconds * 1000.0), 1000).c_str(),
                      elapsedText(seconds).c_str());
         std::fflush(out);
     }
