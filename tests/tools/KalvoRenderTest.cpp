@@ -349,6 +349,24 @@ TEST(KalvoRenderTakes, TracksArePickedByNumberOrByTheirIxmlNameInAnyCase)
     }
 }
 
+TEST(KalvoRenderTakes, AThreeTrackTakeWhoseNamesDisagreeWithTheOrderIsDecodedWithAWarning)
+{
+    ScratchDir dir;
+    testfiles::Take take;
+    take.trackNames = {"S", "M", "R"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("take.wav"), take));
+    auto run = testfiles::runTool(dir, {dir.file("take.wav"), dir.file("out.wav"), "-q"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(
+        run.err.find("warning: '" + dir.file("take.wav") +
+                     "' names its tracks 1 S, 2 M, 3 R but they are taken as FSR (F front mid, S side, R "
+                     "rear mid); if the names are right, use --tracks M,S,R"),
+        std::string::npos)
+        << run.err;
+    run = testfiles::runTool(dir, {dir.file("take.wav"), dir.file("out.wav"), "--order", "SFR", "-q"});
+    EXPECT_EQ(run.err, "");
+}
+
 TEST(KalvoRenderTakes, TrackErrorsListTheTracksAndTheLineToUse)
 {
     ScratchDir dir;

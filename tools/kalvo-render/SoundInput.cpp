@@ -93,41 +93,49 @@ std::string trackListText(const std::vector<std::string>& names)
     return text;
 }
 
-// The --tracks line for a file: by the recorder's names when they say which
-// track is which (MID or FRONT, SIDE, REAR or BACK), else by number.
-std::string suggestedTracks(const std::vector<std::string>& names)
+// The channel (from 0) of each role's track by the name the recorder gave
+// it: MID or FRONT, SIDE, REAR or BACK within the name, or just M, F, S, R.
+// False unless each role has exactly one track.
+bool rolesByName(const std::vector<std::string>& names, int found[3])
 {
-    int found[3] = {-1, -1, -1};
+    found[0] = found[1] = found[2] = -1;
     bool clear = true;
     for (size_t i = 0; i < names.size(); ++i)
     {
         const std::string n = upper(names[i]);
-        const int role = n.find("REAR") != std::string::npos || n.find("BACK") != std::string::npos ? kRearMid
-                         : n.find("SIDE") != std::string::npos                                      ? kSide
-                         : n.find("MID") != std::string::npos || n.find("FRONT") != std::string::npos
-                             ? kFrontMid
-                             : kIgnored;
+        auto has = [&](const char* word) { return n.find(word) != std::string::npos; };
+        const int role = has("REAR") || has("BACK") || n == "R"               ? kRearMid
+                         : has("SIDE") || n == "S"                            ? kSide
+                         : has("MID") || has("FRONT") || n == "M" || n == "F" ? kFrontMid
+                                                                              : kIgnored;
         if (role == kIgnored)
             continue;
         clear = clear && found[role] < 0;
         found[role] = static_cast<int>(i);
     }
-    if (clear && found[0] >= 0 && found[1] >= 0 && found[2] >= 0)
+    return clear && found[0] >= 0 && found[1] >= 0 && found[2] >= 0;
+}
+
+// The --tracks line for a file: by the recorder's names when they say which
+// track is which, else by number.
+std::string suggestedTracks(const std::vector<std::string>& names)
+{
+    int found[3];
+    if (!rolesByName(names, found))
+        return "1,2,3";
+    // Names with a comma or that differ only in case would not pick them back.
+    std::string line;
+    for (int role = 0; role < 3; ++role)
     {
-        // Names with a comma or that differ only in case would not pick them back.
-        std::string line;
-        for (int role = 0; role < 3 && clear; ++role)
-        {
-            const std::string& name = names[static_cast<size_t>(found[role])];
-            for (size_t j = 0; j < names.size(); ++j)
-                clear = clear && (static_cast<int>(j) == found[role] || upper(names[j]) != upper(name));
-            clear = clear && name.find(',') == std::string::npos && name.find('\'') == std::string::npos;
-            line += (role ? "," : "") + name;
-        }
-        if (clear)
-            return line.find(' ') == std::string::npos ? line : "'" + line + "'";
+        const std::string& name = names[static_cast<size_t>(found[role])];
+        for (size_t j = 0; j < names.size(); ++j)
+            if (static_cast<int>(j) != found[role] && upper(names[j]) == upper(name))
+                return "1,2,3";
+        if (name.find(',') != std::string::npos || name.find('\'') != std::string::npos)
+            return "1,2,3";
+        line += (role ? "," : "") + name;
     }
-    return "1,2,3";
+    return line.find(' ') == std::string::npos ? line : "'" + line + "'";
 }
 
 // Which role each channel of a file carries, from the --tracks picks.
@@ -334,6 +342,19 @@ public:
             {
                 error = "cannot tell the length of '" + paths[i] + "'";
                 return false;
+            }
+            int named[3];
+            if (tracks.empty() && channelsEach == 3 && rolesByName(names, named) &&
+                (order[static_cast<size_t>(named[0])] != kFrontMid ||
+                 order[static_cast<size_t>(named[1])] != kSide))
+            {
+                // The recorder's names disagree with the order the tracks are taken in.
+                const char* letters = "FSR";
+                warning_ = "'" + paths[i] + "' names its tracks " + trackListText(names) +
+                           " but they are taken as " + letters[order[0]] + letters[order[1]] +
+                           letters[order[2]] +
+                           " (F front mid, S side, R rear mid); if the names are right, use --tracks " +
+                           suggestedTracks(names);
             }
             if (tracks.empty() && channelsEach == 3)
                 files_.back().roles.assign(order.begin(), order.end());
