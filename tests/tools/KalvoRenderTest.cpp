@@ -863,6 +863,16 @@ TEST(KalvoSnapshot, TakesKalvoRendersSettingsAndExplainsItself)
                              KALVO_SNAPSHOT_PATH);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(dir.list(), std::vector<std::string>{"p.png"});
+
+    // Settings and presets apply in the order written: a preset after a
+    // setting replaces it.
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{dir.file("preset.png"), "--preset", "2"},
+                                               {dir.file("before.png"), "SurroundAngle=100", "--preset", "2"},
+                                               {dir.file("after.png"), "--preset", "2", "SurroundAngle=100"}})
+        ASSERT_EQ(testfiles::runTool(dir, args, KALVO_SNAPSHOT_PATH).exitCode, 0);
+    EXPECT_EQ(testfiles::readText(dir.file("before.png")), testfiles::readText(dir.file("preset.png")));
+    EXPECT_NE(testfiles::readText(dir.file("after.png")), testfiles::readText(dir.file("preset.png")));
 }
 #endif
 
