@@ -335,7 +335,10 @@ int runBatch(const RenderOptions& options, const std::vector<BatchItem>& items,
             std::fprintf(stderr, "kalvo-render: %s\n", o.message.c_str());
         }
         for (const std::string& w : o.warnings)
-            std::fprintf(stderr, "kalvo-render: warning: '%s': %s\n", items[i].input.c_str(), w.c_str());
+            if (w.find("'" + items[i].input + "'") != std::string::npos)
+                std::fprintf(stderr, "kalvo-render: warning: %s\n", w.c_str());
+            else
+                std::fprintf(stderr, "kalvo-render: warning: '%s': %s\n", items[i].input.c_str(), w.c_str());
         if (o.state == Outcome::Decoded)
         {
             ++decoded;

@@ -141,6 +141,13 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onStopSignal);
     std::signal(SIGHUP, onStopSignal);
 
+    const render::OutputLayout layout = options.render.layout;
+    const render::LayoutInfo& layoutInfo = render::layoutInfo(layout);
+    if (!layoutInfo.usesEffect &&
+        (options.render.preset > 0 || !options.render.settings.empty() || options.render.singlePrecision))
+        std::fprintf(stderr,
+                     "kalvo-render: warning: presets, settings and --precision belong to the 5.1 decode; "
+                     "Ambisonics come straight from the capsules\n");
     if (!options.outDir.empty())
     {
         std::vector<render::BatchItem> items;
@@ -174,13 +181,6 @@ int main(int argc, char** argv)
     if (!source->warning().empty())
         std::fprintf(stderr, "kalvo-render: warning: %s\n", source->warning().c_str());
 
-    const render::OutputLayout layout = options.render.layout;
-    const render::LayoutInfo& layoutInfo = render::layoutInfo(layout);
-    if (!layoutInfo.usesEffect &&
-        (options.render.preset > 0 || !options.render.settings.empty() || options.render.singlePrecision))
-        std::fprintf(stderr,
-                     "kalvo-render: warning: presets, settings and --precision belong to the 5.1 decode; "
-                     "Ambisonics come straight from the capsules\n");
     render::HeadResponses headResponses;
     if (layout == render::OutputLayout::Binaural)
     {
