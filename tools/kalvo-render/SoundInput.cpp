@@ -315,8 +315,10 @@ public:
                 }
             }
             files_.push_back(f);
+            // A recorder's iXML is a few kilobytes; a chunk of megabytes is not one.
+            constexpr uint64_t kMaxIxmlBytes = 1 << 20;
             std::string xml;
-            if (readWaveChunk(paths[i], "iXML", xml) && ixml_.empty())
+            if (readWaveChunk(paths[i], "iXML", xml, kMaxIxmlBytes) && ixml_.empty())
                 ixml_ = xml;
             const std::vector<std::string> names = ixmlTrackNames(xml, f.info.channels);
             if (!tracks.empty())

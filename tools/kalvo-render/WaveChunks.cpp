@@ -91,7 +91,7 @@ std::vector<WaveChunk> listWaveChunks(const std::string& path)
     return chunks;
 }
 
-bool readWaveChunk(const std::string& path, const std::string& id, std::string& body)
+bool readWaveChunk(const std::string& path, const std::string& id, std::string& body, uint64_t maxBytes)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
@@ -100,6 +100,8 @@ bool readWaveChunk(const std::string& path, const std::string& id, std::string& 
     for (const WaveChunk& c : listChunks(fd, rf64))
         if (c.id == id)
         {
+            if (c.size > maxBytes)
+                break;
             body.assign(static_cast<size_t>(c.size), '\0');
             found = c.size == 0 || readAt(fd, &body[0], body.size(), c.offset);
             break;

@@ -28,8 +28,9 @@ struct WaveChunk
 std::vector<WaveChunk> listWaveChunks(const std::string& path);
 
 /// The body of the first chunk with the four-character `id`. False when the
-/// file has none or cannot be read.
-bool readWaveChunk(const std::string& path, const std::string& id, std::string& body);
+/// file has none, cannot be read, or the chunk is longer than `maxBytes`.
+bool readWaveChunk(const std::string& path, const std::string& id, std::string& body,
+                   uint64_t maxBytes = 64ull << 20);
 
 /// Appends a chunk after the file's last one and updates the container's
 /// size (in the RIFF header, or in ds64 for RF64). False, leaving the file
