@@ -190,6 +190,9 @@ public:
     virtual bool deliverOnePendingRepaint() = 0;
     /// Shows a popup menu modally at `where` (window pixels); answers the chosen item's id or -1.
     virtual long showPopupMenu(const PopupMenu& menu, const CPoint& where) = 0;
+    /// The window as the window system names it (an X11 window id in the pointer's bits), for
+    /// hosts that want the plug-in's own window back; null when the backend has no such name.
+    virtual void* nativeHandle() { return nullptr; }
 };
 
 /// Creates a visible child of `size` at (0, 0) in the host's window `parent`, routing its events

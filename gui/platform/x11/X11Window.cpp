@@ -317,6 +317,8 @@ public:
         return runPopupMenu(MenuHost{display, window, screen, fonts}, menu, where);
     }
 
+    void* nativeHandle() override { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)); }
+
 private:
     // The next event of the connection, false when none is waiting; errors that arrive with it
     // stay here.
