@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <memory>
 
+struct VstKeyCode;
+
 namespace kalvo::platform
 {
 
@@ -158,6 +160,12 @@ public:
     /// The window system destroyed the window on its own (with the host's window); nothing more
     /// arrives, and drawing into it shows nothing.
     virtual void platformDestroyed() = 0;
+    /// A key went down (or up) while the window takes keys itself (NativeWindow::takeKeys).
+    virtual void platformKey(const VstKeyCode& key, bool down)
+    {
+        (void)key;
+        (void)down;
+    }
 
 protected:
     ~WindowListener() = default;
@@ -193,6 +201,10 @@ public:
     /// The window as the window system names it (an X11 window id in the pointer's bits), for
     /// hosts that want the plug-in's own window back; null when the backend has no such name.
     virtual void* nativeHandle() { return nullptr; }
+    /// Takes the keys pressed over the window, or sent to it by the host, as its own and hands them
+    /// to the listener. Off by default: VST hosts pass keys through their own calls, and a window
+    /// taking them as well would see each twice and keep them from the host.
+    virtual void takeKeys() {}
 };
 
 /// Creates a visible child of `size` at (0, 0) in the host's window `parent`, routing its events

@@ -7,6 +7,7 @@
 #include "X11Screen.h"
 #include "gui/platform/x11/testing/X11TestHost.h"
 
+#include <X11/keysym.h>
 #include <lv2/ui/ui.h>
 
 #include <dlfcn.h>
@@ -237,7 +238,7 @@ TEST_F(KalvoLv2Ui, OpensInTheParentAtThePanelsSizeAndShowsTheReferenceImage)
     EXPECT_TRUE(eyes.childrenOf(parentId()).empty());
 }
 
-TEST_F(KalvoLv2Ui, ARealClickOnAMuteAndARealDragOfASliderWriteUnitsInsideTouchBrackets)
+TEST_F(KalvoLv2Ui, ARealClickOnAMuteARealDragAndAKeyWriteUnitsInsideTouchBrackets)
 {
     ASSERT_TRUE(ui.open(parent->handle()));
     ASSERT_EQ(idleUntilShown(headlessPanel({})).pixels, 0);
@@ -276,7 +277,16 @@ TEST_F(KalvoLv2Ui, ARealClickOnAMuteAndARealDragOfASliderWriteUnitsInsideTouchBr
     for (size_t i = 1; i + 1 < ui.events.size(); i++)
         EXPECT_EQ(ui.events[i].rfind("write " + level + "=", 0), 0u) << joined(ui.events);
 
-    const Difference d = idleUntilShown(headlessPanel({"11=1", "7=" + exactly(dragged)}));
+    // The slider keeps the keyboard: the right arrow key steps it up, as one more gesture.
+    ui.events.clear();
+    hand.typeKey(XK_Right);
+    ASSERT_TRUE(ui.idleUntilReleased(port(7))) << joined(ui.events);
+    const float stepped = dragged + 0.1f;
+    EXPECT_EQ(ui.events,
+              (std::vector<std::string>{"grab " + level, "write " + level + "=" + unitOf(7, stepped),
+                                        "release " + level}));
+
+    const Difference d = idleUntilShown(headlessPanel({"11=1", "7=" + exactly(stepped)}));
     EXPECT_EQ(d.pixels, 0) << where(d);
 
     // A host without ui:touch gets the values alone.

@@ -74,7 +74,12 @@ void User::click(long x, long y, unsigned button)
 
 void User::escape()
 {
-    const KeyCode code = XKeysymToKeycode(impl->display, XK_Escape);
+    typeKey(XK_Escape);
+}
+
+void User::typeKey(unsigned long keysym)
+{
+    const KeyCode code = XKeysymToKeycode(impl->display, static_cast<KeySym>(keysym));
     XTestFakeKeyEvent(impl->display, code, True, CurrentTime);
     XTestFakeKeyEvent(impl->display, code, False, CurrentTime);
     XSync(impl->display, False);

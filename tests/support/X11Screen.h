@@ -29,6 +29,8 @@ public:
     void release(unsigned button = 1);
     void click(long x, long y, unsigned button = 1);
     void escape();
+    /// Presses and releases the key of `keysym` (X11/keysym.h).
+    void typeKey(unsigned long keysym);
     /// Mapped override-redirect top-level windows (menus, our own parent windows), as ids.
     std::vector<unsigned long> overrideRedirectWindows();
     /// Screen rectangle {left, top, right, bottom} of a top-level window.

@@ -56,6 +56,9 @@ public:
             editor->getFrame() ? editor->getFrame()->getPlatformWindow() : nullptr;
         if (!window)
             return nullptr;
+        // No LV2 call carries keys: the panel takes those pressed over it, or forwarded to it by
+        // the host, itself.
+        window->takeKeys();
         if (resize && resize->ui_resize)
         {
             ERect* rect = nullptr;
