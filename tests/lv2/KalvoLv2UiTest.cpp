@@ -231,9 +231,11 @@ TEST_F(KalvoLv2Ui, OpensInTheParentAtThePanelsSizeAndShowsTheReferenceImage)
     ui.close();
     EXPECT_TRUE(eyes.childrenOf(parentId()).empty());
 
-    // Without the host's window, or for another plug-in, there is no UI (and no window).
-    UiHost orphan, stranger;
+    // Without the host's window, in a window that does not exist, or for another plug-in, there
+    // is no UI (and no window), and the host lives on.
+    UiHost orphan, lost, stranger;
     EXPECT_FALSE(orphan.open(nullptr));
+    EXPECT_FALSE(lost.open(reinterpret_cast<void*>(std::uintptr_t{0x7ffffff0})));
     EXPECT_FALSE(stranger.open(parent->handle(), "urn:someone:else"));
     EXPECT_TRUE(eyes.childrenOf(parentId()).empty());
 }
