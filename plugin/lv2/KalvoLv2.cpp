@@ -12,6 +12,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <memory>
 #include <new>
 
@@ -23,11 +24,31 @@ namespace
 /// Longest block the effect buffers at once; longer blocks run in pieces inside the effect.
 constexpr VstInt32 kBlockFrames = Kalvo::kMaxBufferFrames;
 
-/// The host side of the effect: it answers the version query; the rate and block size
-/// are handed to the effect directly, so every other request answers 0.
+/// The rate and block size of the instance being built on this thread. The effect asks
+/// for them while it is constructed, and its delay line derives its glide length from the
+/// rate it starts with, so they must be known then, exactly as a VST 2.4 host answers.
+struct Construction
+{
+    VstIntPtr rate = 0;
+    VstIntPtr blockFrames = 0;
+};
+thread_local Construction construction;
+
+/// The host side of the effect: the version query, and the rate and block size while the
+/// effect is built; later they are handed to the effect directly, so the rest answers 0.
 VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
-    return opcode == audioMasterVersion ? 2400 : 0;
+    switch (opcode)
+    {
+    case audioMasterVersion:
+        return 2400;
+    case audioMasterGetSampleRate:
+        return construction.rate;
+    case audioMasterGetBlockSize:
+        return construction.blockFrames;
+    default:
+        return 0;
+    }
 }
 
 struct Instance
@@ -39,7 +60,12 @@ struct Instance
     float* meter[kNumMeters] = {};
     /// The knob position last handed to the effect, per parameter.
     float applied[kNumParameters] = {};
+    /// The port value that knob position came from: a value that did not move since the
+    /// last run costs one comparison, not a conversion (the levels' is a power of ten).
+    float converted[kNumParameters] = {};
     bool active = false;
+    /// No run since activate: the first run's controls are the session's starting point.
+    bool firstRun = false;
 };
 
 /// The host's largest block, when it says so; our own buffer size otherwise.
@@ -75,19 +101,27 @@ LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV
     try
     {
         auto instance = std::make_unique<Instance>();
+        const VstInt32 blockFrames = maxBlockFrom(features);
+        construction = {static_cast<VstIntPtr>(rate), blockFrames};
         instance->effect = std::make_unique<Kalvo>(hostCallback);
+        construction = {};
         Kalvo& effect = *instance->effect;
+        // A rate with a fraction (rare, but hosts may) reaches the engine unrounded.
         effect.setSampleRate(static_cast<float>(rate));
-        effect.setBlockSize(maxBlockFrom(features));
+        effect.setBlockSize(blockFrames);
         // Buffers and the delay line for this rate now, not in the audio thread.
         effect.resume();
         effect.suspend();
         for (int i = 0; i < kNumParameters; ++i)
+        {
             instance->applied[i] = effect.getParameter(i);
+            instance->converted[i] = std::numeric_limits<float>::quiet_NaN();
+        }
         return instance.release();
     }
     catch (...)
     {
+        construction = {};
         return nullptr;
     }
 }
@@ -106,13 +140,6 @@ void connectPort(LV2_Handle handle, uint32_t port, void* data)
         instance->meter[p - kFirstMeterPort] = static_cast<float*>(data);
 }
 
-void activate(LV2_Handle handle)
-{
-    auto* instance = static_cast<Instance*>(handle);
-    instance->effect->resume(); // clears the delay line, the filters and the meters
-    instance->active = true;
-}
-
 void deactivate(LV2_Handle handle)
 {
     auto* instance = static_cast<Instance*>(handle);
@@ -120,9 +147,11 @@ void deactivate(LV2_Handle handle)
     instance->active = false;
 }
 
-/// Hands the control ports' values that changed since the last run to the effect.
-void applyControls(Instance& instance)
+/// Hands the control ports' values that changed since the last run to the effect; true
+/// when the surround delay moved.
+bool applyControls(Instance& instance)
 {
+    bool delayMoved = false;
     for (int i = 0; i < kNumParameters; ++i)
     {
         const float* port = instance.control[i];
@@ -131,22 +160,43 @@ void applyControls(Instance& instance)
         const float value = *port;
         // A value that is not a number leaves the last good one; anything else is clamped
         // into the range by the conversion.
-        if (!std::isfinite(value))
+        if (!std::isfinite(value) || value == instance.converted[i])
             continue;
+        instance.converted[i] = value;
         const float knob = static_cast<float>(unitToKnob(i, static_cast<double>(value)));
         if (knob != instance.applied[i])
         {
             instance.effect->setParameter(i, knob);
             instance.applied[i] = knob;
+            delayMoved = delayMoved || i == kRearDelay;
         }
     }
+    return delayMoved;
+}
+
+void activate(LV2_Handle handle)
+{
+    auto* instance = static_cast<Instance*>(handle);
+    // The values the host set before switching on take effect at once, as they do when a
+    // VST 2.4 host sets parameters before resuming: a session that opens with a surround
+    // delay starts with it, instead of gliding to it from zero.
+    applyControls(*instance);
+    instance->effect->resume(); // clears the delay line, the filters and the meters
+    instance->active = true;
+    instance->firstRun = true;
 }
 
 void run(LV2_Handle handle, uint32_t frames)
 {
     auto* instance = static_cast<Instance*>(handle);
-    applyControls(*instance);
     Kalvo& effect = *instance->effect;
+    // Some hosts hand over a session's control values only with the first run, not before
+    // activating. The delay then starts at its length, as if the values had come first,
+    // instead of gliding to it over the first quarter of a second. Nothing has been
+    // processed yet, so switching the effect on again loses nothing; it allocates nothing.
+    if (applyControls(*instance) && instance->firstRun)
+        effect.resume();
+    instance->firstRun = false;
     if (frames > 0)
     {
         // The effect's six inputs: the capsules on the first three, nothing on the rest.

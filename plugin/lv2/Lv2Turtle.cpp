@@ -142,10 +142,12 @@ std::string unitText(int index, float knob, bool& exact)
     const double unit = knobToUnit(index, static_cast<double>(knob));
     std::string nearest;
     double nearestError = 2.0;
-    for (int digits = 1; digits <= 9; ++digits)
+    // Decimals rather than significant digits: Turtle reads a number with an exponent as
+    // a double, which hosts hand on as a double, not as the port's float.
+    for (int decimals = 0; decimals <= 9; ++decimals)
     {
-        char text[32];
-        std::snprintf(text, sizeof(text), "%.*g", digits, unit);
+        char text[48];
+        std::snprintf(text, sizeof(text), "%.*f", decimals, unit);
         const float asHostStoresIt = std::strtof(text, nullptr);
         const double error =
             std::fabs(static_cast<float>(unitToKnob(index, static_cast<double>(asHostStoresIt))) - knob);
