@@ -240,7 +240,7 @@ TEST_F(KalvoLv2Ui, OpensInTheParentAtThePanelsSizeAndShowsTheReferenceImage)
     EXPECT_TRUE(eyes.childrenOf(parentId()).empty());
 }
 
-TEST_F(KalvoLv2Ui, ARealClickOnAMuteARealDragAndAKeyWriteUnitsInsideTouchBrackets)
+TEST_F(KalvoLv2Ui, ARealClickDragKeyAndWheelWriteUnitsInsideTouchBrackets)
 {
     ASSERT_TRUE(ui.open(parent->handle()));
     ASSERT_EQ(idleUntilShown(headlessPanel({})).pixels, 0);
@@ -288,7 +288,17 @@ TEST_F(KalvoLv2Ui, ARealClickOnAMuteARealDragAndAKeyWriteUnitsInsideTouchBracket
               (std::vector<std::string>{"grab " + level, "write " + level + "=" + unitOf(7, stepped),
                                         "release " + level}));
 
-    const Difference d = idleUntilShown(headlessPanel({"11=1", "7=" + exactly(stepped)}));
+    // A real wheel turn upward (button 4) over the front pattern slider.
+    ui.events.clear();
+    hand.click(150, 107, 4);
+    ASSERT_TRUE(ui.idleUntilReleased(port(1))) << joined(ui.events);
+    const std::string pattern = std::to_string(port(1));
+    EXPECT_EQ(ui.events,
+              (std::vector<std::string>{"grab " + pattern, "write " + pattern + "=" + unitOf(1, 0.36f + 0.1f),
+                                        "release " + pattern}));
+
+    const Difference d =
+        idleUntilShown(headlessPanel({"11=1", "7=" + exactly(stepped), "1=" + exactly(0.36f + 0.1f)}));
     EXPECT_EQ(d.pixels, 0) << where(d);
 
     // A host without ui:touch gets the values alone.
