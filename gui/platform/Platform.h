@@ -160,7 +160,8 @@ public:
     /// The window system destroyed the window on its own (with the host's window); nothing more
     /// arrives, and drawing into it shows nothing.
     virtual void platformDestroyed() = 0;
-    /// A key went down (or up) while the window takes keys itself (NativeWindow::takeKeys).
+    /// A key the host sent to the window went down (or up), once the window takes keys
+    /// (NativeWindow::takeKeys).
     virtual void platformKey(const VstKeyCode& key, bool down)
     {
         (void)key;
@@ -201,9 +202,9 @@ public:
     /// The window as the window system names it (an X11 window id in the pointer's bits), for
     /// hosts that want the plug-in's own window back; null when the backend has no such name.
     virtual void* nativeHandle() { return nullptr; }
-    /// Takes the keys pressed over the window, or sent to it by the host, as its own and hands them
-    /// to the listener. Off by default: VST hosts pass keys through their own calls, and a window
-    /// taking them as well would see each twice and keep them from the host.
+    /// Hands the keys the host sends to the window (the way LV2 hosts pass keys to an X11 UI) to
+    /// the listener. Off by default: VST hosts pass keys through their own calls, and the window
+    /// would see each of them twice.
     virtual void takeKeys() {}
 };
 

@@ -279,9 +279,14 @@ TEST_F(KalvoLv2Ui, ARealClickDragKeyAndWheelWriteUnitsInsideTouchBrackets)
     for (size_t i = 1; i + 1 < ui.events.size(); i++)
         EXPECT_EQ(ui.events[i].rfind("write " + level + "=", 0), 0u) << joined(ui.events);
 
-    // The slider keeps the keyboard: the right arrow key steps it up, as one more gesture.
+    // Keys pressed over the panel stay with the host; the ones it passes on reach the slider last
+    // used: the right arrow key steps it up, as one more gesture.
     ui.events.clear();
-    hand.typeKey(XK_Right);
+    hand.typeKey(XK_Left);
+    for (int i = 0; i < 5; i++)
+        ui.idle();
+    EXPECT_TRUE(ui.events.empty()) << joined(ui.events);
+    hand.sendKey(reinterpret_cast<std::uintptr_t>(ui.widget), XK_Right);
     ASSERT_TRUE(ui.idleUntilReleased(port(7))) << joined(ui.events);
     const float stepped = dragged + 0.1f;
     EXPECT_EQ(ui.events,

@@ -85,6 +85,24 @@ void User::typeKey(unsigned long keysym)
     XSync(impl->display, False);
 }
 
+void User::sendKey(unsigned long window, unsigned long keysym)
+{
+    XEvent event{};
+    XKeyEvent& key = event.xkey;
+    key.display = impl->display;
+    key.window = window;
+    key.root = DefaultRootWindow(impl->display);
+    key.time = CurrentTime;
+    key.same_screen = True;
+    key.keycode = XKeysymToKeycode(impl->display, static_cast<KeySym>(keysym));
+    for (int type : {KeyPress, KeyRelease})
+    {
+        key.type = type;
+        XSendEvent(impl->display, window, False, NoEventMask, &event);
+    }
+    XSync(impl->display, False);
+}
+
 std::vector<unsigned long> User::overrideRedirectWindows()
 {
     std::vector<unsigned long> found;

@@ -31,6 +31,9 @@ public:
     void escape();
     /// Presses and releases the key of `keysym` (X11/keysym.h).
     void typeKey(unsigned long keysym);
+    /// Passes the key of `keysym` on to `window` as a host does: a press and a release sent to it,
+    /// which reach the client that made the window.
+    void sendKey(unsigned long window, unsigned long keysym);
     /// Mapped override-redirect top-level windows (menus, our own parent windows), as ids.
     std::vector<unsigned long> overrideRedirectWindows();
     /// Screen rectangle {left, top, right, bottom} of a top-level window.

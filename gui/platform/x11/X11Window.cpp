@@ -96,9 +96,11 @@ unsigned int cursorShape(CCursorType type)
 
 constexpr int kCursorCount = kCursorHand + 1;
 
-// The events the child window always selects; keys join them only when asked (takeKeys).
+// The events the child window selects. Not the keys: selecting them would take the keys pressed
+// over the panel from the host (its shortcuts, the transport's space bar). A host that passes a
+// key on sends it to the window, and such an event reaches the client that made the window
+// whatever it selects (takeKeys).
 constexpr long kWindowEvents = ExposureMask | ButtonPressMask | StructureNotifyMask;
-constexpr long kKeyEvents = KeyPressMask | KeyReleaseMask;
 
 unsigned char virtualKey(KeySym sym)
 {
@@ -404,15 +406,7 @@ public:
 
     void* nativeHandle() override { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)); }
 
-    void takeKeys() override
-    {
-        if (takingKeys || gone)
-            return;
-        takingKeys = true;
-        ErrorTrap trap;
-        XSelectInput(display, window, kWindowEvents | kKeyEvents);
-        XSync(display, False);
-    }
+    void takeKeys() override { takingKeys = true; }
 
 private:
     // The next event of the connection, false when none is waiting; errors that arrive with it

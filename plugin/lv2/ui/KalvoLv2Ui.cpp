@@ -56,8 +56,7 @@ public:
             editor->getFrame() ? editor->getFrame()->getPlatformWindow() : nullptr;
         if (!window)
             return nullptr;
-        // No LV2 call carries keys: the panel takes those pressed over it, or forwarded to it by
-        // the host, itself.
+        // No LV2 call carries keys: a host passes them on by sending them to the panel's window.
         window->takeKeys();
         if (resize && resize->ui_resize)
         {
