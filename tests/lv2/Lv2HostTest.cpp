@@ -4,6 +4,7 @@
 #include "KalvoParameters.h"
 #include "Lv2Ports.h"
 #include "PluginLibrary.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
@@ -159,7 +160,7 @@ struct VstEffect
     {
         host.sampleRate = static_cast<VstIntPtr>(rate);
         host.blockSize = 8192;
-        effect = library.create();
+        effect = library.create(TestHost::callback);
         call(effect, effMainsChanged, 0, 0);
         call(effect, effMainsChanged, 0, 1);
     }

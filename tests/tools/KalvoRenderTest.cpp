@@ -7,13 +7,13 @@
 #include "KalvoAlgo.h"
 #include "KalvoVersion.h"
 #include "LinkedEffect.h"
+#include "PluginLibrary.h"
 #include "Render.h"
 #include "TestFiles.h"
 #include "WaveChunks.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -57,12 +57,12 @@ std::vector<std::vector<Sample>> decodeWithPlugin(const std::string& input, int 
     std::vector<std::vector<Sample>> out(6);
     // Kept loaded after dlclose: unloading would take the drawing libraries
     // with it, whose static caches the leak checker then reports.
-    void* lib = dlopen(KALVO_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    EXPECT_NE(lib, nullptr) << dlerror();
-    if (!lib)
+    const PluginLibrary library(RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    EXPECT_TRUE(library.loaded()) << library.error;
+    AEffect* e = library.create(&referenceHost);
+    EXPECT_NE(e, nullptr);
+    if (!e)
         return out;
-    auto main = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(lib, "VSTPluginMain"));
-    AEffect* e = main(&referenceHost);
     e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
     e->dispatcher(e, effSetBlockSize, 0, kBlock, nullptr, 0.0f);
@@ -105,7 +105,6 @@ std::vector<std::vector<Sample>> decodeWithPlugin(const std::string& input, int 
     }
     e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
-    dlclose(lib);
     return out;
 }
 
