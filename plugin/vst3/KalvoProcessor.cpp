@@ -15,11 +15,27 @@ namespace kalvo::vst3adapter
 namespace
 {
 
-/// The inner effect's host: it knows the version and nothing else, so the effect keeps
-/// the sample rate and block size the processor hands it directly.
+/// What the effect under construction learns from its host: the rate and block size
+/// the processor builds it for. Set around the construction on the constructing thread;
+/// 0 at other times, which leaves the effect with the values the processor gave it.
+thread_local float constructionRate = 0.0f;
+thread_local VstInt32 constructionBlock = 0;
+
+/// The inner effect's host: the version, and the rate and block size while the effect is
+/// built. Afterwards the processor hands both to the effect directly.
 VstIntPtr innerHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
 {
-    return opcode == audioMasterVersion ? 2400 : 0;
+    switch (opcode)
+    {
+    case audioMasterVersion:
+        return 2400;
+    case audioMasterGetSampleRate:
+        return static_cast<VstIntPtr>(constructionRate);
+    case audioMasterGetBlockSize:
+        return constructionBlock;
+    default:
+        return 0;
+    }
 }
 
 /// The effect without an editor of its own: the panel belongs to the controller, which may
@@ -33,6 +49,31 @@ public:
         setEditor(nullptr);
     }
 };
+
+/// A new effect built at `rate`, as a VST 2.4 host builds Kalvo.so when it answers the
+/// rate at creation: the delay line's cross-fade length is fixed at construction, so an
+/// effect built at another rate and switched would not give the VST 2.4 build's bits.
+std::unique_ptr<Kalvo> buildEffect(double rate, vst3::int32 maxBlock)
+{
+    constructionRate = static_cast<float>(rate);
+    constructionBlock = maxBlock;
+    std::unique_ptr<Kalvo> effect;
+    try
+    {
+        effect.reset(new ProcessingKalvo());
+    }
+    catch (...)
+    {
+    }
+    constructionRate = 0.0f;
+    constructionBlock = 0;
+    if (effect)
+    {
+        effect->setSampleRate(static_cast<float>(rate));
+        effect->setBlockSize(maxBlock);
+    }
+    return effect;
+}
 
 constexpr vst3::int32 kInputChannels = 3;
 constexpr vst3::int32 kOutputChannels = 6;
@@ -131,16 +172,10 @@ vst3::tresult KalvoProcessor::initialize(vst3::FUnknown*)
 {
     if (effect)
         return vst3::kResultFalse;
-    try
-    {
-        effect.reset(new ProcessingKalvo());
-    }
-    catch (...)
-    {
+    effect = buildEffect(sampleRate, maxBlock);
+    if (!effect)
         return vst3::kOutOfMemory;
-    }
-    effect->setSampleRate(static_cast<float>(sampleRate));
-    effect->setBlockSize(maxBlock);
+    builtRate = sampleRate;
     for (int i = 0; i < kNumParameters; ++i)
         knobs[i].store(effect->getParameter(i));
     return vst3::kResultOk;
@@ -309,6 +344,18 @@ vst3::tresult KalvoProcessor::setupProcessing(vst3::ProcessSetup& setup)
     sampleRate = setup.sampleRate;
     maxBlock = setup.maxSamplesPerBlock;
     sampleSize = setup.symbolicSampleSize;
+    if (effect && sampleRate != builtRate)
+    {
+        // Rebuilt at the new rate with the current settings (see buildEffect).
+        if (std::unique_ptr<Kalvo> rebuilt = buildEffect(sampleRate, maxBlock))
+        {
+            applyPendingState();
+            for (int i = 0; i < kNumParameters; ++i)
+                rebuilt->setParameter(i, knobs[i].load());
+            effect = std::move(rebuilt);
+            builtRate = sampleRate;
+        }
+    }
     if (effect)
     {
         effect->setSampleRate(static_cast<float>(sampleRate));

@@ -91,6 +91,7 @@ private:
     RefCount refs;
     std::unique_ptr<Kalvo> effect;
     double sampleRate = 44100.0;
+    double builtRate = 0.0; ///< the rate the effect was built at
     vst3::int32 maxBlock = 1024;
     vst3::int32 sampleSize = vst3::kSample32;
     bool active = false;
