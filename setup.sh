@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine and runs the main job:
-# installs the packages, builds in release mode, installs Kalvo.so into ~/.vst,
+# installs the packages, builds in release mode, installs Kalvo.so into ~/.vst and the
+# VST 3 bundle Kalvo.vst3 into ~/.vst3,
 # puts kalvo-render and kalvo-snapshot on the PATH (links in ~/.local/bin) and
 # decodes the synthesised demo scene with kalvo-render.
 set -euo pipefail
@@ -12,6 +13,14 @@ if [ -f build-release/plugin/Kalvo.so ]; then
   mkdir -p "$HOME/.vst"
   install -m 0755 build-release/plugin/Kalvo.so "$HOME/.vst/Kalvo.so"
   echo "Installed $HOME/.vst/Kalvo.so"
+fi
+if [ -f build-release/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so ]; then
+  # The whole bundle, replacing an older one (a stale file inside would confuse hosts).
+  rm -rf "$HOME/.vst3/Kalvo.vst3"
+  mkdir -p "$HOME/.vst3/Kalvo.vst3/Contents/x86_64-linux"
+  install -m 0755 build-release/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so \
+    "$HOME/.vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so"
+  echo "Installed $HOME/.vst3/Kalvo.vst3"
 fi
 
 # The tools stay in the build folder; links on the PATH make them usable from any folder.

@@ -257,13 +257,13 @@ vst3::tresult KalvoProcessor::setState(vst3::IBStream* state)
     float loaded[kNumParameters];
     if (!readState(state, loaded))
         return vst3::kResultFalse;
-    // A sequence lock: an odd serial marks the values as being written.
-    const unsigned serial = pendingSerial.load(std::memory_order_relaxed);
-    pendingSerial.store(serial + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
+    // A sequence lock: an odd serial marks the values as being written. Every access is
+    // sequentially consistent, which orders the values between the serial's stores.
+    const unsigned serial = pendingSerial.load();
+    pendingSerial.store(serial + 1);
     for (int i = 0; i < kNumParameters; ++i)
-        pendingKnobs[i].store(loaded[i], std::memory_order_relaxed);
-    pendingSerial.store(serial + 2, std::memory_order_release);
+        pendingKnobs[i].store(loaded[i]);
+    pendingSerial.store(serial + 2);
     if (!active && effect)
         applyPendingState();
     return vst3::kResultOk;
@@ -272,30 +272,28 @@ vst3::tresult KalvoProcessor::setState(vst3::IBStream* state)
 vst3::tresult KalvoProcessor::getState(vst3::IBStream* state)
 {
     float values[kNumParameters];
-    const bool pending =
-        pendingSerial.load(std::memory_order_acquire) != appliedSerial.load(std::memory_order_acquire);
+    const bool pending = pendingSerial.load() != appliedSerial.load();
     for (int i = 0; i < kNumParameters; ++i)
-        values[i] = pending ? pendingKnobs[i].load(std::memory_order_relaxed) : knobs[i].load();
+        values[i] = pending ? pendingKnobs[i].load() : knobs[i].load();
     return writeState(state, values) ? vst3::kResultOk : vst3::kResultFalse;
 }
 
 void KalvoProcessor::applyPendingState()
 {
-    const unsigned serial = pendingSerial.load(std::memory_order_acquire);
-    if ((serial & 1u) != 0 || serial == appliedSerial.load(std::memory_order_relaxed))
+    const unsigned serial = pendingSerial.load();
+    if ((serial & 1u) != 0 || serial == appliedSerial.load())
         return;
     float values[kNumParameters];
     for (int i = 0; i < kNumParameters; ++i)
-        values[i] = pendingKnobs[i].load(std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_acquire);
-    if (pendingSerial.load(std::memory_order_relaxed) != serial)
+        values[i] = pendingKnobs[i].load();
+    if (pendingSerial.load() != serial)
         return; // written meanwhile: the next block takes the newer record
     for (int i = 0; i < kNumParameters; ++i)
     {
         effect->setParameter(i, values[i]);
         knobs[i].store(values[i]);
     }
-    appliedSerial.store(serial, std::memory_order_release);
+    appliedSerial.store(serial);
 }
 
 vst3::tresult KalvoProcessor::setBusArrangements(vst3::SpeakerArrangement* inputs, vst3::int32 numIns,
