@@ -188,6 +188,10 @@ public:
     virtual void pumpEvents() = 0;
     /// Delivers at most one pending repaint; true when one was delivered.
     virtual bool deliverOnePendingRepaint() = 0;
+    /// The file descriptor that becomes readable when events for this window wait (the X
+    /// connection), for hosts that run the editor from their own event loop and call
+    /// pumpEvents when it is readable; -1 where the window system delivers events itself.
+    virtual int eventDescriptor() const { return -1; }
     /// Shows a popup menu modally at `where` (window pixels); answers the chosen item's id or -1.
     virtual long showPopupMenu(const PopupMenu& menu, const CPoint& where) = 0;
 };

@@ -33,6 +33,8 @@ KalvoController::KalvoController() : buildRules(::buildRules())
 KalvoController::~KalvoController()
 {
     terminate();
+    // Every view holds a reference to its controller, so none is left to use the panel.
+    delete panel;
 }
 
 vst3::tresult KalvoController::queryInterface(const vst3::TUID requested, void** obj)
@@ -70,10 +72,6 @@ vst3::tresult KalvoController::initialize(vst3::FUnknown*)
 
 vst3::tresult KalvoController::terminate()
 {
-    // The views hold the panel's editor; they are gone by now (a view does not outlive
-    // its controller), so the panel can go with the host's handler.
-    delete panel;
-    panel = nullptr;
     if (handler)
         handler->release();
     handler = nullptr;
