@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine and runs the main job:
 # installs the packages, builds in release mode, installs Kalvo.so into ~/.vst and the
-# VST 3 bundle Kalvo.vst3 into ~/.vst3,
+# LV2 bundle kalvo.lv2 into ~/.lv2, the VST 3 bundle Kalvo.vst3 into ~/.vst3,
 # puts kalvo-render and kalvo-snapshot on the PATH (links in ~/.local/bin) and
 # decodes the synthesised demo scene with kalvo-render.
 set -euo pipefail
@@ -13,6 +13,13 @@ if [ -f build-release/plugin/Kalvo.so ]; then
   mkdir -p "$HOME/.vst"
   install -m 0755 build-release/plugin/Kalvo.so "$HOME/.vst/Kalvo.so"
   echo "Installed $HOME/.vst/Kalvo.so"
+fi
+# LV2 hosts (Ardour, Qtractor, Carla, jalv) search ~/.lv2 for the user's bundles.
+if [ -f build-release/kalvo.lv2/manifest.ttl ]; then
+  mkdir -p "$HOME/.lv2"
+  rm -rf "$HOME/.lv2/kalvo.lv2"
+  cp -r build-release/kalvo.lv2 "$HOME/.lv2/kalvo.lv2"
+  echo "Installed $HOME/.lv2/kalvo.lv2"
 fi
 if [ -f build-release/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so ]; then
   # The whole bundle, replacing an older one (a stale file inside would confuse hosts).

@@ -4,7 +4,7 @@
 #include "CFrame.h"
 #include "CPlotDisplay.h"
 #include "CVuMeter.h"
-#include "KalvoConverters.h"
+#include "KalvoParameters.h"
 #include "PolarPattern.h"
 #include "controls/COnOffButton.h"
 #include "controls/COptionMenu.h"
@@ -31,18 +31,6 @@ enum ImageId : long
     kMenuOpenImage = 136,
     kPolarGridImage = 137,
     kAboutImage = 138,
-};
-
-// Parameter indices the editor knows by meaning.
-enum Parameter : int
-{
-    kFrontAngle = 3,
-    kSurroundAngle = 4,
-    kRearDelay = 5,
-    kRearLowPass = 6,
-    kFrontLevel = 7,
-    kRearLevel = 8,
-    kCenterLevel = 9,
 };
 
 // Order in which the meters are created and polled: top to bottom on the panel.
@@ -72,27 +60,18 @@ constexpr SliderPlace kSliderPlaces[] = {
     {5, 90, 262}, {6, 90, 321}, {9, 350, 79}, {7, 350, 99}, {8, 350, 119},
 };
 
-// Numeric displays, 35 x 14, in creation order, with their converters.
+// Numeric displays, 35 x 14, in creation order; their converters come with the parameters.
 struct DisplayPlace
 {
     int tag;
     long left, top;
-    void (*convert)(float, char*);
 };
 constexpr long kDisplayWidth = 35;
 constexpr long kDisplayHeight = 14;
 constexpr long kDisplayStyle = 1; // none of the display style bits
 const DisplayPlace kDisplayPlaces[] = {
-    {0, 210, 76, nullptr},
-    {1, 210, 97, nullptr},
-    {2, 210, 118, nullptr},
-    {3, 210, 176, param2noneDeciString},
-    {4, 210, 197, param2noneDeciString},
-    {5, 210, 259, param2DeciString},
-    {6, 210, 318, freqStringConvert},
-    {9, 470, 75, gainStringConvert},
-    {7, 470, 95, gainStringConvert},
-    {8, 470, 116, gainStringConvert},
+    {0, 210, 76},  {1, 210, 97},  {2, 210, 118}, {3, 210, 176}, {4, 210, 197},
+    {5, 210, 259}, {6, 210, 318}, {9, 470, 75},  {7, 470, 95},  {8, 470, 116},
 };
 
 // Mute buttons of the centre, front and rear outputs, 31 x 16 (half the image's height).
@@ -111,10 +90,6 @@ constexpr CRect kAboutImagePlace(201, 14, 656, 448);
 // Plot colours, opaque: front right, front left, rear left, rear right, centre (drawn last).
 const CColor kPlotColours[kalvo::kPolarPlotCount] = {kRedCColor, kYellowCColor, kBlueCColor, kGreenCColor,
                                                      kOrangeCColor};
-
-// Added to a level before its logarithm so that silence shows as -74 dB, which the gain
-// converter prints as "-oo".
-constexpr float kLevelFloor = 0.0002f;
 
 } // namespace
 
@@ -138,23 +113,7 @@ KalvoEditor::~KalvoEditor()
 
 float KalvoEditor::displayValue(int index, float p)
 {
-    switch (index)
-    {
-    case kFrontAngle:
-        return 90.0f * p;
-    case kSurroundAngle:
-        return surroundAngleDegrees(p);
-    case kRearDelay:
-        return 55.0f * p;
-    case kRearLowPass:
-        return 19.0f * p + 1.0f;
-    case kFrontLevel:
-    case kRearLevel:
-    case kCenterLevel:
-        return 20.0f * std::log10(p + kLevelFloor);
-    default:
-        return p; // the patterns show themselves
-    }
+    return kalvo::panelValue(index, p);
 }
 
 bool KalvoEditor::open(void* ptr)
@@ -224,7 +183,7 @@ void KalvoEditor::createSliders(CBitmap* track, CBitmap* handle)
     for (const SliderPlace& place : kSliderPlaces)
     {
         // Only the surround angle runs from right to left: 90 degrees at the right end.
-        const long style = place.tag == kSurroundAngle ? kSliderDragInvert : kSliderDrawPlain;
+        const long style = place.tag == kLSRSOffset ? kSliderDragInvert : kSliderDrawPlain;
         const CRect size(place.left, place.top, place.left + kSliderWidth, place.top + kSliderHeight);
         auto* slider = new CHorizontalSlider(size, this, place.tag, place.left, place.left + kHandleTravel,
                                              handle, track, CPoint(0, 0), style);
@@ -260,8 +219,8 @@ void KalvoEditor::createDisplays(CBitmap* background)
         display->setBackColor(kGreyCColor);
         display->setFrameColor(kGreyCColor);
         display->setValue(displayValue(place.tag, effect->getParameter(place.tag)));
-        if (place.convert)
-            display->setStringConvert(place.convert);
+        if (kalvo::DisplayConverter convert = kalvo::panelConverter(place.tag))
+            display->setStringConvert(convert);
         displays[place.tag] = display;
         frame->addView(display);
     }
@@ -322,7 +281,7 @@ void KalvoEditor::idle()
 void KalvoEditor::updatePolarPlot()
 {
     kalvo::PolarInputs inputs;
-    for (int i = 0; i < 13; ++i)
+    for (int i = 0; i < kNumParameters; ++i)
         inputs.values[i] = effect->getParameter(i);
     kalvo::PolarCurves curves;
     kalvo::computePolarCurves(inputs, curves);

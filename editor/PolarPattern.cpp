@@ -1,5 +1,7 @@
 #include "PolarPattern.h"
 
+#include "KalvoProgram.h"
+
 #include <cmath>
 
 namespace kalvo
@@ -15,21 +17,6 @@ namespace
 // 2 pi as the single-precision constant, widened: 6.2831854820251465.
 constexpr double kTwoPi = static_cast<double>(6.28318548f);
 constexpr float kLevelFloorDb = -20.0f;
-
-enum ParameterIndex
-{
-    kCenterPattern = 0,
-    kLRPattern = 1,
-    kLSRSPattern = 2,
-    kLROffset = 3,
-    kLSRSOffset = 4,
-    kFrontLevel = 7,
-    kRearLevel = 8,
-    kCenterLevel = 9,
-    kCenterMute = 10,
-    kFrontMute = 11,
-    kRearMute = 12
-};
 
 struct AngleTable
 {
@@ -85,11 +72,11 @@ void computePolarCurves(const PolarInputs& inputs, PolarCurves& curves) noexcept
     const float rearScale = polarLevelFactor(p[kRearLevel]) * (1.0f - p[kRearMute]);
     const float centreScale = polarLevelFactor(p[kCenterLevel]) * (1.0f - p[kCenterMute]);
     const Microphone mics[kPolarPlotCount] = {
-        {p[kLRPattern], -p[kLROffset] / 4.0f, frontScale},
-        {p[kLRPattern], p[kLROffset] / 4.0f, frontScale},
-        {p[kLSRSPattern], -(1.0f - p[kLSRSOffset]) / 4.0f + 0.5f, rearScale},
-        {p[kLSRSPattern], (1.0f - p[kLSRSOffset]) / 4.0f + 0.5f, rearScale},
-        {p[kCenterPattern], 0.0f, centreScale},
+        {p[kLRPolarPattern], -p[kLROffset] / 4.0f, frontScale},
+        {p[kLRPolarPattern], p[kLROffset] / 4.0f, frontScale},
+        {p[kLSRSPolarPattern], -(1.0f - p[kLSRSOffset]) / 4.0f + 0.5f, rearScale},
+        {p[kLSRSPolarPattern], (1.0f - p[kLSRSOffset]) / 4.0f + 0.5f, rearScale},
+        {p[kCenterPolarPattern], 0.0f, centreScale},
     };
 
     for (int plot = 0; plot < kPolarPlotCount; ++plot)

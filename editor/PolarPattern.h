@@ -9,6 +9,8 @@
 // front, 1 + log10(0.5) = 0.699 at 90 degrees and 0 at the back; a level of
 // 0.5 (-6 dB) shrinks a curve by (20 log10 0.5 + 20) * 0.05 = 0.699.
 
+#include "KalvoProgram.h"
+
 namespace kalvo
 {
 
@@ -34,7 +36,7 @@ constexpr int kPolarPoints = 121; ///< 0 to 2 pi inclusive, in 120 steps
 /// Effect parameters 0 to 12 as getParameter reports them (normalised).
 struct PolarInputs
 {
-    float values[13];
+    float values[kNumParameters];
 };
 
 /// Five closed curves of 121 points each, in plot value units (-1..1).

@@ -4,6 +4,7 @@
 #include "KalvoAlgo.h"
 #include "KalvoConverters.h"
 #include "KalvoEditorFactory.h"
+#include "KalvoParameters.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,37 +22,6 @@ constexpr VstInt32 kWheelMessage = vstFourCC('W', 'h', 'e', 'e');
 constexpr VstInt32 kNameTextMax = kVstMaxLabelLen - 1;
 /// Length given to the number conversions of the parameter display.
 constexpr VstInt32 kDisplayTextMax = 16;
-
-struct ParameterText
-{
-    const char* name;
-    const char* label;
-};
-
-const ParameterText kParameterTexts[kNumParameters] = {
-    {"CenterPolarPattern", "Pattern"},
-    {"LRPolarPattern", "Pattern"},
-    {"LSRSPolarPattern", "Pattern"},
-    {"LROffset", "Angle"},
-    {"LSRSOffset", "Angle"},
-    {"RearDelay", "mSec"},
-    {"RearSlopeFilter", "kHz"},
-    {"FrontLevel", "dB"},
-    {"RearLevel", "dB"},
-    {"CenterLevel", "dB"},
-    {"", ""},
-    {"", ""},
-    {"", ""},
-};
-
-/// Factory preset values, parameters 0 to 12, program entries 4 to 8.
-const float kFactoryValues[kNumFactoryPresets][kNumParameters] = {
-    {0.36f, 0.36f, 0.36f, 0.8f, 0.6f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f},
-    {0.36f, 0.36f, 0.36f, 0.6033f, 0.6f, 0.0f, 1.0f, 1.0f, 0.844f, 0.0f, 0.0f, 0.0f, 0.0f},
-    {0.5f, 0.5f, 0.5f, 0.5f, 0.5f, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f},
-    {0.36f, 0.36f, 0.36f, 0.67f, 0.5f, 0.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f},
-    {0.36f, 0.36f, 0.36f, 1.0f, 0.64f, 0.361f, 0.265f, 1.0f, 1.0f, 0.7f, 0.0f, 0.0f, 0.0f},
-};
 
 /// Copies a program name: at most 23 characters, zero-filled to the end.
 void copyProgramName(char (&dst)[kProgramNameSize], const char* src)
@@ -109,7 +79,7 @@ Kalvo::Kalvo(audioMasterCallback audioMaster, const KalvoBuildRules& rules)
     for (int i = 0; i < kNumFactoryPresets; ++i)
     {
         KalvoProgram& preset = programs[kNumUserPrograms + i];
-        std::memcpy(preset.values, kFactoryValues[i], sizeof(preset.values));
+        std::memcpy(preset.values, kalvo::factoryPresetValues(i), sizeof(preset.values));
         copyProgramName(preset.name, rules.presetNames[i]);
     }
 
@@ -403,7 +373,7 @@ float Kalvo::getParameter(VstInt32 index)
 void Kalvo::getParameterName(VstInt32 index, char* text)
 {
     if (index >= 0 && index < kNumParameters)
-        vstCopyText(text, kParameterTexts[index].name, kNameTextMax);
+        vstCopyText(text, kalvo::parameterSpec(index).hostName, kNameTextMax);
     else if (index == kFrontMSWidth)
         vstCopyText(text, "FrontMSWidth", kNameTextMax);
     else if (index == kRearMSWidth)
@@ -415,7 +385,7 @@ void Kalvo::getParameterName(VstInt32 index, char* text)
 void Kalvo::getParameterLabel(VstInt32 index, char* label)
 {
     if (index >= 0 && index < kNumParameters)
-        vstCopyText(label, kParameterTexts[index].label, kNameTextMax);
+        vstCopyText(label, kalvo::parameterSpec(index).hostLabel, kNameTextMax);
     else if (index == kFrontMSWidth || index == kRearMSWidth)
         vstCopyText(label, "Panorama", kNameTextMax);
     else
@@ -435,17 +405,14 @@ void Kalvo::getParameterDisplay(VstInt32 index, char* text)
         float2string(parameterValues[index], text, kDisplayTextMax);
         break;
     case kLROffset:
-        float2string(static_cast<float>(90.0 * slot(index)), text, kDisplayTextMax);
+    case kRearDelay:
+    case kRearSlopeFilter:
+        float2string(static_cast<float>(kalvo::knobToUnit(index, slot(index))), text, kDisplayTextMax);
         break;
     case kLSRSOffset:
-        // The direction the panel shows (0.6 is 144 degrees), not the decoder's internal angle.
+        // The direction the panel shows (0.6 is 144 degrees), not the decoder's internal
+        // angle, computed in single precision as the panel does.
         float2string(surroundAngleDegrees(programs[curProgram].values[index]), text, kDisplayTextMax);
-        break;
-    case kRearDelay:
-        float2string(static_cast<float>(slot(index) * 55.0), text, kDisplayTextMax);
-        break;
-    case kRearSlopeFilter:
-        float2string(static_cast<float>(19.0 * slot(index) + 1.0), text, kDisplayTextMax);
         break;
     case kFrontLevel:
     case kRearLevel:

@@ -78,6 +78,17 @@ DisplayConverter panelConverter(int index);
 /// per-build text); `text` holds at least 64 bytes. Switches read "on" or "off".
 void formatPanelText(int index, float knob, char* text, const KalvoBuildRules& rules);
 
+/// One of the eight level meters the engine feeds (0..1, the panel meters' scale).
+struct MeterSpec
+{
+    const char* symbol; ///< "meter_front_mid"
+    const char* title;  ///< "Front Mid Level"
+};
+constexpr int kNumMeters = kLastMeter - kFirstMeter + 1;
+/// Meter 0..7 in the engine's order: front mid, rear mid, side, C, L, R, Ls, Rs
+/// (parameters 20 to 27).
+const MeterSpec& meterSpec(int meter);
+
 /// The 13 knob positions of factory preset 0..4 (program entries 4 to 8); null otherwise.
 const float* factoryPresetValues(int preset);
 

@@ -1,15 +1,13 @@
 // The shared editor inside a VST 3 host. The editor talks to an effect; here that effect is a
-// mirror (PanelEffect) that answers the values the host reported to the controller and turns
+// mirror (RemoteEffect) that answers the values the host reported to the controller and turns
 // the editor's edits into the controller's begin/perform/end edits. The view embeds the
 // editor's frame in the host's window and, on Linux, runs its events and redraws from the
 // host's run loop: a handler on the X connection's descriptor and a timer.
 #include "AEffGUIEditor.h"
-#include "AudioEffectX.h"
 #include "CFrame.h"
 #include "ControllerPanel.h"
 #include "KalvoController.h"
-#include "KalvoEditorFactory.h"
-#include "KalvoParameters.h"
+#include "RemoteEffect.h"
 #include "Vst3Support.h"
 #include "platform/Platform.h"
 
@@ -25,110 +23,31 @@ namespace
 /// to Ardour's 40 ms).
 constexpr vst3::uint64 kIdlePeriodMs = 25;
 
-/// The mirror has no host of its own: the controller is its way out.
-VstIntPtr mirrorHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float)
-{
-    return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-/// The effect as the editor sees it: parameters 0..12 and the meters 20..27 from the host's
-/// reports, the program count at 15; the editor's edits go to the controller.
-class PanelEffect : public AudioEffectX
-{
-public:
-    explicit PanelEffect(KalvoController& controller)
-        : AudioEffectX(mirrorHost, kNumUserPrograms, kNumParameters), controller(controller)
-    {
-        for (int i = 0; i < kNumParameters; ++i)
-            knobs[i] = parameterSpec(i).defaultKnob;
-        if (AEffEditor* created = createKalvoEditor(this))
-            setEditor(created);
-    }
-
-    /// A value from the host, shown on the panel.
-    void report(int index, float knob)
-    {
-        knobs[index] = knob;
-        if (editor)
-            editor->setParameter(index, knob);
-    }
-    void reportMeter(int meter, float level) { meters[meter] = level; }
-
-    float getParameter(VstInt32 index) override
-    {
-        if (index >= 0 && index < kNumParameters)
-            return knobs[index];
-        if (index == kProgramCount)
-            return static_cast<float>(kNumUserPrograms);
-        if (index >= kFirstMeter && index <= kLastMeter)
-            return meters[index - kFirstMeter];
-        return 0.0f;
-    }
-    void setParameter(VstInt32 index, float value) override
-    {
-        if (index >= 0 && index < kNumParameters)
-            knobs[index] = value;
-        if (editor)
-            editor->setParameter(index, value);
-    }
-    void setParameterAutomated(VstInt32 index, float value) override
-    {
-        if (index >= 0 && index < kNumParameters)
-        {
-            setParameter(index, value);
-            controller.performEdit(static_cast<vst3::ParamID>(index), value);
-        }
-        else if (index == kPresetSelect && value >= 1.0f && value < 1000.0f)
-        {
-            // The preset menu: one gesture over all thirteen, so the host records one change.
-            const float* preset = factoryPresetValues(static_cast<int>(value) - 1);
-            if (!preset)
-                return;
-            for (int i = 0; i < kNumParameters; ++i)
-                controller.beginEdit(static_cast<vst3::ParamID>(i));
-            for (int i = 0; i < kNumParameters; ++i)
-            {
-                setParameter(i, preset[i]);
-                controller.performEdit(static_cast<vst3::ParamID>(i), preset[i]);
-            }
-            for (int i = 0; i < kNumParameters; ++i)
-                controller.endEdit(static_cast<vst3::ParamID>(i));
-            setParameter(index, value);
-        }
-    }
-    bool beginEdit(VstInt32 index) override
-    {
-        controller.beginEdit(static_cast<vst3::ParamID>(index));
-        return true;
-    }
-    bool endEdit(VstInt32 index) override
-    {
-        controller.endEdit(static_cast<vst3::ParamID>(index));
-        return true;
-    }
-
-    AEffGUIEditor* guiEditor() { return static_cast<AEffGUIEditor*>(editor); }
-
-private:
-    KalvoController& controller;
-    float knobs[kNumParameters];
-    float meters[8] = {};
-};
-
 class PanelView;
 
-class Panel final : public ControllerPanel
+/// The panel: the editor on a mirror of the values (RemoteEffect), whose gestures become the
+/// controller's edits.
+class Panel final : public ControllerPanel, public RemoteEffect::Listener
 {
 public:
-    explicit Panel(KalvoController& controller) : controller(controller), effect(controller) {}
+    explicit Panel(KalvoController& controller) : controller(controller), effect(*this) {}
     ~Panel() override;
 
-    void showKnob(int index, float knob) override { effect.report(index, knob); }
+    void showKnob(int index, float knob) override { effect.reportParameter(index, knob); }
     void showMeter(int meter, float level) override { effect.reportMeter(meter, level); }
     vst3::IPlugView* createView() override;
 
+    void beginGesture(int index) override { controller.beginEdit(static_cast<vst3::ParamID>(index)); }
+    void changed(int index, float knob) override
+    {
+        controller.performEdit(static_cast<vst3::ParamID>(index), static_cast<double>(knob));
+    }
+    void endGesture(int index) override { controller.endEdit(static_cast<vst3::ParamID>(index)); }
+
+    AEffGUIEditor* editor() { return static_cast<AEffGUIEditor*>(effect.getEditor()); }
+
     KalvoController& controller;
-    PanelEffect effect;
+    RemoteEffect effect;
     PanelView* attachedView = nullptr; ///< the view whose window shows the editor
     int views = 0;                     ///< views alive
 };
@@ -286,7 +205,7 @@ private:
 
     AEffGUIEditor* editor()
     {
-        return panel.effect.guiEditor();
+        return panel.editor();
     }
     bool isShowing()
     {
@@ -348,7 +267,7 @@ vst3::IPlugView* Panel::createView()
 ControllerPanel* createControllerPanel(KalvoController& controller)
 {
     auto* panel = new (std::nothrow) Panel(controller);
-    if (panel && !panel->effect.guiEditor())
+    if (panel && !panel->editor())
     {
         delete panel;
         return nullptr;

@@ -2,13 +2,12 @@
 
 #include "BuildRules.h"
 #include "KalvoParameters.h"
+#include "ParameterText.h"
 #include "Vst3Support.h"
 
 #include <cctype>
-#include <cerrno>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -19,27 +18,9 @@ namespace
 
 constexpr int kProgramCount = kNumFactoryPresets;
 
-const char* const kMeterTitles[kMeterCount] = {
-    "Meter Front Mid", "Meter Side",   "Meter Rear Mid",      "Meter Left",
-    "Meter Right",     "Meter Center", "Meter Left Surround", "Meter Right Surround",
-};
-
 double clamp01(double x)
 {
     return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x);
-}
-
-/// Letters, digits and the characters that carry meaning in a number, lower case;
-/// spaces, hyphens between words and underscores go.
-std::string lowerTrimmed(const char* text)
-{
-    std::string s(text ? text : "");
-    const std::size_t b = s.find_first_not_of(" \t");
-    const std::size_t e = s.find_last_not_of(" \t");
-    s = b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-    for (char& c : s)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return s;
 }
 
 /// Letters and digits only: "Figure of Eight" and "figure-of-eight" both give "figureofeight".
@@ -50,18 +31,6 @@ std::string wordKey(const std::string& s)
         if (std::isalnum(c))
             out += static_cast<char>(std::tolower(c));
     return out;
-}
-
-bool inRange(double v, double lo, double hi)
-{
-    // A hair of slack for values that rounding put just outside.
-    const double slack = 1e-9 * (hi - lo);
-    return v >= lo - slack && v <= hi + slack;
-}
-
-bool isDegreeUnit(const std::string& unit)
-{
-    return unit.empty() || unit == "deg" || unit == "\xc2\xb0" || unit == "\xb0";
 }
 
 } // namespace
@@ -125,8 +94,9 @@ bool describeParameter(int index, vst3::ParameterInfo& info)
     }
     else
     {
-        copyToUtf16(info.title, 128, kMeterTitles[id - kFirstMeterParamId]);
-        copyToUtf16(info.shortTitle, 128, kMeterTitles[id - kFirstMeterParamId]);
+        const MeterSpec& meter = meterSpec(static_cast<int>(id - kFirstMeterParamId));
+        copyToUtf16(info.title, 128, meter.title);
+        copyToUtf16(info.shortTitle, 128, meter.title);
         info.flags = vst3::kIsReadOnly;
     }
     return true;
@@ -169,96 +139,22 @@ bool formatParameter(vst3::ParamID id, double normalized, char* text, const Kalv
 
 bool parseParameter(vst3::ParamID id, const char* rawText, double& normalized, const KalvoBuildRules& rules)
 {
-    const std::string word = lowerTrimmed(rawText);
     if (id == kProgramParamId)
     {
+        const std::string word = wordKey(rawText ? rawText : "");
         for (int p = 0; p < kProgramCount; ++p)
-            if (wordKey(word) == wordKey(lowerTrimmed(rules.presetNames[p])))
+            if (!word.empty() && word == wordKey(rules.presetNames[p]))
                 return normalized = programToNormalized(p), true;
         return false;
     }
-    if (!isKnobParam(id))
+    if (!isKnobParam(id) || !rawText)
         return false;
-    const int index = static_cast<int>(id);
-    const ParameterSpec& spec = parameterSpec(index);
-
-    if (spec.unit == ParameterUnit::Switch)
-    {
-        // A mute acts only at exactly 1, so there is nothing between on and off.
-        if (word == "on" || word == "1" || word == "true" || word == "yes")
-            return normalized = 1.0, true;
-        if (word == "off" || word == "0" || word == "false" || word == "no")
-            return normalized = 0.0, true;
+    float knob = 0.0f;
+    std::string error;
+    if (!parseParameterText(static_cast<int>(id), rawText, knob, error))
         return false;
-    }
-    if (spec.unit == ParameterUnit::Pattern)
-    {
-        int count = 0;
-        const NamedPattern* patterns = namedPatterns(count);
-        for (int i = 0; i < count; ++i)
-            if (wordKey(word) == wordKey(patterns[i].name) || wordKey(word) == wordKey(patterns[i].label))
-                return normalized = patterns[i].omniShare, true;
-    }
-    if (spec.unit == ParameterUnit::CornerKHz && word == "off")
-        return normalized = 1.0, true;
-    if (spec.unit == ParameterUnit::LevelDb &&
-        (word == "-inf" || word == "-infdb" || word == "-oo" || word == "-oodb"))
-        return normalized = 0.0, true;
-
-    const char* begin = word.c_str();
-    char* end = nullptr;
-    errno = 0;
-    double value = std::strtod(begin, &end);
-    if (end == begin || errno == ERANGE || !std::isfinite(value))
-        return false;
-    std::string unit = lowerTrimmed(end);
-
-    if (unit == "%")
-    {
-        // The slider's position, whatever the unit it shows.
-        if (!inRange(value, 0.0, 100.0))
-            return false;
-        return normalized = clamp01(value / 100.0), true;
-    }
-    bool unitFits = false;
-    switch (spec.unit)
-    {
-    case ParameterUnit::Pattern:
-        unitFits = unit.empty();
-        break;
-    case ParameterUnit::FrontAngle:
-    case ParameterUnit::SurroundAngle:
-        unitFits = isDegreeUnit(unit);
-        break;
-    case ParameterUnit::DelayMs:
-        unitFits = unit.empty() || unit == "ms";
-        break;
-    case ParameterUnit::CornerKHz:
-        unitFits = unit.empty() || unit == "khz" || unit == "hz";
-        if (unit == "hz")
-            value /= 1000.0;
-        break;
-    case ParameterUnit::LevelDb:
-        unitFits = unit.empty() || unit == "db";
-        break;
-    case ParameterUnit::Switch:
-        break;
-    }
-    if (!unitFits)
-        return false;
-    if (spec.unit == ParameterUnit::LevelDb)
-    {
-        // Levels are gains up to 1: 0 dB is the loudest setting, and any number of dB
-        // below is a quieter one (the range's minimum and below is silence).
-        if (value > 1e-9)
-            return false;
-        normalized = value <= spec.minimum ? 0.0 : clamp01(std::pow(10.0, value / 20.0));
-        return true;
-    }
-    if (!inRange(value, spec.minimum, spec.maximum))
-        return false;
-    normalized = unitToKnob(index, value);
-    return normalized >= 0.0;
+    normalized = static_cast<double>(knob);
+    return true;
 }
 
 } // namespace kalvo::vst3adapter

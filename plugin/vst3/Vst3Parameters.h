@@ -38,10 +38,10 @@ double plainToNormalized(vst3::ParamID id, double plain);
 /// The panel's text for a normalised value (UTF-8 or the rules' 8-bit degree sign); false
 /// for an unknown id. `text` holds at least 64 bytes.
 bool formatParameter(vst3::ParamID id, double normalized, char* text, const KalvoBuildRules& rules);
-/// Reads typed text (UTF-8) the way `kalvo-render --set` reads a value: a number in the
-/// panel's unit with an optional unit word, a percentage of the slider, or a word (on/off,
-/// off for the low-pass, -inf for silence, a pattern's name, a program's name). False for
-/// text that names no value of the parameter, or a number out of its range.
+/// Reads typed text (UTF-8) as `kalvo-render --set` reads a value (the table's reader): a
+/// number in the panel's unit with an optional unit word, a percentage of the slider, or a
+/// word (on/off, off for the low-pass, -inf for silence, a pattern's name); for the program
+/// selector a program's name. False for text that names no value, or one out of range.
 bool parseParameter(vst3::ParamID id, const char* text, double& normalized, const KalvoBuildRules& rules);
 
 } // namespace kalvo::vst3adapter

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks a built kalvo_<version>_amd64.deb:
 #   lintian finds no error (warnings are printed and allowed);
-#   the package holds exactly the expected files;
+#   the package holds exactly the expected files (the VST 2.4 plug-in, the LV2 bundle, the tools);
 #   it depends on the libraries the binaries link and on the panel's font;
 #   the packaged tools run and print the package's version;
 #   the bash completion completes options and parameter names from the tool's own --help.
@@ -30,6 +30,11 @@ fi
 
 expected="./usr/bin/kalvo-render
 ./usr/bin/kalvo-snapshot
+./usr/lib/lv2/kalvo.lv2/kalvo.so
+./usr/lib/lv2/kalvo.lv2/kalvo.ttl
+./usr/lib/lv2/kalvo.lv2/kalvo_ui.so
+./usr/lib/lv2/kalvo.lv2/manifest.ttl
+./usr/lib/lv2/kalvo.lv2/presets.ttl
 ./usr/lib/vst/Kalvo.so
 ./usr/lib/vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so
 ./usr/share/bash-completion/completions/kalvo-render
@@ -87,6 +92,8 @@ if $install_too; then
     [ "$shown" = "kalvo-render $version" ] || fail "installed kalvo-render --version prints '$shown'"
     [ -f /usr/lib/vst/Kalvo.so ] || fail "the plug-in is not in /usr/lib/vst"
     [ -f /usr/lib/vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so ] || fail "the VST 3 bundle is not in /usr/lib/vst3"
+    # LV2 hosts find the bundle in the system folder without any setting.
+    env -u LV2_PATH lv2ls | grep -qx 'urn:velmora:kalvo' || fail "lv2ls does not list urn:velmora:kalvo"
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq kalvo >/dev/null
     for f in $installed; do
       [ ! -e "$f" ] || fail "removal left $f behind"

@@ -339,11 +339,11 @@ TEST(Vst3Module, ShowsThePanelsTextsAndReadsTypedValues)
 
     EXPECT_DOUBLE_EQ(typed(c, 3, "45"), 0.5);
     EXPECT_DOUBLE_EQ(typed(c, 3, " 45 deg"), 0.5);
-    EXPECT_DOUBLE_EQ(typed(c, 4, "144"), 0.6);
-    EXPECT_DOUBLE_EQ(typed(c, 5, "11 ms"), 0.2);
+    EXPECT_EQ(typed(c, 4, "144"), static_cast<float>(0.6));
+    EXPECT_EQ(typed(c, 5, "11 ms"), 0.2f);
     EXPECT_DOUBLE_EQ(typed(c, 6, "off"), 1.0);
-    EXPECT_DOUBLE_EQ(typed(c, 6, "8000 Hz"), 7.0 / 19.0);
-    EXPECT_DOUBLE_EQ(typed(c, 7, "-6 dB"), std::pow(10.0, -6.0 / 20.0));
+    EXPECT_EQ(typed(c, 6, "8000 Hz"), static_cast<float>(7.0 / 19.0));
+    EXPECT_EQ(typed(c, 7, "-6 dB"), static_cast<float>(std::pow(10.0, -6.0 / 20.0)));
     EXPECT_DOUBLE_EQ(typed(c, 7, "-oo"), 0.0);
     EXPECT_DOUBLE_EQ(typed(c, 1, "cardioid"), 0.5);
     EXPECT_DOUBLE_EQ(typed(c, 1, "figure of eight"), 0.0);

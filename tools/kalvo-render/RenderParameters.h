@@ -10,24 +10,17 @@
 // (8 - 1) / 19 = 0.3684; CenterPattern=0.5 is a cardioid. A number with a
 // percent sign is the slider's position: FrontLevel=50% is 0.5 (-6 dB).
 
+#include "KalvoParameters.h"
+
 #include <string>
 
 namespace render
 {
 
-constexpr int kParameterCount = 13;
+constexpr int kParameterCount = kNumParameters;
 
 /// What a parameter's physical value is.
-enum class ParameterUnit
-{
-    Pattern,       ///< omni share 0..1 (1 omni, 0.5 cardioid, 0 figure of eight)
-    FrontAngle,    ///< degrees 0..90 from the front
-    SurroundAngle, ///< degrees 90..180 from the front (90 sideways, 180 straight back)
-    DelayMs,       ///< milliseconds 0..55
-    CornerKHz,     ///< kHz 1..20, 20 meaning off
-    LevelDb,       ///< linear gain 0..1 given in dB (0 dB and below)
-    Switch         ///< off 0, on 1
-};
+using ParameterUnit = kalvo::ParameterUnit;
 
 struct ParameterInfo
 {

@@ -1,0 +1,215 @@
+#include "ParameterText.h"
+
+#include <cctype>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
+
+namespace kalvo
+{
+namespace
+{
+
+std::string lower(const std::string& s)
+{
+    std::string out;
+    for (char c : s)
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return out;
+}
+
+std::string trim(const std::string& s)
+{
+    size_t b = s.find_first_not_of(" \t");
+    size_t e = s.find_last_not_of(" \t");
+    return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
+}
+
+std::string letters(const std::string& s)
+{
+    std::string out;
+    for (unsigned char c : s)
+        if (std::isalnum(c))
+            out += static_cast<char>(std::tolower(c));
+    return out;
+}
+
+// A number followed by an optional unit word; false when the number is missing
+// or not finite.
+bool splitNumber(const std::string& text, double& number, std::string& unit)
+{
+    const char* begin = text.c_str();
+    char* end = nullptr;
+    errno = 0;
+    number = std::strtod(begin, &end);
+    if (end == begin || errno == ERANGE || !std::isfinite(number))
+        return false;
+    unit = lower(trim(std::string(end)));
+    return true;
+}
+
+bool inRange(double v, double lo, double hi)
+{
+    // A hair of slack for values that rounding put just outside.
+    const double slack = 1e-9 * (hi - lo);
+    return v >= lo - slack && v <= hi + slack;
+}
+
+bool rangeError(const ParameterSpec& p, const std::string& text, const char* range, std::string& error)
+{
+    error = "value '" + text + "' out of range for " + p.panelName + " (" + range + ")";
+    return false;
+}
+
+bool isDegrees(const std::string& unit)
+{
+    return unit.empty() || unit == "deg" || unit == "\xc2\xb0";
+}
+
+bool namedPattern(const std::string& word, double& omniShare)
+{
+    int count = 0;
+    const NamedPattern* patterns = namedPatterns(count);
+    const std::string key = letters(word);
+    for (int i = 0; i < count; ++i)
+        if (key == patterns[i].name || key == letters(patterns[i].label) ||
+            (patterns[i].omniShare == 0.0 && key == "fig8"))
+        {
+            omniShare = patterns[i].omniShare;
+            return true;
+        }
+    return false;
+}
+
+} // namespace
+
+const char* unitSyntaxHelp(ParameterUnit unit)
+{
+    switch (unit)
+    {
+    case ParameterUnit::Pattern:
+        return "omni share 0..1 (1 omni, 0.5 cardioid, 0 figure of eight) or omni, subcardioid, cardioid, "
+               "supercardioid, hypercardioid, figure8";
+    case ParameterUnit::FrontAngle:
+        return "degrees 0..90 from the front";
+    case ParameterUnit::SurroundAngle:
+        return "degrees 90..180 from the front (90 sideways, 180 straight back)";
+    case ParameterUnit::DelayMs:
+        return "milliseconds 0..55";
+    case ParameterUnit::CornerKHz:
+        return "kHz 1..20, or Hz with the unit (8000Hz); 20 or off for none";
+    case ParameterUnit::LevelDb:
+        return "dB, -inf..0";
+    case ParameterUnit::Switch:
+        return "on or off";
+    }
+    return "";
+}
+
+bool parseParameterText(int index, const std::string& rawText, float& normalised, std::string& error)
+{
+    if (index < 0 || index >= kNumParameters)
+    {
+        error = "no parameter " + std::to_string(index);
+        return false;
+    }
+    const ParameterSpec& p = parameterSpec(index);
+    const std::string text = trim(rawText);
+    const std::string word = lower(text);
+    double value = 0.0;
+    std::string unit;
+
+    if (p.unit == ParameterUnit::Switch)
+    {
+        if (word == "on" || word == "1" || word == "true" || word == "yes")
+            normalised = 1.0f;
+        else if (word == "off" || word == "0" || word == "false" || word == "no")
+            normalised = 0.0f;
+        else
+        {
+            error = "value '" + text + "' for " + p.panelName + " must be on or off";
+            return false;
+        }
+        return true;
+    }
+    if (p.unit == ParameterUnit::Pattern && namedPattern(word, value))
+    {
+        normalised = static_cast<float>(value);
+        return true;
+    }
+    if (p.unit == ParameterUnit::CornerKHz && word == "off")
+    {
+        normalised = 1.0f;
+        return true;
+    }
+    if (p.unit == ParameterUnit::LevelDb &&
+        (word == "-inf" || word == "-infdb" || word == "-oo" || word == "-oodb"))
+    {
+        normalised = 0.0f;
+        return true;
+    }
+    if (!splitNumber(text, value, unit))
+    {
+        error = "value '" + text + "' for " + p.panelName + " is not a number";
+        return false;
+    }
+
+    double x = 0.0;
+    if (unit == "%")
+    {
+        // The slider's position, whatever the unit it shows.
+        if (!inRange(value, 0.0, 100.0))
+            return rangeError(p, text, "0..100%", error);
+        x = value / 100.0;
+    }
+    else if (p.unit == ParameterUnit::Pattern && unit.empty())
+    {
+        if (!inRange(value, p.minimum, p.maximum))
+            return rangeError(p, text, "0..1", error);
+        x = unitToKnob(index, value);
+    }
+    else if (p.unit == ParameterUnit::FrontAngle && isDegrees(unit))
+    {
+        if (!inRange(value, p.minimum, p.maximum))
+            return rangeError(p, text, "0..90 degrees", error);
+        x = unitToKnob(index, value);
+    }
+    else if (p.unit == ParameterUnit::SurroundAngle && isDegrees(unit))
+    {
+        if (!inRange(value, p.minimum, p.maximum))
+            return rangeError(p, text, "90..180 degrees", error);
+        x = unitToKnob(index, value);
+    }
+    else if (p.unit == ParameterUnit::DelayMs && (unit.empty() || unit == "ms"))
+    {
+        if (!inRange(value, p.minimum, p.maximum))
+            return rangeError(p, text, "0..55 ms", error);
+        x = unitToKnob(index, value);
+    }
+    else if (p.unit == ParameterUnit::CornerKHz && (unit.empty() || unit == "khz" || unit == "hz"))
+    {
+        const double kHz = unit == "hz" ? value / 1000.0 : value;
+        if (!inRange(kHz, p.minimum, p.maximum))
+            return rangeError(p, text, "1..20 kHz", error);
+        x = unitToKnob(index, kHz);
+    }
+    else if (p.unit == ParameterUnit::LevelDb && (unit.empty() || unit == "db"))
+    {
+        // Levels are gains up to 1: 0 dB is the loudest setting. Typed text reaches below
+        // the range's floor (-80 dB is a gain, not silence), so the gain is formed here.
+        if (value > 1e-9)
+            return rangeError(p, text, "-inf..0 dB", error);
+        x = std::pow(10.0, value / 20.0);
+        x = x > 1.0 ? 1.0 : x;
+    }
+    else
+    {
+        error = "unit '" + unit + "' does not fit " + p.panelName + " (" + unitSyntaxHelp(p.unit) +
+                ", or 0..100%)";
+        return false;
+    }
+    normalised = static_cast<float>(x);
+    return true;
+}
+
+} // namespace kalvo

@@ -1,0 +1,22 @@
+// Reading a parameter value that a person typed: the command line's --set, and the
+// text boxes of hosts that let the user type a value. One reader, so that "144",
+// "-6 dB", "8000Hz", "cardioid" and "50%" mean the same wherever they are typed.
+#pragma once
+
+#include "KalvoParameters.h"
+
+#include <string>
+
+namespace kalvo
+{
+
+/// Parses `text` for parameter `index` into the knob position (0..1): a number in the
+/// panel's unit (the unit may be written: deg, °, ms, kHz, Hz, dB), a slider position in
+/// percent, or a word (on, off, omni, cardioid, -inf, ...). False with a one-line reason
+/// in `error` when the text is malformed or out of range.
+bool parseParameterText(int index, const std::string& text, float& knob, std::string& error);
+
+/// What a unit accepts, in words, for messages and help texts.
+const char* unitSyntaxHelp(ParameterUnit unit);
+
+} // namespace kalvo
