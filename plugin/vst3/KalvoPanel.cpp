@@ -100,6 +100,16 @@ public:
         }
         panel.attachedView = this;
         startRunLoop();
+        if (!runLoop)
+        {
+            // Without a run loop from the host (Windows) the window system's own timer runs
+            // the editor's idle work.
+            CFrame* frame = editor()->getFrame();
+            if (frame && frame->getPlatformWindow())
+                frame->getPlatformWindow()->startTimer(
+                    static_cast<long>(kIdlePeriodMs), [](void* view) { static_cast<PanelView*>(view)->idle(); },
+                    this);
+        }
         return vst3::kResultOk;
     }
 
@@ -108,6 +118,9 @@ public:
         if (panel.attachedView != this)
             return vst3::kResultFalse;
         stopRunLoop();
+        if (CFrame* frame = editor()->getFrame())
+            if (frame->getPlatformWindow())
+                frame->getPlatformWindow()->stopTimer();
         editor()->close();
         panel.attachedView = nullptr;
         return vst3::kResultOk;
