@@ -107,8 +107,8 @@ public:
             CFrame* frame = editor()->getFrame();
             if (frame && frame->getPlatformWindow())
                 frame->getPlatformWindow()->startTimer(
-                    static_cast<long>(kIdlePeriodMs), [](void* view) { static_cast<PanelView*>(view)->idle(); },
-                    this);
+                    static_cast<long>(kIdlePeriodMs),
+                    [](void* view) { static_cast<PanelView*>(view)->idle(); }, this);
         }
         return vst3::kResultOk;
     }

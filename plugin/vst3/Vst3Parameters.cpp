@@ -35,15 +35,7 @@ std::string wordKey(const std::string& s)
 
 } // namespace
 
-bool isKnobParam(vst3::ParamID id)
-{
-    return id < static_cast<vst3::ParamID>(kNumParameters);
-}
-
-bool isMeterParam(vst3::ParamID id)
-{
-    return id >= kFirstMeterParamId && id < kFirstMeterParamId + kMeterCount;
-}
+static_assert(isKnobParam(kNumParameters - 1) && !isKnobParam(kNumParameters), "ids 0..12 are the knobs");
 
 vst3::ParamID paramIdAt(int index)
 {

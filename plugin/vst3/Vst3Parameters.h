@@ -20,8 +20,14 @@ constexpr vst3::ProgramListID kFactoryProgramListId = 1;
 /// Knob parameters, the program selector, the meters.
 constexpr int kVst3ParameterCount = 13 + 1 + kMeterCount;
 
-bool isKnobParam(vst3::ParamID id);
-bool isMeterParam(vst3::ParamID id);
+constexpr bool isKnobParam(vst3::ParamID id)
+{
+    return id < 13;
+}
+constexpr bool isMeterParam(vst3::ParamID id)
+{
+    return id >= kFirstMeterParamId && id < kFirstMeterParamId + kMeterCount;
+}
 /// The id of the parameter at list position `index` (0..21), or kNoParamId.
 vst3::ParamID paramIdAt(int index);
 
