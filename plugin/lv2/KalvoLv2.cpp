@@ -64,6 +64,8 @@ struct Instance
     /// last run costs one comparison, not a conversion (the levels' is a power of ten).
     float converted[kNumParameters] = {};
     bool active = false;
+    /// No run since activate: the first run's controls are the session's starting point.
+    bool firstRun = false;
 };
 
 /// The host's largest block, when it says so; our own buffer size otherwise.
@@ -138,13 +140,6 @@ void connectPort(LV2_Handle handle, uint32_t port, void* data)
         instance->meter[p - kFirstMeterPort] = static_cast<float*>(data);
 }
 
-void activate(LV2_Handle handle)
-{
-    auto* instance = static_cast<Instance*>(handle);
-    instance->effect->resume(); // clears the delay line, the filters and the meters
-    instance->active = true;
-}
-
 void deactivate(LV2_Handle handle)
 {
     auto* instance = static_cast<Instance*>(handle);
@@ -152,9 +147,11 @@ void deactivate(LV2_Handle handle)
     instance->active = false;
 }
 
-/// Hands the control ports' values that changed since the last run to the effect.
-void applyControls(Instance& instance)
+/// Hands the control ports' values that changed since the last run to the effect; true
+/// when the surround delay moved.
+bool applyControls(Instance& instance)
 {
+    bool delayMoved = false;
     for (int i = 0; i < kNumParameters; ++i)
     {
         const float* port = instance.control[i];
@@ -171,15 +168,35 @@ void applyControls(Instance& instance)
         {
             instance.effect->setParameter(i, knob);
             instance.applied[i] = knob;
+            delayMoved = delayMoved || i == kRearDelay;
         }
     }
+    return delayMoved;
+}
+
+void activate(LV2_Handle handle)
+{
+    auto* instance = static_cast<Instance*>(handle);
+    // The values the host set before switching on take effect at once, as they do when a
+    // VST 2.4 host sets parameters before resuming: a session that opens with a surround
+    // delay starts with it, instead of gliding to it from zero.
+    applyControls(*instance);
+    instance->effect->resume(); // clears the delay line, the filters and the meters
+    instance->active = true;
+    instance->firstRun = true;
 }
 
 void run(LV2_Handle handle, uint32_t frames)
 {
     auto* instance = static_cast<Instance*>(handle);
-    applyControls(*instance);
     Kalvo& effect = *instance->effect;
+    // Some hosts hand over a session's control values only with the first run, not before
+    // activating. The delay then starts at its length, as if the values had come first,
+    // instead of gliding to it over the first quarter of a second. Nothing has been
+    // processed yet, so switching the effect on again loses nothing; it allocates nothing.
+    if (applyControls(*instance) && instance->firstRun)
+        effect.resume();
+    instance->firstRun = false;
     if (frames > 0)
     {
         // The effect's six inputs: the capsules on the first three, nothing on the rest.

@@ -207,6 +207,13 @@ void fillNoise(std::vector<std::vector<float>>& channels, unsigned seed)
         for (const auto& [index, value] : settings[b % settings.size()])
             lv2.controls[index] = value;
         vst.apply(lv2.controls);
+        // The first block's values are where the session starts: a VST 2.4 host sets them
+        // and then switches the effect on.
+        if (b == 0)
+        {
+            call(vst.effect, effMainsChanged, 0, 0);
+            call(vst.effect, effMainsChanged, 0, 1);
+        }
 
         std::vector<std::vector<float>> in(3, std::vector<float>(static_cast<size_t>(n) + 1));
         fillNoise(in, seed++);
@@ -405,7 +412,12 @@ TEST(Lv2Bundle, RunAllocatesNothing)
     lv2.connect(inPtr, outPtr);
     lilv_instance_activate(lv2.instance);
     lilv_instance_run(lv2.instance, kFrames);
+    lilv_instance_deactivate(lv2.instance);
+    lilv_instance_activate(lv2.instance);
     AllocationCounter counter;
+    // The first run after activating, with a new delay: it starts at its length.
+    lv2.controls[kRearDelay] = 30.0f;
+    lilv_instance_run(lv2.instance, kFrames);
     for (int block = 0; block < 8; ++block)
     {
         // Every control moves every block: the coefficients and the delay are recomputed.

@@ -56,6 +56,12 @@ EffectHost::~EffectHost()
     effect_ = nullptr;
 }
 
+void EffectHost::restart()
+{
+    dispatch(effMainsChanged, 0, 0, nullptr, 0.0f);
+    dispatch(effMainsChanged, 0, 1, nullptr, 0.0f);
+}
+
 VstIntPtr EffectHost::dispatch(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     return effect_->dispatcher(effect_, opcode, index, value, ptr, opt);

@@ -39,6 +39,10 @@ public:
     float getParameter(int index);
     /// Loads preset menu entry 1..5 the way the editor's preset menu does.
     void selectPreset(int number);
+    /// Switches the effect off and on again, as a host does between setting up a session
+    /// and playing it: what was set so far is in place from the first frame on (a surround
+    /// delay starts at its length instead of gliding to it).
+    void restart();
 
     /// Processes `frames` (at most blockSize) frames of three input channels
     /// (front mid, side, rear mid) into six outputs (L, R, C, LFE, Ls, Rs).

@@ -373,6 +373,9 @@ void applySettings(EffectHost& host, const RenderSettings& settings)
         host.selectPreset(settings.preset);
     for (const auto& s : settings.settings)
         host.setParameter(s.first, s.second);
+    // The recording starts with the settings in place, not with the delay gliding to its
+    // length during the first quarter of a second.
+    host.restart();
     if (settings.prepare)
         settings.prepare(host.effect());
 }
