@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds with warnings as errors and runs every test; the X server tests run under Xvfb.
-#   ./test.sh              normal build in build/, then the Windows build in build-windows/
+#   ./test.sh              normal build in build/, a render through the LV2 build in Ardour
+#                          (tests/hosts), then the Windows build in build-windows/
 #                          (cross-compiled) with its tests under Wine (scripts/test-windows.sh)
 #   ./test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   ./test.sh --thread     ThreadSanitizer build in build-tsan/ of the tests that run the
@@ -37,5 +38,8 @@ else
   ctest "${ctest_args[@]}"
 fi
 if [ "$builddir" = build ]; then
+  # A real host: Ardour renders a take through the LV2 build, compared with kalvo-render.
+  scripts/deps.sh --hosts
+  tests/hosts/ardour-render-check.sh lv2 "$builddir"
   scripts/test-windows.sh
 fi

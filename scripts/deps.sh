@@ -2,6 +2,7 @@
 # Installs the Debian 12 packages the build, the tests and the demo need; does nothing when all are present.
 #   scripts/deps.sh             build, tests, demo
 #   scripts/deps.sh --package   also what the Debian package and its check need
+#   scripts/deps.sh --hosts     also the real hosts the tests render through (Ardour)
 set -euo pipefail
 packages=(
   build-essential cmake pkg-config
@@ -15,6 +16,9 @@ packages=(
 )
 if [ "${1:-}" = "--package" ]; then
   packages+=(dpkg-dev help2man lintian bash-completion)
+fi
+if [ "${1:-}" = "--hosts" ]; then
+  packages+=(ardour python3)
 fi
 missing=()
 for p in "${packages[@]}"; do

@@ -13,8 +13,13 @@ local session_dir = os.getenv("KALVO_SESSION")
 local export_dir = os.getenv("KALVO_EXPORT")
 local preset_id = os.getenv("KALVO_PRESET_ID")
 
-local function fail(message)
+local function say(message)
   print("ardour-render: " .. message)
+  io.stdout:flush()
+end
+
+local function fail(message)
+  say(message)
   quit()
 end
 
@@ -77,13 +82,12 @@ s:save_state("", false, false, false, false, false)
 
 ARDOUR.config():set_export_preroll(0)
 local e = s:simple_export()
-e:set_name("decode")
 e:set_folder(export_dir)
 e:set_range(s:current_start_sample(), s:current_end_sample())
 if not e:set_preset(preset_id) then fail("no export preset " .. preset_id) end
 if not e:check_outputs() then fail("nothing to export") end
 if not e:run_export() then fail("the export failed") end
-print("ardour-render: rendered through " .. id)
+say("rendered through " .. id)
 -- The session's routes must go before the session does: a route still held by Lua when
 -- the interpreter ends would be destroyed after its session (a use after free in the host).
 tracks, t, m, p, e, s = nil, nil, nil, nil, nil, nil

@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-"""compare-wav.py [--tolerance T] A.wav B.wav: compares two 32-bit float WAV files.
+"""compare-wav.py [--tolerance T] REFERENCE.wav A.wav [A2.wav ...]: compares 32-bit float WAV files.
 
-Prints the channel count, the frame count, how many samples differ at all and the largest
-difference; exits 0 only when both hold the same channels and frames, A is not silent, and
+The channels of A, A2, ... taken side by side are compared with REFERENCE's. Prints the
+channel count, the frame count, how many samples differ at all and the largest difference;
+exits 0 only when both hold the same channels and frames, the reference is not silent, and
 no sample differs by more than T (default 0: bit for bit).
 """
 import struct
@@ -36,13 +37,22 @@ def read_float_wav(path):
 def main():
     args = sys.argv[1:]
     tolerance = 0.0
-    if len(args) == 4 and args[0] == "--tolerance":
+    if len(args) >= 2 and args[0] == "--tolerance":
         tolerance = float(args[1])
         args = args[2:]
-    if len(args) != 2:
+    if len(args) < 2:
         sys.exit(__doc__)
     ca, a = read_float_wav(args[0])
-    cb, b = read_float_wav(args[1])
+    parts = [read_float_wav(path) for path in args[1:]]
+    cb = sum(channels for channels, _ in parts)
+    frames = min(len(samples) // channels for channels, samples in parts)
+    if any(len(samples) // channels != frames for channels, samples in parts):
+        print("the rendered files differ in length")
+        return 1
+    b = []
+    for i in range(frames):
+        for channels, samples in parts:
+            b.extend(samples[i * channels:(i + 1) * channels])
     if ca != cb or len(a) != len(b):
         print(f"shapes differ: {ca} channels x {len(a) // ca} frames against {cb} x {len(b) // cb}")
         return 1
