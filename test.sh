@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds with warnings as errors and runs every test; the X server tests run under Xvfb.
-#   ./test.sh              normal build in build/, a render through the LV2 build in Ardour
+#   ./test.sh              normal build in build/, renders through the LV2 and VST 3 builds in Ardour
 #                          (tests/hosts), then the Windows build in build-windows/
 #                          (cross-compiled) with its tests under Wine (scripts/test-windows.sh)
 #   ./test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
@@ -38,8 +38,10 @@ else
   ctest "${ctest_args[@]}"
 fi
 if [ "$builddir" = build ]; then
-  # A real host: Ardour renders a take through the LV2 build, compared with kalvo-render.
+  # A real host: Ardour renders a take through the LV2 and the VST 3 build, compared with
+  # kalvo-render.
   scripts/deps.sh --hosts
   tests/hosts/ardour-render-check.sh lv2 "$builddir"
+  tests/hosts/ardour-render-check.sh vst3 "$builddir"
   scripts/test-windows.sh
 fi
