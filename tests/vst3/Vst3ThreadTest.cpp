@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -55,6 +58,7 @@ TEST(Vst3Threads, ControllerEditsAndStateLoadsWhileTheProcessorRuns)
     processor->setProcessing(1);
 
     std::atomic<bool> done{false};
+    std::atomic<int> blocks{0};
     std::thread audio(
         [&]
         {
@@ -86,11 +90,16 @@ TEST(Vst3Threads, ControllerEditsAndStateLoadsWhileTheProcessorRuns)
                 data.inputParameterChanges = &changes;
                 data.outputParameterChanges = &meters;
                 processor->process(data);
+                ++blocks;
+                for (int c = 0; c < 3; ++c) // in place: the next block's input again
+                    std::fill(buffers[static_cast<size_t>(c)].begin(), buffers[static_cast<size_t>(c)].end(),
+                              0.1f);
             }
         });
 
     MemoryStream saved;
-    for (int round = 0; round < 2000; ++round)
+    // At least 2000 edits, and as long as it takes the audio thread to run 200 blocks meanwhile.
+    for (int round = 0; round < 2000 || blocks.load() < 200; ++round)
     {
         const vst3::ParamID id = static_cast<vst3::ParamID>(round % 13);
         controller->beginEdit(id);
