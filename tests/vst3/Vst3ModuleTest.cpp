@@ -586,3 +586,29 @@ TEST(Vst3Module, SendsTheMeterReadingsAsOutputParameters)
         EXPECT_EQ(plugin.controller->getParamNormalized(id), level);
     }
 }
+
+TEST(Vst3Interface, IdsHaveThePlatformsByteLayout)
+{
+    // A host compares the 16 bytes; our own host here uses the same declarations, so the
+    // layout is pinned against the interface's published bytes of IComponent and IPlugView.
+#if defined(_WIN32)
+    const unsigned char component[16] = {0x31, 0xFF, 0x31, 0xE8, 0xD5, 0xF2, 0x01, 0x43,
+                                         0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+    const unsigned char view[16] = {0x07, 0x25, 0xC3, 0x5B, 0x60, 0xD0, 0xEA, 0x49,
+                                    0xA6, 0x15, 0x1B, 0x52, 0x2B, 0x75, 0x5B, 0x29};
+#else
+    const unsigned char component[16] = {0xE8, 0x31, 0xFF, 0x31, 0xF2, 0xD5, 0x43, 0x01,
+                                         0x92, 0x8E, 0xBB, 0xEE, 0x25, 0x69, 0x78, 0x02};
+    const unsigned char view[16] = {0x5B, 0xC3, 0x25, 0x07, 0xD0, 0x60, 0x49, 0xEA,
+                                    0xA6, 0x15, 0x1B, 0x52, 0x2B, 0x75, 0x5B, 0x29};
+#endif
+    EXPECT_EQ(std::memcmp(vst3::IComponent::iid.bytes, component, 16), 0);
+    EXPECT_EQ(std::memcmp(vst3::IPlugView::iid.bytes, view, 16), 0);
+    EXPECT_EQ(vst3::kNoInterface, static_cast<vst3::tresult>(
+#if defined(_WIN32)
+                                      0x80004002u
+#else
+                                      0xFFFFFFFFu
+#endif
+                                      ));
+}
