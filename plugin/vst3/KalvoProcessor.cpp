@@ -3,6 +3,7 @@
 #include "AEffEditor.h"
 #include "Kalvo.h"
 #include "KalvoController.h"
+#include "KalvoParameters.h"
 #include "Vst3Parameters.h"
 #include "Vst3State.h"
 
@@ -131,10 +132,12 @@ const vst3::Uid KalvoProcessor::cid{0x6B1C2E7A, 0x94D34F0B, 0x8E21A5C7, 0x3F60D9
 
 KalvoProcessor::KalvoProcessor()
 {
+    // A fresh program's values, which the effect starts with too: a host that asks for the
+    // state before it initialises the processor gets the defaults.
     for (int i = 0; i < kNumParameters; ++i)
     {
-        knobs[i].store(0.0f);
-        pendingKnobs[i].store(0.0f);
+        knobs[i].store(parameterSpec(i).defaultKnob);
+        pendingKnobs[i].store(parameterSpec(i).defaultKnob);
     }
 }
 
