@@ -5,18 +5,21 @@
 #                          (cross-compiled) with its tests under Wine (scripts/test-windows.sh)
 #   ./test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   ./test.sh --thread     ThreadSanitizer build in build-tsan/ of the tests that run the
-#                          engine on two threads (VST 2.4 effect, VST 3 parts), and of the
-#                          engine's own tests
+#                          engine on two threads (kalvo-render's batches and the VST 3 build's
+#                          two parts among them), and of the engine's own tests
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
 if [ "${1:-}" = "--thread" ]; then
   cmake -S . -B build-tsan -DKALVO_WERROR=ON -DKALVO_SANITIZE_THREAD=ON -DKALVO_BUILD_BENCH=OFF >/dev/null
-  cmake --build build-tsan -j"$(nproc)" --target kalvo_plugin_thread_tests kalvo_vst3_thread_tests kalvo_dsp_tests
+  cmake --build build-tsan -j"$(nproc)" --target kalvo_plugin_thread_tests kalvo_vst3_thread_tests \
+    kalvo_dsp_tests kalvo_render_tests
   export TSAN_OPTIONS=halt_on_error=1
   build-tsan/tests/plugin/kalvo_plugin_thread_tests
   build-tsan/tests/vst3/kalvo_vst3_thread_tests
   build-tsan/tests/dsp/kalvo_dsp_tests
+  # kalvo-render's batches: several files, each with its own effect, at once.
+  build-tsan/tests/tools/kalvo_render_tests --gtest_filter='KalvoRenderBatch.*'
   exit 0
 fi
 builddir=build

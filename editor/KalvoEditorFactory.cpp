@@ -2,6 +2,7 @@
 
 #include "Kalvo.h"
 #include "KalvoEditor.h"
+#include "RemoteEffect.h"
 
 #include <new>
 
@@ -10,6 +11,9 @@ AEffEditor* createKalvoEditor(AudioEffectX* effect)
     if (!effect)
         return nullptr;
     // The editor follows the same build rules as the effect it belongs to.
-    const auto* kalvo = dynamic_cast<Kalvo*>(effect);
-    return new (std::nothrow) KalvoEditor(effect, kalvo ? kalvo->getRules() : buildRules());
+    if (const auto* kalvo = dynamic_cast<Kalvo*>(effect))
+        return new (std::nothrow) KalvoEditor(effect, kalvo->getRules());
+    if (const auto* remote = dynamic_cast<RemoteEffect*>(effect))
+        return new (std::nothrow) KalvoEditor(effect, remote->getRules());
+    return new (std::nothrow) KalvoEditor(effect, buildRules());
 }

@@ -491,6 +491,15 @@ void CFrame::EventRouter::platformWheel(const CPoint& where, CMouseWheelAxis axi
     context->forget();
 }
 
+void CFrame::EventRouter::platformKey(const VstKeyCode& key, bool down)
+{
+    VstKeyCode code = key;
+    if (down)
+        owner.onKeyDown(code);
+    else
+        owner.onKeyUp(code);
+}
+
 void CFrame::EventRouter::platformDestroyed()
 {
     // Gone with the host's window: the frame is closed, so idle, update and sizing stop.

@@ -96,6 +96,7 @@ protected:
         void platformMouseDown(const CPoint& where, long buttons) override;
         void platformWheel(const CPoint& where, CMouseWheelAxis axis, float distance) override;
         void platformDestroyed() override;
+        void platformKey(const VstKeyCode& key, bool down) override;
 
     private:
         CFrame& owner;

@@ -35,6 +35,8 @@ public:
     void reportMeter(int meter, float level);
     /// The mirrored knob position of parameter `index` (0..12).
     float mirrored(int index) const;
+    /// The build rules the editor follows, as the effect's own.
+    const KalvoBuildRules& getRules() const { return rules; }
 
     // ---- what the editor calls ----
     float getParameter(VstInt32 index) override;

@@ -8,7 +8,7 @@ packages=(
   build-essential cmake pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libx11-dev libxtst-dev libxres-dev libfontconfig-dev fonts-liberation
-  libsndfile1-dev
+  libsndfile1-dev libcli11-dev   # kalvo-render's sound files; the tools' command line
   lv2-dev liblilv-dev lilv-utils sordi   # the LV2 build, its test host and the bundle's validation
   libmysofa-dev libkissfft-dev   # kalvo-render's binaural output; libmysofa1 brings /usr/share/libmysofa/default.sofa
   xvfb xauth xdotool x11-utils

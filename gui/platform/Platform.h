@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <memory>
 
+struct VstKeyCode;
+
 namespace kalvo::platform
 {
 
@@ -158,6 +160,13 @@ public:
     /// The window system destroyed the window on its own (with the host's window); nothing more
     /// arrives, and drawing into it shows nothing.
     virtual void platformDestroyed() = 0;
+    /// A key the host sent to the window went down (or up), once the window takes keys
+    /// (NativeWindow::takeKeys).
+    virtual void platformKey(const VstKeyCode& key, bool down)
+    {
+        (void)key;
+        (void)down;
+    }
 
 protected:
     ~WindowListener() = default;
@@ -206,6 +215,13 @@ public:
     virtual void stopTimer() {}
     /// Shows a popup menu modally at `where` (window pixels); answers the chosen item's id or -1.
     virtual long showPopupMenu(const PopupMenu& menu, const CPoint& where) = 0;
+    /// The window as the window system names it (an X11 window id in the pointer's bits), for
+    /// hosts that want the plug-in's own window back; null when the backend has no such name.
+    virtual void* nativeHandle() { return nullptr; }
+    /// Hands the keys the host sends to the window (the way LV2 hosts pass keys to an X11 UI) to
+    /// the listener. Off by default: VST hosts pass keys through their own calls, and the window
+    /// would see each of them twice.
+    virtual void takeKeys() {}
 };
 
 /// Creates a visible child of `size` at (0, 0) in the host's window `parent`, routing its events

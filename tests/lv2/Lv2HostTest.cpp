@@ -4,6 +4,7 @@
 #include "KalvoParameters.h"
 #include "Lv2Ports.h"
 #include "PluginLibrary.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
@@ -159,7 +160,7 @@ struct VstEffect
     {
         host.sampleRate = static_cast<VstIntPtr>(rate);
         host.blockSize = 8192;
-        effect = library.create();
+        effect = library.create(TestHost::callback);
         call(effect, effMainsChanged, 0, 0);
         call(effect, effMainsChanged, 0, 1);
     }
@@ -177,6 +178,34 @@ struct VstEffect
             if (knob != effect->getParameter(effect, i))
                 effect->setParameter(effect, i, knob);
         }
+    }
+};
+
+void fillNoise(std::vector<std::vector<float>>& channels, unsigned seed);
+
+/// Noise on the three capsules and room for the six outputs, connected to an instance.
+struct WiredEffect : Lv2Effect
+{
+    std::vector<std::vector<float>> in, out;
+    WiredEffect(double rate, int frames, unsigned seed)
+        : Lv2Effect(rate), in(3, std::vector<float>(static_cast<size_t>(frames))),
+          out(6, std::vector<float>(static_cast<size_t>(frames)))
+    {
+        fillNoise(in, seed);
+        float* inPtr[3] = {in[0].data(), in[1].data(), in[2].data()};
+        float* outPtr[6];
+        for (int c = 0; c < 6; ++c)
+            outPtr[c] = out[c].data();
+        if (instance)
+            connect(inPtr, outPtr);
+    }
+    bool outputFinite() const
+    {
+        for (const auto& channel : out)
+            for (float s : channel)
+                if (!std::isfinite(s))
+                    return false;
+        return true;
     }
 };
 
@@ -359,25 +388,10 @@ TEST(Lv2Bundle, DecodesLikeKalvoSoAtTheSameKnobPositions)
 TEST(Lv2Bundle, SurvivesWhatHostsDo)
 {
     constexpr int kFrames = 512;
-    Lv2Effect lv2(44100.0);
+    WiredEffect lv2(44100.0, kFrames, 7);
     ASSERT_NE(lv2.instance, nullptr);
-    std::vector<std::vector<float>> in(3, std::vector<float>(kFrames)), out(6, std::vector<float>(kFrames));
-    fillNoise(in, 7);
-    float* inPtr[3] = {in[0].data(), in[1].data(), in[2].data()};
-    float* outPtr[6];
-    for (int c = 0; c < 6; ++c)
-        outPtr[c] = out[c].data();
-    const auto finite = [&out]()
-    {
-        for (const auto& channel : out)
-            for (float s : channel)
-                if (!std::isfinite(s))
-                    return false;
-        return true;
-    };
     for (int cycle = 0; cycle < 3; ++cycle)
     {
-        lv2.connect(inPtr, outPtr);
         lilv_instance_activate(lv2.instance);
         // Values no control should carry: not numbers, infinities, far outside the range.
         for (float bad : {std::numeric_limits<float>::quiet_NaN(), std::numeric_limits<float>::infinity(),
@@ -386,14 +400,11 @@ TEST(Lv2Bundle, SurvivesWhatHostsDo)
             for (float& c : lv2.controls)
                 c = bad;
             lilv_instance_run(lv2.instance, kFrames);
-            ASSERT_TRUE(finite()) << bad;
+            ASSERT_TRUE(lv2.outputFinite()) << bad;
         }
         lilv_instance_run(lv2.instance, 0);
         lilv_instance_deactivate(lv2.instance);
     }
-    // The last good values (from the ±1e30 runs, clamped) are still what decodes: the
-    // centre is audible with the levels at full and the mutes on would silence it.
-    EXPECT_TRUE(finite());
     for (float m : lv2.meters)
         EXPECT_TRUE(std::isfinite(m) && m >= 0.0f && m <= 1.0f);
 }
@@ -401,15 +412,8 @@ TEST(Lv2Bundle, SurvivesWhatHostsDo)
 TEST(Lv2Bundle, RunAllocatesNothing)
 {
     constexpr int kFrames = 4096;
-    Lv2Effect lv2(48000.0);
+    WiredEffect lv2(48000.0, kFrames, 3);
     ASSERT_NE(lv2.instance, nullptr);
-    std::vector<std::vector<float>> in(3, std::vector<float>(kFrames)), out(6, std::vector<float>(kFrames));
-    fillNoise(in, 3);
-    float* inPtr[3] = {in[0].data(), in[1].data(), in[2].data()};
-    float* outPtr[6];
-    for (int c = 0; c < 6; ++c)
-        outPtr[c] = out[c].data();
-    lv2.connect(inPtr, outPtr);
     lilv_instance_activate(lv2.instance);
     lilv_instance_run(lv2.instance, kFrames);
     lilv_instance_deactivate(lv2.instance);

@@ -76,6 +76,10 @@ complete_words() {
   fail "completion of --pres: $(complete_words kalvo-render --pres)"
 [ "$(complete_words kalvo-render in.wav --set RearD)" = "RearDelay=" ] ||
   fail "completion of --set RearD: $(complete_words kalvo-render in.wav --set RearD)"
+[ "$(complete_words kalvo-render day04 --tra)" = "--tracks" ] ||
+  fail "completion of --tra: $(complete_words kalvo-render day04 --tra)"
+[ "$(complete_words kalvo-render day04 --out)" = "--out-dir" ] ||
+  fail "completion of --out: $(complete_words kalvo-render day04 --out)"
 
 # The VST 3 module exports its three entry points and nothing else.
 vst3_module="$tree/usr/lib/vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so"

@@ -4,6 +4,7 @@
 // sizes, null and aliased buffers, and host answers that change under it.
 // No crash, no sanitizer report, and afterwards the audio recovers.
 #include "PluginLibrary.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -241,7 +242,7 @@ TEST(KalvoFuzz, RandomHostCallsNeitherCrashNorLeaveTheAudioStuck)
     {
         host.sampleRate = 44100;
         host.blockSize = 512;
-        AEffect* e = library.create();
+        AEffect* e = library.create(TestHost::callback);
         ASSERT_NE(e, nullptr);
         {
             Fuzzer fuzzer(e, host, 1000 + round);

@@ -1,6 +1,7 @@
 // The built plug-in driven through its entry point, as hosts do: Kalvo.so through dlopen,
 // Kalvo.dll through LoadLibrary under Wine.
 #include "PluginLibrary.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -78,13 +79,13 @@ TEST_F(KalvoSo, ExportsOnlyItsTwoEntryPoints)
 TEST_F(KalvoSo, RefusesAHostThatAnswersZeroToTheVersionQuery)
 {
     host.version = 0;
-    EXPECT_EQ(library.create(), nullptr);
+    EXPECT_EQ(library.create(TestHost::callback), nullptr);
     EXPECT_EQ(library.entry("main")(TestHost::callback), nullptr);
 }
 
 TEST_F(KalvoSo, ReportsItsIdentity)
 {
-    AEffect* e = library.create();
+    AEffect* e = library.create(TestHost::callback);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->magic, kEffectMagic);
     EXPECT_EQ(e->uniqueID, vstFourCC('Z', 'K', 'V', 'T'));
@@ -126,7 +127,7 @@ TEST_F(KalvoSo, LoadsWithDeepBinding)
 #else
     PluginLibrary deep(RTLD_NOW | RTLD_LOCAL | RTLD_DEEPBIND);
     ASSERT_TRUE(deep.loaded()) << deep.error;
-    AEffect* e = deep.create();
+    AEffect* e = deep.create(TestHost::callback);
     ASSERT_NE(e, nullptr);
     EXPECT_GT(playTone(e, 256), 0.01f);
     closeEffect(e);
@@ -136,7 +137,7 @@ TEST_F(KalvoSo, LoadsWithDeepBinding)
 TEST_F(KalvoSo, SurvivesTheCallOrdersOfRealHosts)
 {
     // Rate and block size before effOpen, mains switched off and on twice.
-    AEffect* a = library.create();
+    AEffect* a = library.create(TestHost::callback);
     ASSERT_NE(a, nullptr);
     call(a, effSetSampleRate, 0, 0, nullptr, 48000.0f);
     call(a, effSetBlockSize, 0, 256);
@@ -149,7 +150,7 @@ TEST_F(KalvoSo, SurvivesTheCallOrdersOfRealHosts)
     EXPECT_GT(playTone(a, 256), 0.01f);
 
     // Rate and block size after effOpen; the host announces 8192 but sends 5461.
-    AEffect* b = library.create();
+    AEffect* b = library.create(TestHost::callback);
     ASSERT_NE(b, nullptr);
     call(b, effOpen);
     host.blockSize = 8192;
@@ -166,7 +167,7 @@ TEST_F(KalvoSo, SurvivesTheCallOrdersOfRealHosts)
     EXPECT_GT(playTone(b, 4096), 0.01f);
 
     // Processing before any effOpen (some hosts skip it).
-    AEffect* c = library.create();
+    AEffect* c = library.create(TestHost::callback);
     ASSERT_NE(c, nullptr);
     EXPECT_GT(playTone(c, 512), 0.01f);
 
@@ -177,9 +178,9 @@ TEST_F(KalvoSo, SurvivesTheCallOrdersOfRealHosts)
 
 TEST_F(KalvoSo, InstancesSideBySideKeepTheirOwnState)
 {
-    AEffect* a = library.create();
-    AEffect* b = library.create();
-    AEffect* twin = library.create();
+    AEffect* a = library.create(TestHost::callback);
+    AEffect* b = library.create(TestHost::callback);
+    AEffect* twin = library.create(TestHost::callback);
     ASSERT_TRUE(a && b && twin);
     b->setParameter(b, 9, 0.0f); // b: centre silent
     a->setParameter(a, 0, 0.9f);
@@ -208,7 +209,7 @@ TEST_F(KalvoSo, LoadsAgainAfterBeingUnloaded)
     {
         PluginLibrary again;
         ASSERT_TRUE(again.loaded()) << again.error;
-        AEffect* e = again.create();
+        AEffect* e = again.create(TestHost::callback);
         ASSERT_NE(e, nullptr);
         EXPECT_EQ(textOf(e, effGetProgramName), "Edit 1");
         EXPECT_GT(playTone(e, 128), 0.01f);
@@ -218,7 +219,7 @@ TEST_F(KalvoSo, LoadsAgainAfterBeingUnloaded)
 
 TEST_F(KalvoSo, DoublePrecisionPathThroughTheRecord)
 {
-    AEffect* e = library.create();
+    AEffect* e = library.create(TestHost::callback);
     ASSERT_NE(e, nullptr);
     ChannelBuffers<double> in(1024, 0.0), out(1024, 3.0);
     for (int i = 0; i < 1024; ++i)

@@ -5,13 +5,15 @@
 #include "EffectHost.h"
 #include "Kalvo.h"
 #include "KalvoAlgo.h"
+#include "KalvoVersion.h"
 #include "LinkedEffect.h"
+#include "PluginLibrary.h"
 #include "Render.h"
 #include "TestFiles.h"
+#include "WaveChunks.h"
 
 #include <gtest/gtest.h>
 
-#include <dlfcn.h>
 #include <signal.h>
 #include <sys/stat.h>
 
@@ -55,12 +57,12 @@ std::vector<std::vector<Sample>> decodeWithPlugin(const std::string& input, int 
     std::vector<std::vector<Sample>> out(6);
     // Kept loaded after dlclose: unloading would take the drawing libraries
     // with it, whose static caches the leak checker then reports.
-    void* lib = dlopen(KALVO_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-    EXPECT_NE(lib, nullptr) << dlerror();
-    if (!lib)
+    const PluginLibrary library(RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    EXPECT_TRUE(library.loaded()) << library.error;
+    AEffect* e = library.create(&referenceHost);
+    EXPECT_NE(e, nullptr);
+    if (!e)
         return out;
-    auto main = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(dlsym(lib, "VSTPluginMain"));
-    AEffect* e = main(&referenceHost);
     e->dispatcher(e, effOpen, 0, 0, nullptr, 0.0f);
     e->dispatcher(e, effSetSampleRate, 0, 0, nullptr, static_cast<float>(kRate));
     e->dispatcher(e, effSetBlockSize, 0, kBlock, nullptr, 0.0f);
@@ -103,7 +105,6 @@ std::vector<std::vector<Sample>> decodeWithPlugin(const std::string& input, int 
     }
     e->dispatcher(e, effMainsChanged, 0, 0, nullptr, 0.0f);
     e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
-    dlclose(lib);
     return out;
 }
 
@@ -347,6 +348,319 @@ TEST(KalvoRender, KeepsTheRecordingsBroadcastTimeStamp)
     }
 }
 
+// ---- field recordings: polyphonic takes and their metadata ----
+
+TEST(KalvoRenderTakes, TracksArePickedByNumberOrByTheirIxmlNameInAnyCase)
+{
+    ScratchDir dir;
+    testfiles::Take take;
+    take.trackNames = {"BOOM", "Side", "LAV 1", "MID", "REAR", "LAV 2"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("take.wav"), take));
+    testfiles::Sound in;
+    ASSERT_TRUE(testfiles::readSound(dir.file("take.wav"), in));
+    // Ambisonics come from the capsules as they are (W = front + rear,
+    // X = front - rear, Y = side), so each output sample shows which tracks
+    // were taken.
+    for (const char* tracks : {"mid,SIDE,Rear", "4,2,5", "MID, 2 ,rear"})
+    {
+        auto run = testfiles::runTool(dir, {dir.file("take.wav"), dir.file("out.wav"), "--tracks", tracks,
+                                            "--layout", "ambix", "--bits", "64", "-q"});
+        ASSERT_EQ(run.exitCode, 0) << tracks << ": " << run.err;
+        testfiles::Sound out;
+        ASSERT_TRUE(testfiles::readSound(dir.file("out.wav"), out));
+        ASSERT_EQ(out.info.frames, take.frames);
+        for (int64_t i = 0; i < out.info.frames; ++i)
+        {
+            ASSERT_EQ(out.at(i, 0), in.at(i, 3) + in.at(i, 4)) << tracks << " frame " << i;
+            ASSERT_EQ(out.at(i, 1), in.at(i, 1)) << tracks << " frame " << i;
+            ASSERT_EQ(out.at(i, 3), in.at(i, 3) - in.at(i, 4)) << tracks << " frame " << i;
+        }
+    }
+}
+
+TEST(KalvoRenderTakes, AThreeTrackTakeWhoseNamesDisagreeWithTheOrderIsDecodedWithAWarning)
+{
+    ScratchDir dir;
+    testfiles::Take take;
+    take.trackNames = {"S", "M", "R"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("take.wav"), take));
+    auto run = testfiles::runTool(dir, {dir.file("take.wav"), dir.file("out.wav"), "-q"});
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_NE(
+        run.err.find("warning: '" + dir.file("take.wav") +
+                     "' names its tracks 1 S, 2 M, 3 R but they are taken as FSR (F front mid, S side, R "
+                     "rear mid); if the names are right, use --tracks M,S,R"),
+        std::string::npos)
+        << run.err;
+    run = testfiles::runTool(dir, {dir.file("take.wav"), dir.file("out.wav"), "--order", "SFR", "-q"});
+    EXPECT_EQ(run.err, "");
+}
+
+TEST(KalvoRenderTakes, TrackErrorsListTheTracksAndTheLineToUse)
+{
+    ScratchDir dir;
+    testfiles::Take take;
+    ASSERT_TRUE(testfiles::writeTake(dir.file("take.wav"), take));
+    testfiles::Take twins;
+    twins.trackNames = {"M", "S", "R", "LAV", "LAV"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("twins.wav"), twins));
+    testfiles::Take unnamed;
+    unnamed.ixml = false;
+    unnamed.trackNames.resize(4);
+    ASSERT_TRUE(testfiles::writeTake(dir.file("unnamed.wav"), unnamed));
+    const std::vector<std::string> before = dir.list();
+    const std::string out = dir.file("out.wav");
+    const std::string list = "1 MID, 2 SIDE, 3 REAR, 4 BOOM, 5 LAV 1, 6 LAV 2, 7 MIX L, 8 MIX R";
+    const struct
+    {
+        std::vector<std::string> args;
+        int exitCode;
+        std::string message;
+    } cases[] = {
+        {{dir.file("take.wav"), out},
+         1,
+         "has 8 tracks (" + list + "); pick the front mid, side and rear mid with --tracks MID,SIDE,REAR"},
+        {{dir.file("unnamed.wav"), out},
+         1,
+         "has 4 tracks (1, 2, 3, 4); pick the front mid, side and rear mid with --tracks 1,2,3"},
+        {{dir.file("take.wav"), out, "--tracks", "MID,SIDE,BACK"},
+         1,
+         "no track of '" + dir.file("take.wav") + "' is named 'BACK'; its tracks are " + list},
+        {{dir.file("take.wav"), out, "--tracks", "1,2,9"}, 1, "has no track 9; its tracks are " + list},
+        {{dir.file("take.wav"), out, "--tracks", "1,2,mid"}, 1, "picks track 1 of"},
+        {{dir.file("twins.wav"), out, "--tracks", "M,S,lav"}, 1, "'lav' names tracks 4 and 5 of"},
+        {{dir.file("unnamed.wav"), out, "--tracks", "MID,2,3"},
+         1,
+         "names no tracks (it has no iXML track list)"},
+        {{dir.file("take.wav"), out, "--tracks", "1,2"}, 2, "--tracks expects three tracks"},
+        {{dir.file("take.wav"), out, "--tracks", "1,2,3", "--order", "SFR"}, 2, "leave out --order"},
+    };
+    for (const auto& c : cases)
+    {
+        auto run = testfiles::runTool(dir, c.args);
+        EXPECT_EQ(run.exitCode, c.exitCode) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(dir.list(), before) << c.message;
+    }
+}
+
+TEST(KalvoRenderTakes, BextAndIxmlSurviveWithTheTimeOfDayAndATrackListOfTheOutput)
+{
+    ScratchDir dir;
+    const struct
+    {
+        int rate;
+        uint64_t timeReference;
+        const char* extra;
+    } variants[] = {
+        {48000, 3600ull * 48000, "--bits=24"},   // 01:00:00
+        {48000, 3600ull * 48000, "--mono"},      // each file its own track list
+        {96000, 13ull * 3600 * 96000, "--rf64"}, // 13:00:00, past 2^32 samples: both halves count
+    };
+    for (const auto& v : variants)
+    {
+        testfiles::Take take;
+        take.rate = v.rate;
+        take.timeReference = v.timeReference;
+        ASSERT_TRUE(testfiles::writeTake(dir.file("take.wav"), take));
+        auto run = testfiles::runTool(dir, {dir.file("take.wav"), dir.file("out.wav"), "--tracks",
+                                            "MID,SIDE,REAR", "--set", "RearDelay=20ms", v.extra, "-q"});
+        ASSERT_EQ(run.exitCode, 0) << run.err;
+        const bool mono = std::string(v.extra) == "--mono";
+        const std::vector<std::string> names = {"L", "R", "C", "LFE", "Ls", "Rs"};
+        for (size_t file = 0; file < (mono ? names.size() : 1); ++file)
+        {
+            const std::string path = mono ? dir.file("out." + names[file] + ".wav") : dir.file("out.wav");
+            SF_INFO info{};
+            SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+            ASSERT_NE(f, nullptr) << path;
+            BroadcastInfo bext{};
+            ASSERT_EQ(sf_command(f, SFC_GET_BROADCAST_INFO, &bext, sizeof bext), SF_TRUE) << path;
+            sf_close(f);
+            EXPECT_EQ(bext.time_reference_low | static_cast<uint64_t>(bext.time_reference_high) << 32,
+                      v.timeReference)
+                << path;
+            EXPECT_STREQ(bext.description, "Scene 12 take 3");
+            EXPECT_STREQ(bext.originator, "field recorder");
+            EXPECT_STREQ(bext.origination_time, "14:03:00");
+            // The recorder's history, then one line for the decode, last.
+            const std::string history = bext.coding_history;
+            EXPECT_EQ(history.find("A=PCM,F=48000,W=24,M=8chn,T=field recorder\r\n"), 0u) << history;
+            const std::string line = "A=PCM,F=" + std::to_string(v.rate) +
+                                     ",W=24,M=" + (mono ? "mono" : "6chn") + ",T=kalvo-render " +
+                                     KALVO_VERSION_STRING +
+                                     "; layout 5.1; set RearDelay=20ms; tracks MID SIDE REAR\r\n";
+            ASSERT_GE(history.size(), line.size());
+            EXPECT_EQ(history.substr(history.size() - line.size()), line) << history;
+
+            // libsndfile and the chunk reader find the same document.
+            const std::string xml = testfiles::readIxmlWithLibsndfile(path);
+            std::string own;
+            ASSERT_TRUE(readWaveChunk(path, "iXML", own)) << path;
+            EXPECT_EQ(own.substr(0, own.find('\0')), xml);
+            const std::string original = take.ixmlDocument();
+            const std::string head = original.substr(0, original.find("<TRACK_LIST>"));
+            EXPECT_EQ(xml.substr(0, head.size()), head)
+                << "scene, take, tape, note and timecode as they were";
+            EXPECT_EQ(xml.substr(xml.size() - 10), "</BWFXML>\n");
+            const auto trackNames = testfiles::xmlValues(xml, "NAME");
+            if (mono)
+            {
+                EXPECT_EQ(trackNames, std::vector<std::string>{names[file]});
+                EXPECT_EQ(testfiles::xmlValues(xml, "CHANNEL_INDEX"),
+                          std::vector<std::string>{std::to_string(file + 1)});
+                EXPECT_EQ(testfiles::xmlValues(xml, "INTERLEAVE_INDEX"), std::vector<std::string>{"1"});
+            }
+            else
+            {
+                EXPECT_EQ(trackNames, names);
+                EXPECT_EQ(testfiles::xmlValues(xml, "TRACK_COUNT"), std::vector<std::string>{"6"});
+            }
+        }
+    }
+}
+
+// ---- batches: whole folders in one run ----
+
+TEST(KalvoRenderBatch, DecodesFoldersInNameOrderSkipsFailuresAndGivesTheSameFilesWithAnyNumberOfJobs)
+{
+    ScratchDir dir;
+    ASSERT_EQ(::mkdir(dir.file("day").c_str(), 0755), 0);
+    testfiles::Take take;
+    for (const std::string& path : {dir.file("day/c.wav"), dir.file("day/a.wav"), dir.file("g.wav")})
+        ASSERT_TRUE(testfiles::writeTake(path, take));
+    std::ofstream(dir.file("day/d-notes.wav")) << "text, not sound";
+    std::ofstream(dir.file("day/f.txt")) << "not taken: neither .wav nor .flac";
+    // The take as FLAC, which carries no iXML: its tracks have no names.
+    testfiles::Sound a;
+    ASSERT_TRUE(testfiles::readSound(dir.file("day/a.wav"), a));
+    ASSERT_TRUE(testfiles::writeSound(dir.file("day/e.flac"), SF_FORMAT_FLAC | SF_FORMAT_PCM_24,
+                                      a.info.samplerate, a.info.channels, a.samples));
+    take.trackNames = {"MID", "SIDE", "BOOM"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("day/b-no-rear.wav"), take));
+    // A write-protected output is kept, as in a single run.
+    ASSERT_EQ(::mkdir(dir.file("out1").c_str(), 0755), 0);
+    std::ofstream(dir.file("out1/c.5.1.wav")) << "the approved mix";
+    ::chmod(dir.file("out1/c.5.1.wav").c_str(), 0444);
+
+    const std::vector<std::string> common = {dir.file("day"), dir.file("g.wav"), "--tracks",
+                                             "mid,side,rear", "--set",           "RearDelay=20ms"};
+    auto one = testfiles::runTool(dir, concat(common, {"--out-dir", dir.file("out1"), "--jobs", "1"}));
+    auto two = testfiles::runTool(dir, concat(common, {"--out-dir", dir.file("out2"), "--jobs=2"}));
+    for (const auto* run : {&one, &two})
+    {
+        EXPECT_EQ(run->exitCode, 1) << run->err;
+        EXPECT_NE(run->err.find("no track of '" + dir.file("day/b-no-rear.wav") + "' is named 'rear'"),
+                  std::string::npos)
+            << run->err;
+        EXPECT_NE(run->err.find("cannot read '" + dir.file("day/d-notes.wav") + "'"), std::string::npos)
+            << run->err;
+        // The table: every input in order, its length and what became of it.
+        const std::vector<std::pair<std::string, std::string>> rows = {{"day/a.wav", "0:00.1  a.5.1.wav"},
+                                                                       {"day/b-no-rear.wav", "-  FAILED"},
+                                                                       {"day/c.wav", ""},
+                                                                       {"day/d-notes.wav", "-  FAILED"},
+                                                                       {"day/e.flac", "-  FAILED"},
+                                                                       {"g.wav", "0:00.1  g.5.1.wav"}};
+        size_t at = 0;
+        for (const auto& row : rows)
+        {
+            at = run->out.find("\n" + dir.file(row.first) + " ", at);
+            ASSERT_NE(at, std::string::npos) << row.first << " in\n" << run->out;
+            const std::string line = run->out.substr(at + 1, run->out.find('\n', at + 1) - at - 1);
+            EXPECT_NE(line.find(row.second), std::string::npos) << line;
+        }
+        EXPECT_NE(run->out.find("of 6 files decoded"), std::string::npos) << run->out;
+    }
+    EXPECT_NE(one.err.find("write-protected"), std::string::npos) << one.err;
+    EXPECT_NE(one.out.find("2 of 6 files decoded into " + dir.file("out1") + " (4 failed): 0:00.2 of sound"),
+              std::string::npos)
+        << one.out;
+    EXPECT_NE(two.out.find("3 of 6 files decoded into " + dir.file("out2") + " (3 failed): 0:00.3 of sound"),
+              std::string::npos)
+        << two.out;
+    EXPECT_EQ(testfiles::readText(dir.file("out1/c.5.1.wav")), "the approved mix");
+    EXPECT_EQ(testfiles::readText(dir.file("out2/a.5.1.wav")),
+              testfiles::readText(dir.file("out1/a.5.1.wav")));
+    EXPECT_EQ(testfiles::readText(dir.file("out2/f.5.1.wav")),
+              testfiles::readText(dir.file("out1/f.5.1.wav")));
+    std::string list;
+    for (const std::string& name : ScratchDir::listOf(dir.file("out2")))
+        list += name + " ";
+    EXPECT_EQ(list, "a.5.1.wav c.5.1.wav g.5.1.wav ") << "no temporary file left";
+    testfiles::Sound decoded;
+    ASSERT_TRUE(testfiles::readSound(dir.file("out2/c.5.1.wav"), decoded));
+    EXPECT_EQ(decoded.info.channels, 6);
+    EXPECT_EQ(decoded.info.frames, take.frames);
+
+    // --name places {name} and {layout}.
+    auto named =
+        testfiles::runTool(dir, {dir.file("day/a.wav"), "--tracks", "1,2,3", "--layout", "stereo", "--name",
+                                 "{name}_{layout}_mix", "--out-dir", dir.file("out3"), "-q"});
+    EXPECT_EQ(named.exitCode, 0) << named.err;
+    EXPECT_EQ(ScratchDir::listOf(dir.file("out3")), std::vector<std::string>{"a_stereo_mix.wav"});
+}
+
+TEST(KalvoRenderBatch, OutputNamesThatCollideAreRefusedBeforeAnythingStarts)
+{
+    ScratchDir dir;
+    testfiles::Take take;
+    take.trackNames.resize(3);
+    for (const char* path : {"day1", "day2"})
+    {
+        ASSERT_EQ(::mkdir(dir.file(path).c_str(), 0755), 0);
+        ASSERT_TRUE(testfiles::writeTake(dir.file(path) + "/take1.wav", take));
+    }
+    ASSERT_TRUE(testfiles::writeTake(dir.file("day1/take2.wav"), take));
+    const std::vector<std::string> before = dir.list();
+    const struct
+    {
+        std::vector<std::string> args;
+        std::string message;
+    } cases[] = {
+        {{dir.file("day1"), dir.file("day2")},
+         "'" + dir.file("day1/take1.wav") + "' and '" + dir.file("day2/take1.wav") +
+             "' would both be written to '" + dir.file("out/take1.5.1.wav") + "'"},
+        {{dir.file("day1"), "--name", "mix"}, "would both be written to '" + dir.file("out/mix.wav") + "'"},
+        {{dir.file("day1"), dir.file("day1/take2.wav")}, "are the same recording"},
+        {{dir.file("day1"), "--out-dir", dir.file("day1"), "--name", "{name}"}, "is the input"},
+    };
+    for (const auto& c : cases)
+    {
+        auto run = testfiles::runTool(dir, concat(concat({"--out-dir", dir.file("out")}, c.args), {"-q"}));
+        EXPECT_EQ(run.exitCode, 1) << c.message;
+        EXPECT_NE(run.err.find(c.message), std::string::npos) << run.err;
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+        EXPECT_EQ(dir.list(), before) << "nothing was started: " << c.message;
+    }
+}
+
+TEST(KalvoRenderBatch, OneProgressLineCountsTheFilesAndTheSoundOfAll)
+{
+    std::FILE* sink = std::tmpfile();
+    ASSERT_NE(sink, nullptr);
+    {
+        BatchProgress progress(true, 2, 48000 * 90, sink, 60);
+        BatchProgress::File first(progress, 48000 * 60), second(progress, 48000 * 30);
+        first.update(48000 * 60);
+        first.finish();
+        second.update(48000 * 10);
+        second.finish(); // a file that failed part way is done all the same
+        progress.finish();
+    }
+    std::rewind(sink);
+    std::string text;
+    for (int c; (c = std::fgetc(sink)) != EOF;)
+        text += static_cast<char>(c);
+    std::fclose(sink);
+    EXPECT_NE(text.find("] 1 of 2 files   66%"), std::string::npos) << text;
+    EXPECT_NE(text.find("] 2 of 2 files  100%"), std::string::npos) << text;
+    size_t start = 0;
+    for (size_t end; (end = text.find('\r', start + 1)) != std::string::npos; start = end)
+        EXPECT_LT(end - start - 1, 60u) << text.substr(start, end - start);
+}
+
 // ---- bad input: one line, a non-zero exit, nothing left behind ----
 
 TEST(KalvoRender, BadInputsFailWithOneLineAndLeaveNoFiles)
@@ -578,6 +892,16 @@ TEST(KalvoSnapshot, TakesKalvoRendersSettingsAndExplainsItself)
                              KALVO_SNAPSHOT_PATH);
     EXPECT_EQ(run.exitCode, 0) << run.err;
     EXPECT_EQ(dir.list(), std::vector<std::string>{"p.png"});
+
+    // Settings and presets apply in the order written: a preset after a
+    // setting replaces it.
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{dir.file("preset.png"), "--preset", "2"},
+                                               {dir.file("before.png"), "SurroundAngle=100", "--preset", "2"},
+                                               {dir.file("after.png"), "--preset", "2", "SurroundAngle=100"}})
+        ASSERT_EQ(testfiles::runTool(dir, args, KALVO_SNAPSHOT_PATH).exitCode, 0);
+    EXPECT_EQ(testfiles::readText(dir.file("before.png")), testfiles::readText(dir.file("preset.png")));
+    EXPECT_NE(testfiles::readText(dir.file("after.png")), testfiles::readText(dir.file("preset.png")));
 }
 #endif
 

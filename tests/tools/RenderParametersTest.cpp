@@ -222,6 +222,19 @@ TEST(RenderOptions, RefusesWhatItCannotDo)
     EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
     EXPECT_FALSE(parse({"in.wav", "out.wav", "--side-gain", "3"}, o, error)); // Ambisonics only
     EXPECT_FALSE(parse({"in.wav", "out.wav", "--layout", "7.1"}, o, error));
+    // The batch's options belong to a batch, --tracks to a choice of tracks.
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--jobs", "2"}, o, error));
+    EXPECT_NE(error.find("--out-dir"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"--demo", "--out-dir", "out"}, o, error));
+    EXPECT_FALSE(parse({"day", "--out-dir", "out", "--name", "{name}/{layout}"}, o, error));
+    EXPECT_FALSE(parse({"day", "--out-dir", "out", "--name", "{take}"}, o, error));
+    EXPECT_NE(error.find("'{take}'"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"day", "--out-dir", "out", "--jobs", "0"}, o, error));
+    ASSERT_TRUE(parse({"day", "t.wav", "--out-dir=out", "--jobs", "3", "--tracks", "MID, 2,rear"}, o, error))
+        << error;
+    EXPECT_EQ(o.inputs, (std::vector<std::string>{"day", "t.wav"}));
+    EXPECT_EQ(o.jobs, 3);
+    EXPECT_EQ(o.tracks, (std::vector<std::string>{"MID", "2", "rear"}));
     // After "--" a name that starts with a dash is a file.
     ASSERT_TRUE(parse({"--", "-in.wav", "out.wav"}, o, error)) << error;
     EXPECT_EQ(o.inputs[0], "-in.wav");

@@ -12,8 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -35,10 +37,13 @@ public:
     std::string file(const std::string& name) const { return path_ + "/" + name; }
 
     /// Names of the files in the folder, sorted.
-    std::vector<std::string> list() const
+    std::vector<std::string> list() const { return listOf(path_); }
+
+    /// Names of the files in `folder`, sorted.
+    static std::vector<std::string> listOf(const std::string& folder)
     {
         std::vector<std::string> names;
-        if (DIR* d = ::opendir(path_.c_str()))
+        if (DIR* d = ::opendir(folder.c_str()))
         {
             while (dirent* e = ::readdir(d))
                 if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
@@ -87,6 +92,121 @@ inline bool readSound(const std::string& path, Sound& sound)
     sf_readf_double(f, sound.samples.data(), sound.info.frames);
     sf_close(f);
     return true;
+}
+
+/// A take as a multitrack field recorder writes it: 24-bit tracks, a
+/// broadcast-wave chunk with the time of day it starts at and an iXML
+/// chunk with scene, take, tape, timecode and a name for every track.
+/// Track k holds a square wave of its own level, (k + 1) / 16 and the
+/// opposite sign every 10 frames, so that every track can be told apart.
+struct Take
+{
+    int rate = 48000;
+    std::vector<std::string> trackNames{"MID", "SIDE", "REAR", "BOOM", "LAV 1", "LAV 2", "MIX L", "MIX R"};
+    int64_t frames = 4800;
+    uint64_t timeReference = 3600ull * 48000; ///< frames since midnight: 01:00:00 at 48 kHz
+    bool ixml = true;
+    std::string codingHistory = "A=PCM,F=48000,W=24,M=8chn,T=field recorder\r\n";
+
+    double sample(int track, int64_t frame) const
+    {
+        return (frame / 10 % 2 ? -1.0 : 1.0) * (track + 1) / 16.0;
+    }
+    std::string ixmlDocument() const
+    {
+        std::string x =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n  <IXML_VERSION>2.10</IXML_VERSION>\n"
+            "  <SCENE>12</SCENE>\n  <TAKE>3</TAKE>\n  <TAPE>DAY04</TAPE>\n"
+            "  <NOTE>wind from the left &amp; a plane</NOTE>\n"
+            "  <SPEED>\n    <TIMECODE_RATE>25/1</TIMECODE_RATE>\n"
+            "    <TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>" +
+            std::to_string(timeReference >> 32) +
+            "</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>\n    <TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>" +
+            std::to_string(timeReference & 0xFFFFFFFFu) +
+            "</TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_LO>\n  </SPEED>\n  <TRACK_LIST>\n"
+            "    <TRACK_COUNT>" +
+            std::to_string(trackNames.size()) + "</TRACK_COUNT>\n";
+        for (size_t k = 0; k < trackNames.size(); ++k)
+            x += "    <TRACK>\n      <CHANNEL_INDEX>" + std::to_string(k + 1) +
+                 "</CHANNEL_INDEX>\n      <INTERLEAVE_INDEX>" + std::to_string(k + 1) +
+                 "</INTERLEAVE_INDEX>\n      <NAME>" + trackNames[k] + "</NAME>\n    </TRACK>\n";
+        return x + "  </TRACK_LIST>\n</BWFXML>\n";
+    }
+};
+
+inline bool writeTake(const std::string& path, const Take& take)
+{
+    SF_INFO info{};
+    info.samplerate = take.rate;
+    info.channels = static_cast<int>(take.trackNames.size());
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!f)
+        return false;
+    SF_BROADCAST_INFO bi{};
+    std::strcpy(bi.description, "Scene 12 take 3");
+    std::strcpy(bi.originator, "field recorder");
+    std::strcpy(bi.origination_date, "2026-12-08");
+    std::strcpy(bi.origination_time, "14:03:00");
+    bi.time_reference_low = static_cast<uint32_t>(take.timeReference);
+    bi.time_reference_high = static_cast<uint32_t>(take.timeReference >> 32);
+    std::strncpy(bi.coding_history, take.codingHistory.c_str(), sizeof bi.coding_history - 1);
+    bi.coding_history_size = static_cast<uint32_t>(std::strlen(bi.coding_history));
+    bool ok = sf_command(f, SFC_SET_BROADCAST_INFO, &bi, sizeof bi) == SF_TRUE;
+    std::string xml = take.ixmlDocument();
+    SF_CHUNK_INFO chunk{};
+    std::strcpy(chunk.id, "iXML");
+    chunk.id_size = 4;
+    chunk.data = &xml[0];
+    chunk.datalen = static_cast<unsigned>(xml.size());
+    ok = ok && (!take.ixml || sf_set_chunk(f, &chunk) == SF_ERR_NO_ERROR);
+    std::vector<double> x(static_cast<size_t>(take.frames) * take.trackNames.size());
+    for (int64_t i = 0; i < take.frames; ++i)
+        for (size_t k = 0; k < take.trackNames.size(); ++k)
+            x[static_cast<size_t>(i) * take.trackNames.size() + k] = take.sample(static_cast<int>(k), i);
+    ok = ok && sf_writef_double(f, x.data(), take.frames) == take.frames;
+    return sf_close(f) == 0 && ok;
+}
+
+/// The iXML chunk of a file as libsndfile finds it; empty when there is none.
+inline std::string readIxmlWithLibsndfile(const std::string& path)
+{
+    SF_INFO info{};
+    SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+    if (!f)
+        return {};
+    SF_CHUNK_INFO chunk{};
+    std::strcpy(chunk.id, "iXML");
+    chunk.id_size = 4;
+    std::string body;
+    if (SF_CHUNK_ITERATOR* it = sf_get_chunk_iterator(f, &chunk))
+    {
+        SF_CHUNK_INFO data{};
+        if (sf_get_chunk_size(it, &data) == SF_ERR_NO_ERROR && data.datalen > 0)
+        {
+            body.assign(data.datalen, '\0');
+            data.data = &body[0];
+            if (sf_get_chunk_data(it, &data) != SF_ERR_NO_ERROR)
+                body.clear();
+        }
+    }
+    sf_close(f);
+    return body.substr(0, body.find('\0'));
+}
+
+/// The text between <tag> and </tag>, each time it stands in `xml`.
+inline std::vector<std::string> xmlValues(const std::string& xml, const std::string& tag)
+{
+    std::vector<std::string> values;
+    const std::string open = "<" + tag + ">", close = "</" + tag + ">";
+    for (size_t at = xml.find(open); at != std::string::npos; at = xml.find(open, at + 1))
+    {
+        const size_t end = xml.find(close, at);
+        if (end == std::string::npos)
+            break;
+        values.push_back(xml.substr(at + open.size(), end - at - open.size()));
+    }
+    return values;
 }
 
 inline std::string readText(const std::string& path)

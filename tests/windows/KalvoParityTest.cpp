@@ -4,6 +4,7 @@
 // peak, because another C library's tan, pow and log10 may differ in the last bit.
 #include "ParityCases.h"
 #include "PluginLibrary.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -63,7 +64,7 @@ TEST(KalvoDll, ProcessesLikeTheLinuxBuild)
     TestHost host;
     PluginLibrary library;
     ASSERT_TRUE(library.loaded()) << library.error;
-    const auto create = [&library] { return library.create(); };
+    const auto create = [&library] { return library.create(TestHost::callback); };
     for (std::size_t i = 0; i < cases.size(); ++i)
     {
         SCOPED_TRACE(std::string("case ") + std::to_string(i) + ": " + cases[i].name);

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -33,11 +34,30 @@ std::string nameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-mode_t newFileMode()
+// The process's umask, read where the system shows it: setting it to find
+// it out would, for that moment, let a file that another thread of a batch
+// creates get the wrong permissions.
+mode_t currentUmask()
 {
+    if (std::FILE* status = std::fopen("/proc/self/status", "r"))
+    {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found)
+            return static_cast<mode_t>(mask);
+    }
     const mode_t mask = ::umask(0);
     ::umask(mask);
-    return 0666 & ~mask;
+    return mask;
+}
+
+mode_t newFileMode()
+{
+    return 0666 & ~currentUmask();
 }
 
 uint32_t le32(const unsigned char* p)

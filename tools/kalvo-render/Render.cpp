@@ -236,7 +236,7 @@ private:
 
 template <typename Sample>
 bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, SoundOutput& output,
-         Progress& progress, const volatile std::sig_atomic_t* stop, const BlockObserver& observer,
+         ProgressReport& progress, const volatile std::sig_atomic_t* stop, const BlockObserver& observer,
          RenderResult& result, std::string& error)
 {
     if (settings.layout == OutputLayout::Binaural && !settings.headResponses)
@@ -381,7 +381,7 @@ void applySettings(EffectHost& host, const RenderSettings& settings)
 }
 
 bool render(FrameSource& source, EffectHost& host, const RenderSettings& settings, SoundOutput& output,
-            Progress& progress, const volatile std::sig_atomic_t* stop, const BlockObserver& observer,
+            ProgressReport& progress, const volatile std::sig_atomic_t* stop, const BlockObserver& observer,
             RenderResult& result, std::string& error)
 {
     const auto start = std::chrono::steady_clock::now();

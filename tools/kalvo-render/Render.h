@@ -63,7 +63,7 @@ void applySettings(EffectHost& host, const RenderSettings& settings);
 /// it is committed on success and abandoned on failure. `stop` (may be null) is polled between blocks:
 /// when it becomes non-zero the run ends with the error "interrupted".
 bool render(FrameSource& source, EffectHost& host, const RenderSettings& settings, SoundOutput& output,
-            Progress& progress, const volatile std::sig_atomic_t* stop, const BlockObserver& observer,
+            ProgressReport& progress, const volatile std::sig_atomic_t* stop, const BlockObserver& observer,
             RenderResult& result, std::string& error);
 
 } // namespace render

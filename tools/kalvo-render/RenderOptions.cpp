@@ -1,25 +1,19 @@
 #include "RenderOptions.h"
 
+#include "CommandLine.h"
+#include "KalvoVersion.h"
 #include "RenderParameters.h"
 
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cstdio>
 #include <cstdlib>
 
 namespace render
 {
 namespace
 {
-
-// Splits "--name=value" into name and value; `hasValue` tells whether '=' was there.
-void splitOption(const std::string& arg, std::string& name, std::string& value, bool& hasValue)
-{
-    size_t eq = arg.find('=');
-    hasValue = arg.compare(0, 2, "--") == 0 && eq != std::string::npos;
-    name = hasValue ? arg.substr(0, eq) : arg;
-    value = hasValue ? arg.substr(eq + 1) : std::string();
-}
 
 bool endsWithWav(const std::string& name)
 {
@@ -52,98 +46,86 @@ bool parseInt(const std::string& text, long lo, long hi, long& out)
     return true;
 }
 
+// A batch's --name: {name} and {layout} and text, one file name without a folder.
+bool validNamePattern(const std::string& pattern, std::string& error)
+{
+    if (pattern.empty())
+        return true;
+    if (pattern.find('/') != std::string::npos)
+    {
+        error = "--name gives a file name without a folder (the folder is --out-dir), not '" + pattern + "'";
+        return false;
+    }
+    for (size_t open = pattern.find('{'); open != std::string::npos; open = pattern.find('{', open + 1))
+    {
+        const size_t close = pattern.find('}', open);
+        const std::string field =
+            close == std::string::npos ? pattern.substr(open) : pattern.substr(open, close - open + 1);
+        if (field != "{name}" && field != "{layout}")
+        {
+            error = "--name knows {name} (the input's name without its extension) and {layout}, not '" +
+                    field + "'";
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, std::string& error)
 {
+    CommandLine line;
+    for (const char* flag :
+         {"-h,--help", "--version", "-q,--quiet", "--demo", "--mono", "--dither", "--rf64"})
+        line.addFlag(flag);
+    for (const char* option :
+         {"--preset", "--layout", "--side-gain", "--hrtf", "--set", "--order", "--tracks", "--out-dir",
+          "--name", "--jobs", "--bits", "--precision", "--block", "--snapshot"})
+        line.addOption(option);
+    if (!line.parse(args, error))
+        return false;
     std::vector<std::string> positional;
-    bool optionsEnded = false;
-    for (size_t i = 0; i < args.size(); ++i)
+    for (const CommandLine::Word& word : line.words())
     {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-")
+        const std::string& name = word.option;
+        const std::string& value = word.value;
+        if (name.empty())
         {
-            positional.push_back(arg);
+            positional.push_back(value);
             continue;
         }
-        if (arg == "--")
-        {
-            optionsEnded = true;
-            continue;
-        }
-        std::string name, value;
-        bool hasValue = false;
-        splitOption(arg, name, value, hasValue);
-        // Options that take a value accept "--name value" and "--name=value".
-        auto takeValue = [&](std::string& out)
-        {
-            if (hasValue)
-            {
-                out = value;
-                return true;
-            }
-            if (i + 1 >= args.size())
-            {
-                error = name + " needs a value";
-                return false;
-            }
-            out = args[++i];
-            return true;
-        };
-        auto noValue = [&]()
-        {
-            if (hasValue)
-                error = name + " takes no value";
-            return !hasValue;
-        };
-
         if (name == "-h" || name == "--help")
         {
-            if (!noValue())
-                return false;
             options.help = true;
         }
         else if (name == "--version")
         {
-            if (!noValue())
-                return false;
             options.version = true;
         }
         else if (name == "-q" || name == "--quiet")
         {
-            if (!noValue())
-                return false;
             options.quiet = true;
         }
         else if (name == "--demo")
         {
-            if (!noValue())
-                return false;
             options.demo = true;
         }
         else if (name == "--mono")
         {
-            if (!noValue())
-                return false;
             options.outputSpec.monoFiles = true;
         }
         else if (name == "--dither")
         {
-            if (!noValue())
-                return false;
             options.outputSpec.dither = true;
         }
         else if (name == "--rf64")
         {
-            if (!noValue())
-                return false;
             options.outputSpec.forceRf64 = true;
         }
         else if (name == "--preset")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             options.render.preset = findPreset(text);
             if (options.render.preset == 0)
             {
@@ -153,15 +135,13 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--layout")
         {
-            std::string text;
-            if (!takeValue(text) || !parseLayout(text, options.render.layout, error))
+            const std::string& text = value;
+            if (!parseLayout(text, options.render.layout, error))
                 return false;
         }
         else if (name == "--side-gain")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             char* end = nullptr;
             const double db = std::strtod(text.c_str(), &end);
             const std::string unit = end ? std::string(end) : std::string();
@@ -176,8 +156,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--hrtf")
         {
-            if (!takeValue(options.hrtf))
-                return false;
+            options.hrtf = value;
             if (options.hrtf.empty())
             {
                 error = "--hrtf needs a SOFA file";
@@ -186,26 +165,54 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--set")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             int index = 0;
             float normalised = 0.0f;
             if (!parseParameterSetting(text, index, normalised, error))
                 return false;
             options.render.settings.emplace_back(index, normalised);
+            options.settingTexts.push_back(text);
+        }
+        else if (name == "--tracks")
+        {
+            const std::string& text = value;
+            if (!parseTrackList(text, options.tracks, error))
+                return false;
+        }
+        else if (name == "--out-dir")
+        {
+            options.outDir = value;
+            if (options.outDir.empty())
+            {
+                error = "--out-dir needs a folder";
+                return false;
+            }
+        }
+        else if (name == "--name")
+        {
+            options.namePattern = value;
+        }
+        else if (name == "--jobs")
+        {
+            const std::string& text = value;
+            long v = 0;
+            if (!parseInt(text, 1, 256, v))
+            {
+                error = "--jobs must be a whole number of files at once from 1 to 256, not '" + text + "'";
+                return false;
+            }
+            options.jobs = static_cast<int>(v);
         }
         else if (name == "--order")
         {
-            std::string text;
-            if (!takeValue(text) || !parseChannelOrder(text, options.order, error))
+            const std::string& text = value;
+            if (!parseChannelOrder(text, options.order, error))
                 return false;
+            options.orderGiven = true;
         }
         else if (name == "--bits")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             if (text == "16")
                 options.outputSpec.format = SampleFormat::Pcm16;
             else if (text == "24")
@@ -222,9 +229,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--precision")
         {
-            std::string text;
-            if (!takeValue(text))
-                return false;
+            const std::string& text = value;
             if (text == "single" || text == "32")
                 options.render.singlePrecision = true;
             else if (text == "double" || text == "64")
@@ -237,10 +242,8 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--block")
         {
-            std::string text;
+            const std::string& text = value;
             long v = 0;
-            if (!takeValue(text))
-                return false;
             if (!parseInt(text, 1, 65536, v))
             {
                 error = "--block must be a whole number of frames from 1 to 65536, not '" + text + "'";
@@ -250,8 +253,7 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         }
         else if (name == "--snapshot")
         {
-            if (!takeValue(options.snapshot))
-                return false;
+            options.snapshot = value;
             if (options.snapshot.empty())
             {
                 error = "--snapshot needs a file name";
@@ -278,6 +280,38 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         return false;
     }
 
+    if (options.orderGiven && !options.tracks.empty())
+    {
+        error = "--tracks gives the order of the tracks it picks; leave out --order";
+        return false;
+    }
+    const bool batch = !options.outDir.empty();
+    if (!batch && (!options.namePattern.empty() || options.jobs > 0))
+    {
+        error = std::string(options.jobs > 0 ? "--jobs" : "--name") +
+                " belongs to a batch: kalvo-render IN... --out-dir DIR";
+        return false;
+    }
+    if (batch)
+    {
+        if (options.demo)
+        {
+            error = "--demo writes one file; leave out --out-dir";
+            return false;
+        }
+        if (positional.empty())
+        {
+            error = "--out-dir needs the files or folders to decode: kalvo-render IN... --out-dir DIR";
+            return false;
+        }
+        if (!validNamePattern(options.namePattern, error))
+            return false;
+        options.inputs = positional;
+        const LayoutInfo& info = layoutInfo(layout);
+        options.outputSpec.channelNames = info.channelNames;
+        options.outputSpec.channelMask = info.channelMask;
+        return true;
+    }
     if (options.demo)
     {
         if (positional.size() > 1)
@@ -307,7 +341,8 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         else
         {
             error = "expected IN OUT or FRONT SIDE REAR OUT, got " + std::to_string(positional.size()) +
-                    " file name" + (positional.size() == 1 ? "" : "s");
+                    " file name" + (positional.size() == 1 ? "" : "s") +
+                    " (several recordings go into a folder: kalvo-render IN... --out-dir DIR)";
             return false;
         }
     }
@@ -337,6 +372,39 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
     return true;
 }
 
+std::string decodeHistoryText(const RenderOptions& options)
+{
+    std::string text = std::string("kalvo-render ") + KALVO_VERSION_STRING + "; layout " +
+                       layoutInfo(options.render.layout).name;
+    // Only what shaped the sound: Ambisonics take no preset or settings.
+    const bool effect = layoutInfo(options.render.layout).usesEffect;
+    if (effect && options.render.preset > 0)
+        text += std::string("; preset ") + presetMenuName(options.render.preset);
+    if (effect && !options.settingTexts.empty())
+    {
+        text += "; set";
+        for (const std::string& s : options.settingTexts)
+            text += " " + s;
+    }
+    if (!effect)
+    {
+        char gain[32];
+        std::snprintf(gain, sizeof gain, "; side gain %g dB", options.render.sideGainDb);
+        text += gain;
+    }
+    if (!options.tracks.empty())
+        text += "; tracks " + options.tracks[0] + " " + options.tracks[1] + " " + options.tracks[2];
+    else if (options.orderGiven)
+    {
+        const char letters[3] = {'F', 'S', 'R'};
+        text += std::string("; order ") + letters[options.order[0]] + letters[options.order[1]] +
+                letters[options.order[2]];
+    }
+    if (effect && options.render.singlePrecision)
+        text += "; single precision";
+    return text;
+}
+
 std::string defaultDemoOutput(OutputLayout layout)
 {
     return std::string("kalvo-demo-") + layoutInfo(layout).name + ".wav";
@@ -352,6 +420,8 @@ std::string helpText()
          "  kalvo-render IN.wav OUT.wav [options]            one 3-channel recording\n"
          "  kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav [options]\n"
          "                                                   three mono recordings\n"
+         "  kalvo-render IN... --out-dir DIR [options]       many recordings, or folders\n"
+         "                                                   of them, into DIR\n"
          "  kalvo-render --demo [OUT.wav] [options]          a synthesised test scene\n"
          "  kalvo-render [options]                           the same, into\n"
          "                                                   " +
@@ -359,7 +429,9 @@ std::string helpText()
          "\n\n"
          "Input: any format libsndfile reads, at its own sample rate. The channels (or\n"
          "the three files) are front mid, side, rear mid unless --order says otherwise.\n"
-         "A recording that ends before its header says is decoded as far as it goes.\n\n"
+         "A polyphonic file from a field recorder (more than three tracks) needs the\n"
+         "option --tracks to say which three to decode; the others are ignored. A\n"
+         "recording that ends before its header says is decoded as far as it goes.\n\n"
          "Layouts (--layout):\n"
          "  5.1       L R C LFE Ls Rs, the plug-in's sound (the default)\n"
          "  stereo    L and R of the same decode; the Stereo presets are made for it\n"
@@ -378,7 +450,16 @@ std::string helpText()
          "or one mono file per channel with --mono. It is written under a temporary name\n"
          "and renamed when complete, so a failed run leaves nothing behind. A link is\n"
          "written through to its file; a write-protected file is not replaced; missing\n"
-         "folders are made.\n\n"
+         "folders are made. The recording's broadcast-wave chunk (time of day,\n"
+         "description; its coding history gains a line for this decode) and iXML chunk\n"
+         "(scene, take, tape, notes; its track list then names the output's channels)\n"
+         "go into every file written.\n\n"
+         "Batches (--out-dir): each file given, and each .wav and .flac file of each\n"
+         "folder given (in name order), is decoded into DIR as NAME.LAYOUT.wav\n"
+         "(take3.wav becomes take3.5.1.wav), several at once. A file that fails is\n"
+         "reported and skipped, the others are decoded, the exit status is 1, and a\n"
+         "table at the end lists every file. Two inputs that would write the same\n"
+         "output are refused before anything starts.\n\n"
          "Options:\n"
          "  --layout NAME       5.1, stereo, ambix, fuma or binaural (above)\n"
          "  --preset NAME|N     start from a factory preset: 1 \"5 Channel\", 2 \"4 Channel\",\n"
@@ -392,6 +473,14 @@ std::string helpText()
          ")\n"
          "  --order ORDER       channel order of the input: the letters F (front mid),\n"
          "                      S (side) and R (rear mid); default FSR\n"
+         "  --tracks A,B,C      the front mid, side and rear mid tracks of a polyphonic\n"
+         "                      file, by number (from 1) or by the name the recorder\n"
+         "                      gave them (iXML, any letter case): --tracks MID,SIDE,REAR\n"
+         "  --out-dir DIR       a batch: decode every input into the folder DIR\n"
+         "  --name PATTERN      a batch's output names: {name} is the input's name less\n"
+         "                      its extension, {layout} the layout (default\n"
+         "                      {name}.{layout}; .wav is added)\n"
+         "  --jobs N            a batch: files decoded at once (default one per core)\n"
          "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24),\n"
          "                      32 or 64-bit float\n"
          "  --dither            triangular dither before rounding to 16 or 24 bits (exact\n"
@@ -422,7 +511,11 @@ std::string helpText()
          "  kalvo-render front.wav side.wav rear.wav mix.wav --mono\n"
          "  kalvo-render take3.flac take3-51.wav --set RearDelay=20 --set FrontAngle=60 \\\n"
          "      --set FrontVolume=-3 --set RearLowPass=8 --set CenterMute=on\n"
-         "  kalvo-render take3.wav take3-51.wav --order SFR --set FrontPattern=cardioid\n";
+         "  kalvo-render take3.wav take3-51.wav --order SFR --set FrontPattern=cardioid\n"
+         "  kalvo-render T012.WAV t12-51.wav --tracks MID,SIDE,REAR\n"
+         "  kalvo-render day04/ --tracks 1,2,3 --out-dir day04-5.1\n"
+         "  kalvo-render day04/*.WAV --tracks MID,SIDE,REAR --layout binaural \\\n"
+         "      --out-dir phones --name \"{name}-phones\"\n";
     return t;
 }
 

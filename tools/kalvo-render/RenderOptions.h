@@ -18,9 +18,16 @@ struct RenderOptions
     bool version = false;
     bool demo = false;
     bool quiet = false;
-    std::vector<std::string> inputs; ///< one 3-channel file or three mono files
+    std::vector<std::string> inputs; ///< one 3-channel file or three mono files; a batch's files and folders
     std::string output;
     ChannelOrder order{kFrontMid, kSide, kRearMid};
+    bool orderGiven = false;
+    std::vector<std::string> tracks; ///< --tracks: front mid, side, rear mid of a polyphonic file
+    std::string outDir;              ///< a batch's output folder; empty for one decode
+    std::string namePattern;         ///< a batch's output names: {name}, {layout}
+    int jobs = 0;                    ///< files decoded at once in a batch; 0 for one per core
+    /// The settings as given, for the output's coding history.
+    std::vector<std::string> settingTexts;
     OutputSpec outputSpec; ///< format and layout (path, rate, length filled in later)
     RenderSettings render;
     std::string snapshot; ///< PNG of the editor, empty for none
@@ -31,6 +38,10 @@ struct RenderOptions
 /// Parses the arguments after the program name. False with a one-line reason
 /// in `error` for anything it cannot accept.
 bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, std::string& error);
+
+/// What the decoded files' coding history says about the decode: the
+/// program and its version, layout, preset, settings and picked tracks.
+std::string decodeHistoryText(const RenderOptions& options);
 
 /// The text of --help.
 std::string helpText();

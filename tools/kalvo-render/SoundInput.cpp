@@ -1,5 +1,8 @@
 #include "SoundInput.h"
 
+#include "IxmlTracks.h"
+#include "WaveChunks.h"
+
 #include <sndfile.h>
 #include <sys/stat.h>
 
@@ -9,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <mutex>
 
 namespace render
 {
@@ -39,8 +43,159 @@ bool parseChannelOrder(const std::string& text, ChannelOrder& order, std::string
     return true;
 }
 
+bool parseTrackList(const std::string& text, std::vector<std::string>& tracks, std::string& error)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (size_t comma; (comma = text.find(',', start)) != std::string::npos; start = comma + 1)
+        parts.push_back(text.substr(start, comma - start));
+    parts.push_back(text.substr(start));
+    for (std::string& p : parts)
+    {
+        const size_t a = p.find_first_not_of(' ');
+        p = a == std::string::npos ? std::string() : p.substr(a, p.find_last_not_of(' ') - a + 1);
+        if (p.empty())
+            parts.clear();
+    }
+    if (parts.size() != 3)
+    {
+        error = "--tracks expects three tracks, front mid, side and rear mid, by number or name "
+                "(--tracks 1,2,3 or --tracks MID,SIDE,REAR), not '" +
+                text + "'";
+        return false;
+    }
+    tracks = parts;
+    return true;
+}
+
 namespace
 {
+
+// Shared by every thread of a batch: libsndfile reports a failed open in one
+// process-wide place.
+std::mutex gOpenMutex;
+
+constexpr int kIgnored = -1; // a track --tracks did not pick
+
+std::string upper(std::string s)
+{
+    for (char& c : s)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// "1 MID, 2 SIDE, 3 BOOM" (numbers only where the file names no track).
+std::string trackListText(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (size_t i = 0; i < names.size(); ++i)
+        text += (i ? ", " : "") + std::to_string(i + 1) + (names[i].empty() ? "" : " " + names[i]);
+    return text;
+}
+
+// The channel (from 0) of each role's track by the name the recorder gave
+// it: MID or FRONT, SIDE, REAR or BACK within the name, or just M, F, S, R.
+// False unless each role has exactly one track.
+bool rolesByName(const std::vector<std::string>& names, int found[3])
+{
+    found[0] = found[1] = found[2] = -1;
+    bool clear = true;
+    for (size_t i = 0; i < names.size(); ++i)
+    {
+        const std::string n = upper(names[i]);
+        auto has = [&](const char* word) { return n.find(word) != std::string::npos; };
+        const int role = has("REAR") || has("BACK") || n == "R"               ? kRearMid
+                         : has("SIDE") || n == "S"                            ? kSide
+                         : has("MID") || has("FRONT") || n == "M" || n == "F" ? kFrontMid
+                                                                              : kIgnored;
+        if (role == kIgnored)
+            continue;
+        clear = clear && found[role] < 0;
+        found[role] = static_cast<int>(i);
+    }
+    return clear && found[0] >= 0 && found[1] >= 0 && found[2] >= 0;
+}
+
+// The --tracks line for a file: by the recorder's names when they say which
+// track is which, else by number.
+std::string suggestedTracks(const std::vector<std::string>& names)
+{
+    int found[3];
+    if (!rolesByName(names, found))
+        return "1,2,3";
+    // Names with a comma or that differ only in case would not pick them back.
+    std::string line;
+    for (int role = 0; role < 3; ++role)
+    {
+        const std::string& name = names[static_cast<size_t>(found[role])];
+        for (size_t j = 0; j < names.size(); ++j)
+            if (static_cast<int>(j) != found[role] && upper(names[j]) == upper(name))
+                return "1,2,3";
+        if (name.find(',') != std::string::npos || name.find('\'') != std::string::npos)
+            return "1,2,3";
+        line += (role ? "," : "") + name;
+    }
+    return line.find(' ') == std::string::npos ? line : "'" + line + "'";
+}
+
+// Which role each channel of a file carries, from the --tracks picks.
+bool pickTracks(const std::string& path, const std::vector<std::string>& names,
+                const std::vector<std::string>& tracks, std::vector<int>& roles, std::string& error)
+{
+    const int channels = static_cast<int>(names.size());
+    roles.assign(names.size(), kIgnored);
+    bool anyName = false;
+    for (const std::string& n : names)
+        anyName = anyName || !n.empty();
+    for (int role = 0; role < 3; ++role)
+    {
+        const std::string& pick = tracks[static_cast<size_t>(role)];
+        int channel = -1; // 0-based
+        if (pick.find_first_not_of("0123456789") == std::string::npos)
+        {
+            const long number = pick.size() > 6 ? 0 : std::strtol(pick.c_str(), nullptr, 10);
+            if (number < 1 || number > channels)
+            {
+                error = "--tracks: '" + path + "' has no track " + pick + "; its tracks are " +
+                        trackListText(names);
+                return false;
+            }
+            channel = static_cast<int>(number - 1);
+        }
+        else
+        {
+            std::vector<int> matches;
+            for (int c = 0; c < channels; ++c)
+                if (!names[static_cast<size_t>(c)].empty() &&
+                    upper(names[static_cast<size_t>(c)]) == upper(pick))
+                    matches.push_back(c);
+            if (matches.empty())
+            {
+                error = anyName ? "--tracks: no track of '" + path + "' is named '" + pick +
+                                      "'; its tracks are " + trackListText(names)
+                                : "--tracks: '" + path +
+                                      "' names no tracks (it has no iXML track list); pick its " +
+                                      std::to_string(channels) + " tracks by number, e.g. --tracks 1,2,3";
+                return false;
+            }
+            if (matches.size() > 1)
+            {
+                error = "--tracks: '" + pick + "' names tracks " + std::to_string(matches[0] + 1) + " and " +
+                        std::to_string(matches[1] + 1) + " of '" + path + "'; pick by number instead";
+                return false;
+            }
+            channel = matches[0];
+        }
+        if (roles[static_cast<size_t>(channel)] != kIgnored)
+        {
+            error = "--tracks picks track " + std::to_string(channel + 1) + " of '" + path +
+                    "' twice; front mid, side and rear mid are three different tracks";
+            return false;
+        }
+        roles[static_cast<size_t>(channel)] = role;
+    }
+    return true;
+}
 
 // One open file and the roles of its channels.
 struct OpenFile
@@ -48,10 +203,10 @@ struct OpenFile
     SNDFILE* file = nullptr;
     SF_INFO info{};
     std::string path;
-    std::vector<MicRole> roles;
-    int64_t remaining = 0; // frames the header promises still
-    int64_t missing = 0;   // frames the header promised that were not there
-    int rawWidth = 0;      // bytes per sample when the data is read raw, else 0
+    std::vector<int> roles; // kIgnored for a track nobody picked
+    int64_t remaining = 0;  // frames the header promises still
+    int64_t missing = 0;    // frames the header promised that were not there
+    int rawWidth = 0;       // bytes per sample when the data is read raw, else 0
 };
 
 // Bytes per sample of little-endian PCM 16 and 24 and float data in the WAV
@@ -126,8 +281,14 @@ public:
                 sf_close(f.file);
     }
 
-    bool open(const std::vector<std::string>& paths, const ChannelOrder& order, std::string& error)
+    bool open(const std::vector<std::string>& paths, const ChannelOrder& order,
+              const std::vector<std::string>& tracks, std::string& error)
     {
+        if (!tracks.empty() && paths.size() != 1)
+        {
+            error = "--tracks picks the tracks of one polyphonic file, not of three mono files";
+            return false;
+        }
         const int channelsEach = paths.size() == 1 ? 3 : 1;
         for (size_t i = 0; i < paths.size(); ++i)
         {
@@ -144,14 +305,35 @@ public:
                 error = "'" + paths[i] + "' is a directory, not a sound file";
                 return false;
             }
-            f.file = sf_open(paths[i].c_str(), SFM_READ, &f.info);
-            if (!f.file)
             {
-                error = "cannot read '" + paths[i] + "': " + sf_strerror(nullptr);
-                return false;
+                std::lock_guard<std::mutex> lock(gOpenMutex);
+                f.file = sf_open(paths[i].c_str(), SFM_READ, &f.info);
+                if (!f.file)
+                {
+                    error = "cannot read '" + paths[i] + "': " + sf_strerror(nullptr);
+                    return false;
+                }
             }
             files_.push_back(f);
-            if (f.info.channels != channelsEach)
+            // A recorder's iXML is a few kilobytes; a chunk of megabytes is not one.
+            constexpr uint64_t kMaxIxmlBytes = 1 << 20;
+            std::string xml;
+            if (readWaveChunk(paths[i], "iXML", xml, kMaxIxmlBytes) && ixml_.empty())
+                ixml_ = xml;
+            const std::vector<std::string> names = ixmlTrackNames(xml, f.info.channels);
+            if (!tracks.empty())
+            {
+                if (!pickTracks(paths[i], names, tracks, files_.back().roles, error))
+                    return false;
+            }
+            else if (channelsEach == 3 && f.info.channels > 3)
+            {
+                error = "'" + paths[i] + "' has " + std::to_string(f.info.channels) + " tracks (" +
+                        trackListText(names) + "); pick the front mid, side and rear mid with --tracks " +
+                        suggestedTracks(names);
+                return false;
+            }
+            else if (f.info.channels != channelsEach)
             {
                 error = "'" + paths[i] + "' has " + std::to_string(f.info.channels) + " channel" +
                         (f.info.channels == 1 ? "" : "s") + ", expected " +
@@ -163,9 +345,22 @@ public:
                 error = "cannot tell the length of '" + paths[i] + "'";
                 return false;
             }
-            if (channelsEach == 3)
+            int named[3];
+            if (tracks.empty() && channelsEach == 3 && rolesByName(names, named) &&
+                (order[static_cast<size_t>(named[0])] != kFrontMid ||
+                 order[static_cast<size_t>(named[1])] != kSide))
+            {
+                // The recorder's names disagree with the order the tracks are taken in.
+                const char* letters = "FSR";
+                warning_ = "'" + paths[i] + "' names its tracks " + trackListText(names) +
+                           " but they are taken as " + letters[order[0]] + letters[order[1]] +
+                           letters[order[2]] +
+                           " (F front mid, S side, R rear mid); if the names are right, use --tracks " +
+                           suggestedTracks(names);
+            }
+            if (tracks.empty() && channelsEach == 3)
                 files_.back().roles.assign(order.begin(), order.end());
-            else
+            else if (tracks.empty())
                 files_.back().roles.assign(1, order[i]);
             // libsndfile sizes a cut-off WAV file by what is there; the header says
             // how much should have been, and the run tells what is missing.
@@ -213,19 +408,17 @@ public:
                " before the header said (a recording cut off?); decoded the " +
                durationText(position_, rate_) + " that were there";
     }
-    bool broadcastInfo(SF_BROADCAST_INFO& info) const override
+    bool broadcastInfo(BroadcastInfo& info) const override
     {
         for (const OpenFile& f : files_)
         {
-            SF_BROADCAST_INFO bi{};
-            if (sf_command(f.file, SFC_GET_BROADCAST_INFO, &bi, sizeof bi) == SF_TRUE)
-            {
-                info = bi;
+            info = BroadcastInfo{};
+            if (sf_command(f.file, SFC_GET_BROADCAST_INFO, &info, sizeof info) == SF_TRUE)
                 return true;
-            }
         }
         return false;
     }
+    std::string ixml() const override { return ixml_; }
     bool mayHoldNonFinite() const override
     {
         for (const OpenFile& f : files_)
@@ -267,8 +460,9 @@ private:
                 const sf_count_t read = sf_read_raw(f.file, raw_.data(), static_cast<sf_count_t>(bytes));
                 got = read > 0 ? static_cast<int>(static_cast<size_t>(read) / frameBytes) : 0;
                 for (int c = 0; c < channels; ++c)
-                    unpackRaw(raw_.data(), f.rawWidth, channels, c, got,
-                              out[f.roles[static_cast<size_t>(c)]]);
+                    if (f.roles[static_cast<size_t>(c)] != kIgnored)
+                        unpackRaw(raw_.data(), f.rawWidth, channels, c, got,
+                                  out[f.roles[static_cast<size_t>(c)]]);
             }
             else if (want > 0)
             {
@@ -279,6 +473,8 @@ private:
                 got = read > 0 ? static_cast<int>(read) : 0;
                 for (int c = 0; c < channels; ++c)
                 {
+                    if (f.roles[static_cast<size_t>(c)] == kIgnored)
+                        continue;
                     Sample* dst = out[f.roles[static_cast<size_t>(c)]];
                     const Sample* src = buf.data() + c;
                     for (int i = 0; i < got; ++i)
@@ -298,10 +494,11 @@ private:
             f.remaining = got < want ? 0 : f.remaining - got;
             longest = std::max(longest, got);
             for (int c = 0; c < channels; ++c)
-            {
-                Sample* dst = out[f.roles[static_cast<size_t>(c)]];
-                std::fill(dst + got, dst + n, Sample(0)); // padding of a shorter file
-            }
+                if (f.roles[static_cast<size_t>(c)] != kIgnored)
+                {
+                    Sample* dst = out[f.roles[static_cast<size_t>(c)]];
+                    std::fill(dst + got, dst + n, Sample(0)); // padding of a shorter file
+                }
         }
         // When every file is at its end the recording is over, even if a
         // header promised more.
@@ -328,6 +525,7 @@ private:
     std::vector<unsigned char> raw_;
     std::string error_;
     std::string warning_;
+    std::string ixml_;
 };
 
 class MemorySource : public FrameSource
@@ -433,13 +631,19 @@ std::string durationText(int64_t frames, int sampleRate)
 std::unique_ptr<FrameSource> openSoundInput(const std::vector<std::string>& paths, const ChannelOrder& order,
                                             std::string& error)
 {
+    return openSoundInput(paths, order, {}, error);
+}
+
+std::unique_ptr<FrameSource> openSoundInput(const std::vector<std::string>& paths, const ChannelOrder& order,
+                                            const std::vector<std::string>& tracks, std::string& error)
+{
     if (paths.size() != 1 && paths.size() != 3)
     {
         error = "give one 3-channel input file or three mono files";
         return nullptr;
     }
     auto source = std::make_unique<FileSource>();
-    if (!source->open(paths, order, error))
+    if (!source->open(paths, order, tracks, error))
         return nullptr;
     return source;
 }

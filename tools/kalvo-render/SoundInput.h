@@ -31,6 +31,15 @@ using ChannelOrder = std::array<MicRole, 3>;
 /// also M for front mid). False with a reason when it is not a permutation.
 bool parseChannelOrder(const std::string& text, ChannelOrder& order, std::string& error);
 
+/// Parses a --tracks list "A,B,C": the front mid, side and rear mid tracks of
+/// a polyphonic file, each a number from 1 or a track name. False with a
+/// reason unless there are three.
+bool parseTrackList(const std::string& text, std::vector<std::string>& tracks, std::string& error);
+
+/// A broadcast-wave chunk with room for a long coding history (libsndfile's
+/// own struct holds 256 characters of it; a take's history may be longer).
+typedef SF_BROADCAST_INFO_VAR(16000) BroadcastInfo;
+
 class FrameSource
 {
 public:
@@ -53,13 +62,20 @@ public:
     /// The recording's broadcast-wave description (time stamp, originator),
     /// so that the decoded file keeps its place on the timeline; false when
     /// the input has none.
-    virtual bool broadcastInfo(SF_BROADCAST_INFO&) const { return false; }
+    virtual bool broadcastInfo(BroadcastInfo&) const { return false; }
+    /// The recording's iXML document (scene, take, tape, track names), or empty.
+    virtual std::string ixml() const { return {}; }
 };
 
 /// Opens one 3-channel file (one path) or three mono files (three paths).
-/// Null with a one-line reason in `error` when a file is missing or
-/// unreadable, has the wrong number of channels, or the files' sample rates
+/// `tracks` (front mid, side, rear mid, by number or iXML name; empty for
+/// none) picks three tracks of one polyphonic file instead, and the others
+/// are ignored. Null with a one-line reason in `error` when a file is missing
+/// or unreadable, has the wrong number of channels (a polyphonic file's
+/// tracks are then listed), a track is not there, or the files' sample rates
 /// differ. A file that ends before its header says is read as far as it goes.
+std::unique_ptr<FrameSource> openSoundInput(const std::vector<std::string>& paths, const ChannelOrder& order,
+                                            const std::vector<std::string>& tracks, std::string& error);
 std::unique_ptr<FrameSource> openSoundInput(const std::vector<std::string>& paths, const ChannelOrder& order,
                                             std::string& error);
 

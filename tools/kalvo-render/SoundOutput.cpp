@@ -1,6 +1,8 @@
 #include "SoundOutput.h"
 
+#include "IxmlTracks.h"
 #include "OutputFiles.h"
+#include "WaveChunks.h"
 
 #include <sndfile.h>
 
@@ -9,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -42,8 +45,8 @@ private:
 namespace
 {
 
-// Plain WAV sizes are 32-bit; keep a margin for the header chunks.
-constexpr uint64_t kWavDataLimit = 0xFFFFFFFFull - 1024;
+// Plain WAV sizes are 32-bit: data and chunks together stay below this.
+constexpr uint64_t kWavSizeLimit = 0xFFFFFFFFull;
 
 int bytesPerSample(SampleFormat f)
 {
@@ -91,6 +94,40 @@ std::string stem(const std::string& path)
     return path;
 }
 
+// The fixed part of a broadcast-wave chunk before its coding history:
+// description, originator, reference, date, time, time reference, version,
+// UMID, loudness and reserved bytes.
+constexpr size_t kBextHistoryOffset = 256 + 32 + 32 + 10 + 8 + 8 + 2 + 64 + 10 + 180;
+
+// Room for the chunks before and after the data: a plain WAV file of
+// `dataBytes` plus these stays below 4 GiB, or RF64 is chosen.
+uint64_t metadataBytes(const OutputSpec& spec)
+{
+    const uint64_t header = 1024;
+    const uint64_t bext =
+        spec.hasBroadcastInfo ? 8 + kBextHistoryOffset + sizeof spec.broadcastInfo.coding_history : 0;
+    const uint64_t ixml = spec.ixml.empty() ? 0 : 8 + spec.ixml.size() + 256 * (spec.channelNames.size() + 1);
+    return header + bext + ixml;
+}
+
+// EBU's coding-history line for one file of the output.
+std::string historyLine(const OutputSpec& spec, int channels)
+{
+    const int bits = spec.format == SampleFormat::Pcm16     ? 16
+                     : spec.format == SampleFormat::Pcm24   ? 24
+                     : spec.format == SampleFormat::Float32 ? 32
+                                                            : 64;
+    const std::string mode = channels == 1   ? "mono"
+                             : channels == 2 ? "stereo"
+                                             : std::to_string(channels) + "chn";
+    std::string text = spec.historyText;
+    std::replace(text.begin(), text.end(), ',', ' '); // commas separate the line's fields
+    text.erase(std::remove_if(text.begin(), text.end(), [](char c) { return c == '\r' || c == '\n'; }),
+               text.end());
+    return "A=PCM,F=" + std::to_string(spec.sampleRate) + ",W=" + std::to_string(bits) + ",M=" + mode +
+           ",T=" + text + "\r\n";
+}
+
 } // namespace
 
 std::vector<std::string> outputPaths(const OutputSpec& spec)
@@ -122,7 +159,8 @@ bool SoundOutput::open(const OutputSpec& spec, std::string& error)
     const int channelsEach = spec.monoFiles ? 1 : channels;
     const uint64_t dataBytes =
         static_cast<uint64_t>(spec.frames > 0 ? spec.frames : 0) * channelsEach * bytesPerSample(spec.format);
-    rf64_ = spec.forceRf64 || dataBytes > kWavDataLimit;
+    rf64_ = spec.forceRf64 || dataBytes + metadataBytes(spec) > kWavSizeLimit;
+    historyLine_ = historyLine(spec, channelsEach);
 
     for (const std::string& path : finalPaths_)
     {
@@ -163,8 +201,18 @@ bool SoundOutput::open(const OutputSpec& spec, std::string& error)
         files_.push_back(file);
         if (spec.hasBroadcastInfo)
         {
+            // The input's history, then this decode's line (when it fits).
+            BroadcastInfo bi = spec.broadcastInfo;
+            const size_t room = sizeof bi.coding_history;
+            std::string history(bi.coding_history, strnlen(bi.coding_history, room));
+            if (!history.empty() && history.back() != '\n')
+                history += "\r\n";
+            if (history.size() + historyLine_.size() < room)
+                history += historyLine_;
+            std::memset(bi.coding_history, 0, room);
+            std::memcpy(bi.coding_history, history.data(), history.size());
+            bi.coding_history_size = static_cast<uint32_t>(history.size());
             // Some containers carry no broadcast chunk; the audio matters more.
-            SF_BROADCAST_INFO bi = spec.broadcastInfo;
             sf_command(file, SFC_SET_BROADCAST_INFO, &bi, sizeof bi);
         }
     }
@@ -382,6 +430,12 @@ bool SoundOutput::commit(std::string& error)
             abandon();
             return false;
         }
+        if (!finishMetadata(i))
+        {
+            error = "cannot finish '" + finalPaths_[i] + "': its iXML chunk could not be written";
+            abandon();
+            return false;
+        }
     }
     files_.clear();
     for (size_t i = 0; i < tempPaths_.size(); ++i)
@@ -396,6 +450,32 @@ bool SoundOutput::commit(std::string& error)
     tempPaths_.clear();
     committed_ = true;
     return true;
+}
+
+bool SoundOutput::finishMetadata(size_t file)
+{
+    const std::string& path = tempPaths_[file];
+    std::string bext;
+    if (spec_.hasBroadcastInfo && readWaveChunk(path, "bext", bext) && bext.size() > kBextHistoryOffset)
+    {
+        // libsndfile adds a line of its own after ours, naming itself as the
+        // coder; the decode is ours, so the history ends with our line.
+        const size_t ours = bext.rfind(historyLine_);
+        if (ours != std::string::npos && ours >= kBextHistoryOffset)
+        {
+            bext.resize(ours + historyLine_.size());
+            overwriteWaveChunk(path, "bext", bext);
+        }
+    }
+    if (spec_.ixml.empty())
+        return true;
+    std::vector<IxmlTrack> tracks;
+    const std::vector<std::string>& names = spec_.channelNames;
+    for (size_t c = 0; c < names.size(); ++c)
+        if (!spec_.monoFiles || c == file)
+            tracks.push_back(
+                {names[c], static_cast<int>(c) + 1, spec_.monoFiles ? 1 : static_cast<int>(c) + 1});
+    return appendWaveChunk(path, "iXML", ixmlWithTracks(spec_.ixml, tracks));
 }
 
 void SoundOutput::abandon()

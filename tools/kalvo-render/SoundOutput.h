@@ -14,6 +14,8 @@
 
 #include <sndfile.h>
 
+#include "SoundInput.h"
+
 namespace render
 {
 
@@ -41,9 +43,14 @@ struct OutputSpec
     bool forceRf64 = false; ///< RF64 even for short files
     bool dither = false;    ///< triangular dither before rounding to 16 or 24 bits
     /// Broadcast-wave chunk to write (time stamp and description of the
-    /// recording), when the input had one.
+    /// recording), when the input had one. Its coding history gains a line
+    /// for this decode: "A=PCM,F=48000,W=24,M=6chn,T=" + historyText.
     bool hasBroadcastInfo = false;
-    SF_BROADCAST_INFO broadcastInfo{};
+    BroadcastInfo broadcastInfo{};
+    std::string historyText;
+    /// The recording's iXML document, written into every file with a track
+    /// list of that file's own channels; empty for none.
+    std::string ixml;
 };
 
 /// The final file names an output spec produces (one, or one per channel).
@@ -87,6 +94,9 @@ public:
     bool isRf64() const { return rf64_; }
 
 private:
+    /// The chunks libsndfile does not write as they should be: this decode's
+    /// line closes the coding history, the iXML chunk follows the data.
+    bool finishMetadata(size_t file);
     template <typename Sample> void packAny(const Sample* const* channels, int frames, unsigned char* bytes);
 
     OutputSpec spec_;
@@ -95,6 +105,7 @@ private:
     std::vector<std::string> tempPaths_;
     std::vector<SNDFILE*> files_;
     std::vector<unsigned char> packed_; ///< interleaved little-endian samples
+    std::string historyLine_;           ///< the line this decode adds to the coding history
     std::unique_ptr<Dither> dither_;
     int64_t clipped_ = 0;
     bool rf64_ = false;

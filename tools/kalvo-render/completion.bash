@@ -51,7 +51,11 @@ _kalvo_render()
             COMPREPLY=($(compgen -W "FSR FRS SFR SRF RFS RSF" -- "$cur"))
             return
             ;;
-        --block)
+        --block | --jobs | --name | --tracks)
+            return
+            ;;
+        --out-dir)
+            _filedir -d
             return
             ;;
         --snapshot)
@@ -62,7 +66,7 @@ _kalvo_render()
     $split && return
 
     if [[ $cur == -* ]]; then
-        COMPREPLY=($(compgen -W '$(_parse_help "$1")' -- "$cur"))
+        COMPREPLY=($(compgen -W '$(_parse_help "$1" | sort -u)' -- "$cur"))
         return
     fi
     _filedir

@@ -2,6 +2,7 @@
 // effect, driven exactly as a host drives it, into 5.1, stereo, first-order
 // Ambisonics or binaural files. See --help.
 
+#include "Batch.h"
 #include "DemoScene.h"
 #include "EditorPicture.h"
 #include "EffectHost.h"
@@ -140,16 +141,6 @@ int main(int argc, char** argv)
     std::signal(SIGTERM, onStopSignal);
     std::signal(SIGHUP, onStopSignal);
 
-    std::unique_ptr<render::FrameSource> source;
-    if (options.demo)
-        source = render::memorySource(render::synthesiseDemo(kDemoSampleRate), kDemoSampleRate);
-    else
-        source = render::openSoundInput(options.inputs, options.order, error);
-    if (!source)
-        return fail(error);
-    if (!source->warning().empty())
-        std::fprintf(stderr, "kalvo-render: warning: %s\n", source->warning().c_str());
-
     const render::OutputLayout layout = options.render.layout;
     const render::LayoutInfo& layoutInfo = render::layoutInfo(layout);
     if (!layoutInfo.usesEffect &&
@@ -157,6 +148,39 @@ int main(int argc, char** argv)
         std::fprintf(stderr,
                      "kalvo-render: warning: presets, settings and --precision belong to the 5.1 decode; "
                      "Ambisonics come straight from the capsules\n");
+    if (!options.outDir.empty())
+    {
+        std::vector<render::BatchItem> items;
+        if (!render::planBatch(options, items, error))
+            return fail(error);
+        if (!options.snapshot.empty())
+        {
+            std::vector<std::string> inputs;
+            for (const render::BatchItem& item : items)
+                inputs.push_back(item.input);
+            render::EffectHost host(&render::linkedEffectEntry, kDemoSampleRate, options.render.blockSize);
+            if (!host.ok())
+                return fail(host.error());
+            render::applySettings(host, options.render);
+            if (!outputsAvoidInputs(inputs, {options.snapshot}, error) ||
+                !folders.makeFor(options.snapshot, error) ||
+                !render::writeEditorPicture(host.effect(), options.snapshot, error))
+                return fail(error);
+            folders.keep();
+        }
+        return render::runBatch(options, items, &gStop);
+    }
+
+    std::unique_ptr<render::FrameSource> source;
+    if (options.demo)
+        source = render::memorySource(render::synthesiseDemo(kDemoSampleRate), kDemoSampleRate);
+    else
+        source = render::openSoundInput(options.inputs, options.order, options.tracks, error);
+    if (!source)
+        return fail(error);
+    if (!source->warning().empty())
+        std::fprintf(stderr, "kalvo-render: warning: %s\n", source->warning().c_str());
+
     render::HeadResponses headResponses;
     if (layout == render::OutputLayout::Binaural)
     {
@@ -170,6 +194,8 @@ int main(int argc, char** argv)
     spec.sampleRate = source->sampleRate();
     spec.frames = source->frames();
     spec.hasBroadcastInfo = source->broadcastInfo(spec.broadcastInfo);
+    spec.historyText = render::decodeHistoryText(options);
+    spec.ixml = source->ixml();
     std::vector<std::string> outputs = render::outputPaths(spec);
     if (!options.snapshot.empty())
         outputs.push_back(options.snapshot);

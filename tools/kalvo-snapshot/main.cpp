@@ -6,6 +6,7 @@
 // parameter INDEX (0-14) to exactly the value a host would send, 14 loading a
 // factory preset (1 to 5). Everything applies in order through the same
 // setParameter call a host uses.
+#include "CommandLine.h"
 #include "EditorSnapshot.h"
 #include "Kalvo.h"
 #include "KalvoVersion.h"
@@ -76,38 +77,37 @@ int usageError(const std::string& message)
 
 int main(int argc, char** argv)
 {
+    render::CommandLine line;
+    line.addFlag("-h,--help");
+    line.addFlag("--version");
+    line.addOption("--preset");
+    std::string error;
+    if (!line.parse(std::vector<std::string>(argv + 1, argv + argc), error))
+        return usageError(error);
     std::string output;
     std::vector<std::pair<int, float>> settings;
-    for (int i = 1; i < argc; ++i)
+    for (const render::CommandLine::Word& word : line.words())
     {
-        const std::string arg = argv[i];
-        if (arg == "-h" || arg == "--help")
+        if (word.option == "--help")
         {
             printHelp();
             return 0;
         }
-        if (arg == "--version")
+        if (word.option == "--version")
         {
             std::printf("kalvo-snapshot %s\n", KALVO_VERSION_STRING);
             return 0;
         }
-        if (arg == "--preset" || arg.compare(0, 9, "--preset=") == 0)
+        if (word.option == "--preset")
         {
-            std::string name;
-            if (arg.size() > 8)
-                name = arg.substr(9);
-            else if (i + 1 < argc)
-                name = argv[++i];
-            else
-                return usageError("--preset needs a value");
-            const int preset = render::findPreset(name);
+            // Loaded where it stands: settings before it are replaced by the preset's.
+            const int preset = render::findPreset(word.value);
             if (preset == 0)
-                return usageError("unknown preset '" + name + "'");
+                return usageError("unknown preset '" + word.value + "'");
             settings.emplace_back(kPresetParameter, static_cast<float>(preset));
             continue;
         }
-        if (!arg.empty() && arg[0] == '-')
-            return usageError("unknown option '" + arg + "' (see --help)");
+        const std::string& arg = word.value;
         if (output.empty() && arg.find('=') == std::string::npos)
         {
             output = arg;
@@ -115,8 +115,7 @@ int main(int argc, char** argv)
         }
         int index = 0;
         float value = 0.0f;
-        std::string error;
-        if (std::isdigit(static_cast<unsigned char>(arg[0])))
+        if (!arg.empty() && std::isdigit(static_cast<unsigned char>(arg[0])))
         {
             if (!parseIndexed(arg, index, value))
                 return usageError("'" + arg + "' is not INDEX=VALUE with INDEX 0-14 and a finite VALUE");

@@ -5,10 +5,12 @@
 #include "../cairo/CairoBackend.h"
 #include "X11ImagePresenter.h"
 #include "X11Menu.h"
+#include "plugin/VstInterface.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/cursorfont.h>
+#include <X11/keysym.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -93,6 +95,86 @@ unsigned int cursorShape(CCursorType type)
 }
 
 constexpr int kCursorCount = kCursorHand + 1;
+
+// The events the child window selects. Not the keys: selecting them would take the keys pressed
+// over the panel from the host (its shortcuts, the transport's space bar). A host that passes a
+// key on sends it to the window, and such an event reaches the client that made the window
+// whatever it selects (takeKeys).
+constexpr long kWindowEvents = ExposureMask | ButtonPressMask | StructureNotifyMask;
+
+unsigned char virtualKey(KeySym sym)
+{
+    if (sym >= XK_F1 && sym <= XK_F12)
+        return static_cast<unsigned char>(VKEY_F1 + (sym - XK_F1));
+    if (sym >= XK_KP_0 && sym <= XK_KP_9)
+        return static_cast<unsigned char>(VKEY_NUMPAD0 + (sym - XK_KP_0));
+    switch (sym)
+    {
+    case XK_BackSpace:
+        return VKEY_BACK;
+    case XK_Tab:
+    case XK_ISO_Left_Tab: // Shift-Tab
+        return VKEY_TAB;
+    case XK_Return:
+        return VKEY_RETURN;
+    case XK_KP_Enter:
+        return VKEY_ENTER;
+    case XK_Escape:
+        return VKEY_ESCAPE;
+    case XK_space:
+        return VKEY_SPACE;
+    case XK_Home:
+        return VKEY_HOME;
+    case XK_End:
+        return VKEY_END;
+    case XK_Left:
+        return VKEY_LEFT;
+    case XK_Up:
+        return VKEY_UP;
+    case XK_Right:
+        return VKEY_RIGHT;
+    case XK_Down:
+        return VKEY_DOWN;
+    case XK_Prior:
+        return VKEY_PAGEUP;
+    case XK_Next:
+        return VKEY_PAGEDOWN;
+    case XK_Insert:
+        return VKEY_INSERT;
+    case XK_Delete:
+        return VKEY_DELETE;
+    case XK_Shift_L:
+    case XK_Shift_R:
+        return VKEY_SHIFT;
+    case XK_Control_L:
+    case XK_Control_R:
+        return VKEY_CONTROL;
+    case XK_Alt_L:
+    case XK_Alt_R:
+        return VKEY_ALT;
+    default:
+        return 0;
+    }
+}
+
+// An X key event as the toolkit's key code: the virtual key where there is one, otherwise the
+// printable character; Ctrl is the command modifier, as for the pointer.
+VstKeyCode keyCodeOf(XKeyEvent& event)
+{
+    char text[8] = {};
+    KeySym sym = NoSymbol;
+    XLookupString(&event, text, sizeof text, &sym, nullptr);
+    VstKeyCode code{0, virtualKey(sym), 0};
+    if (sym >= 0x20 && sym <= 0x7e)
+        code.character = static_cast<VstInt32>(sym);
+    if (event.state & ShiftMask)
+        code.modifier |= MODIFIER_SHIFT;
+    if (event.state & ControlMask)
+        code.modifier |= MODIFIER_COMMAND;
+    if (event.state & Mod1Mask)
+        code.modifier |= MODIFIER_ALTERNATE;
+    return code;
+}
 } // namespace
 
 class X11Window;
@@ -273,6 +355,11 @@ public:
             case ButtonPress:
                 dispatchButton(event.xbutton);
                 break;
+            case KeyPress:
+            case KeyRelease:
+                if (takingKeys)
+                    listener.platformKey(keyCodeOf(event.xkey), event.type == KeyPress);
+                break;
             case ConfigureNotify:
                 area =
                     CRect(event.xconfigure.x, event.xconfigure.y, event.xconfigure.x + event.xconfigure.width,
@@ -318,6 +405,10 @@ public:
     {
         return runPopupMenu(MenuHost{display, window, screen, fonts}, menu, where);
     }
+
+    void* nativeHandle() override { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)); }
+
+    void takeKeys() override { takingKeys = true; }
 
 private:
     // The next event of the connection, false when none is waiting; errors that arrive with it
@@ -402,6 +493,7 @@ private:
     unsigned int pointerMask = 0;
     Cursor cursors[kCursorCount] = {};
     int dispatching = 0;
+    bool takingKeys = false;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
 
@@ -431,7 +523,7 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
     XSync(display, False);
     x11::ErrorTrap trap;
     XSetWindowAttributes attributes{};
-    attributes.event_mask = ExposureMask | ButtonPressMask | StructureNotifyMask;
+    attributes.event_mask = x11::kWindowEvents;
     attributes.background_pixmap = None;
     attributes.bit_gravity = NorthWestGravity;
     const ::Window window =

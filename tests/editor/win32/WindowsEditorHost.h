@@ -5,7 +5,7 @@
 // under Wine in Xvfb in CI.
 #pragma once
 
-#include "VstInterface.h"
+#include "EditorInstance.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,22 +18,11 @@ namespace kalvo::wintest
 constexpr long kPanelWidth = 841;
 constexpr long kPanelHeight = 453;
 
-/// One request of the effect that a host records for automation.
-struct HostEvent
-{
-    VstInt32 opcode; ///< audioMasterAutomate, audioMasterBeginEdit or audioMasterEndEdit
-    VstInt32 index;
-    float value; ///< the automated value; 0 for the edit brackets
-
-    bool operator==(const HostEvent& other) const
-    {
-        return opcode == other.opcode && index == other.index && value == other.value;
-    }
-};
-std::string describe(const std::vector<HostEvent>& events);
-HostEvent automate(VstInt32 index, float value);
-HostEvent beginEdit(VstInt32 index);
-HostEvent endEdit(VstInt32 index);
+using hosttest::automate;
+using hosttest::beginEdit;
+using hosttest::describe;
+using hosttest::endEdit;
+using hosttest::HostEvent;
 
 /// The loaded plug-in library (loaded once, kept for the process), or null.
 void* pluginModule();
@@ -61,44 +50,16 @@ private:
     void* window = nullptr;
 };
 
-/// One effect as a host holds it, with its own record of host requests.
-class Instance
+/// One effect as a host holds it, with its own record of host requests; its idle calls deliver the
+/// waiting messages of this thread first, as a host's message loop does.
+class Instance : public hosttest::EditorInstance
 {
 public:
     Instance();
-    ~Instance();
-    Instance(const Instance&) = delete;
-    Instance& operator=(const Instance&) = delete;
+    ~Instance() override;
 
-    bool ok() const { return effect != nullptr; }
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0, void* ptr = nullptr,
-                       float opt = 0.0f);
-    float parameter(VstInt32 index) const;
-    /// effEditGetRect: width and height, or -1 and -1 without a rectangle.
-    std::pair<long, long> editorSize();
-    /// effEditOpen with the parent's window handle in ptr.
-    bool openEditor(void* parentWindow);
-    void closeEditor();
-    /// Delivers the waiting messages of this thread, then sends effEditIdle.
-    void idle();
-    /// Idles every few milliseconds until `done` or about `ms` milliseconds passed.
-    bool idleUntil(const std::function<bool()>& done, int ms = 3000);
-    /// Idles until the edit bracket of `index` has closed.
-    bool idleUntilEditEnds(VstInt32 index, int ms = 3000);
-
-    /// Automation and edit brackets in the order they arrived.
-    std::vector<HostEvent> events;
-    int hostIdleCalls = 0;
-    /// Called on each audioMasterIdle with the running count: the user's next step during a
-    /// tracking loop, which the plug-in runs inside the dispatch of a mouse message.
-    std::function<void(int)> onHostIdle;
-
-    AEffect* effect = nullptr;
-
-private:
-    static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
-                              float opt);
-    bool editorOpen = false;
+protected:
+    void pumpWindowSystem() override;
 };
 
 /// A window's class name, its text, and its rectangle in its parent {left, top, right, bottom}.

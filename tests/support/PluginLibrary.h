@@ -1,8 +1,8 @@
 // Loads the built plug-in the way hosts do (Kalvo.so with dlopen, Kalvo.dll with LoadLibrary)
-// and creates effects from it.
+// and creates effects from it, for every test that plays a host around the library.
 #pragma once
 
-#include "TestHost.h"
+#include "VstInterface.h"
 
 #if defined(_WIN32)
 #ifndef NOMINMAX
@@ -77,11 +77,11 @@ public:
     {
         return reinterpret_cast<PluginMain>(symbol(name));
     }
-    /// A new effect through VSTPluginMain, or null.
-    AEffect* create() const
+    /// A new effect through VSTPluginMain talking to `host`, or null.
+    AEffect* create(audioMasterCallback host) const
     {
         PluginMain main = entry();
-        return main ? main(TestHost::callback) : nullptr;
+        return main ? main(host) : nullptr;
     }
 
     std::string error;
