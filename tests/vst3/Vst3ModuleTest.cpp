@@ -2,6 +2,7 @@
 // audio against the VST 2.4 build Kalvo.so, state, programs.
 #include "Vst3Module.h"
 #include "KalvoVersion.h"
+#include "TestHost.h"
 
 #include <gtest/gtest.h>
 
@@ -68,7 +69,7 @@ std::vector<std::vector<Sample>> vst2Decode(const std::vector<std::vector<Sample
     host.sampleRate = static_cast<VstIntPtr>(rate);
     host.blockSize = block;
     PluginLibrary library;
-    AEffect* e = library.create();
+    AEffect* e = library.create(TestHost::callback);
     EXPECT_NE(e, nullptr) << library.error;
     if (!e)
         return {};

@@ -3,7 +3,7 @@
 // host's window; the panel's events and redraws run from that run loop only. The user acts
 // with real pointer events. Skipped when no server is available.
 #include "../Vst3Module.h"
-#include "EditorHost.h"
+#include "X11Screen.h"
 
 #include "gui/platform/x11/testing/X11TestHost.h"
 
