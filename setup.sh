@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Sets everything up on a fresh Debian 12 machine and runs the main job:
 # installs the packages, builds in release mode, installs Kalvo.so into ~/.vst and the
-# LV2 bundle kalvo.lv2 into ~/.lv2,
+# LV2 bundle kalvo.lv2 into ~/.lv2, the VST 3 bundle Kalvo.vst3 into ~/.vst3,
 # puts kalvo-render and kalvo-snapshot on the PATH (links in ~/.local/bin) and
 # decodes the synthesised demo scene with kalvo-render.
 set -euo pipefail
@@ -20,6 +20,14 @@ if [ -f build-release/kalvo.lv2/manifest.ttl ]; then
   rm -rf "$HOME/.lv2/kalvo.lv2"
   cp -r build-release/kalvo.lv2 "$HOME/.lv2/kalvo.lv2"
   echo "Installed $HOME/.lv2/kalvo.lv2"
+fi
+if [ -f build-release/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so ]; then
+  # The whole bundle, replacing an older one (a stale file inside would confuse hosts).
+  rm -rf "$HOME/.vst3/Kalvo.vst3"
+  mkdir -p "$HOME/.vst3/Kalvo.vst3/Contents/x86_64-linux"
+  install -m 0755 build-release/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so \
+    "$HOME/.vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so"
+  echo "Installed $HOME/.vst3/Kalvo.vst3"
 fi
 
 # The tools stay in the build folder; links on the PATH make them usable from any folder.

@@ -1,20 +1,22 @@
 #!/usr/bin/env bash
 # Builds with warnings as errors and runs every test; the X server tests run under Xvfb.
-#   ./test.sh              normal build in build/, a render through the LV2 build in Ardour
+#   ./test.sh              normal build in build/, renders through the LV2 and VST 3 builds in Ardour
 #                          (tests/hosts), then the Windows build in build-windows/
 #                          (cross-compiled) with its tests under Wine (scripts/test-windows.sh)
 #   ./test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   ./test.sh --thread     ThreadSanitizer build in build-tsan/ of the tests that run the
-#                          engine on two threads (kalvo-render's batches among them), and
-#                          of the engine's own tests
+#                          engine on two threads (kalvo-render's batches and the VST 3 build's
+#                          two parts among them), and of the engine's own tests
 set -euo pipefail
 cd "$(dirname "$0")"
 scripts/deps.sh
 if [ "${1:-}" = "--thread" ]; then
   cmake -S . -B build-tsan -DKALVO_WERROR=ON -DKALVO_SANITIZE_THREAD=ON -DKALVO_BUILD_BENCH=OFF >/dev/null
-  cmake --build build-tsan -j"$(nproc)" --target kalvo_plugin_thread_tests kalvo_dsp_tests kalvo_render_tests
+  cmake --build build-tsan -j"$(nproc)" --target kalvo_plugin_thread_tests kalvo_vst3_thread_tests \
+    kalvo_dsp_tests kalvo_render_tests
   export TSAN_OPTIONS=halt_on_error=1
   build-tsan/tests/plugin/kalvo_plugin_thread_tests
+  build-tsan/tests/vst3/kalvo_vst3_thread_tests
   build-tsan/tests/dsp/kalvo_dsp_tests
   # kalvo-render's batches: several files, each with its own effect, at once.
   build-tsan/tests/tools/kalvo_render_tests --gtest_filter='KalvoRenderBatch.*'
@@ -39,8 +41,10 @@ else
   ctest "${ctest_args[@]}"
 fi
 if [ "$builddir" = build ]; then
-  # A real host: Ardour renders a take through the LV2 build, compared with kalvo-render.
+  # A real host: Ardour renders a take through the LV2 and the VST 3 build, compared with
+  # kalvo-render.
   scripts/deps.sh --hosts
   tests/hosts/ardour-render-check.sh lv2 "$builddir"
+  tests/hosts/ardour-render-check.sh vst3 "$builddir"
   scripts/test-windows.sh
 fi

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Debian package kalvo_<version>_amd64.deb in the checkout's top folder from a
 # Release build in build-release/ (the folder setup.sh builds in too):
-#   /usr/lib/vst/Kalvo.so, /usr/lib/lv2/kalvo.lv2/, /usr/bin/kalvo-render, /usr/bin/kalvo-snapshot, their manual pages,
+#   /usr/lib/vst/Kalvo.so, /usr/lib/lv2/kalvo.lv2/, /usr/lib/vst3/Kalvo.vst3/, /usr/bin/kalvo-render,
+#   /usr/bin/kalvo-snapshot, their manual pages,
 #   bash completion for kalvo-render, /usr/share/doc/kalvo/{copyright,changelog.gz}.
 # The version is the project's one version number (CMakeLists.txt); the dependencies come
 # from the shared libraries the binaries actually link (dpkg-shlibdeps).
@@ -40,7 +41,7 @@ DESTDIR=$top/$stage cmake --install "$builddir" --prefix /usr >/dev/null
 # Stripped as Debian strips: no symbols beyond those the loader needs, no compiler notes.
 strip --remove-section=.comment --remove-section=.note "$stage"/usr/bin/kalvo-render "$stage"/usr/bin/kalvo-snapshot
 strip --remove-section=.comment --remove-section=.note --strip-unneeded "$stage"/usr/lib/vst/Kalvo.so \
-  "$stage"/usr/lib/lv2/kalvo.lv2/*.so
+  "$stage"/usr/lib/lv2/kalvo.lv2/*.so "$stage"/usr/lib/vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so
 gzip -9n "$stage"/usr/share/man/man1/*.1
 install -d "$stage/usr/share/doc/kalvo"
 install -m 0644 packaging/debian/copyright "$stage/usr/share/doc/kalvo/copyright"
@@ -54,7 +55,7 @@ cp packaging/debian/control packaging/debian/changelog "$work/debian/"
   cd "$work"
   mkdir -p debian/kalvo/DEBIAN
   dpkg-shlibdeps -Tdebian/kalvo.substvars debian/kalvo/usr/lib/vst/Kalvo.so debian/kalvo/usr/lib/lv2/kalvo.lv2/*.so \
-    debian/kalvo/usr/bin/kalvo-render \
+    debian/kalvo/usr/lib/vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so debian/kalvo/usr/bin/kalvo-render \
     debian/kalvo/usr/bin/kalvo-snapshot
   dpkg-gencontrol -pkalvo -Tdebian/kalvo.substvars -Pdebian/kalvo
   cd debian/kalvo

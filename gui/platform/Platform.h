@@ -197,6 +197,22 @@ public:
     virtual void pumpEvents() = 0;
     /// Delivers at most one pending repaint; true when one was delivered.
     virtual bool deliverOnePendingRepaint() = 0;
+    /// The file descriptor that becomes readable when events for this window wait (the X
+    /// connection), for hosts that run the editor from their own event loop and call
+    /// pumpEvents when it is readable; -1 where the window system delivers events itself.
+    virtual int eventDescriptor() const { return -1; }
+    /// Calls `tick(context)` about every `periodMs` from the window system's own message
+    /// loop, for hosts that give the editor no idle calls; false where the window system has
+    /// no such timer (on X11 the host's run loop drives the editor). One per window; it stops
+    /// with stopTimer or with the window.
+    virtual bool startTimer(long periodMs, void (*tick)(void*), void* context)
+    {
+        (void)periodMs;
+        (void)tick;
+        (void)context;
+        return false;
+    }
+    virtual void stopTimer() {}
     /// Shows a popup menu modally at `where` (window pixels); answers the chosen item's id or -1.
     virtual long showPopupMenu(const PopupMenu& menu, const CPoint& where) = 0;
     /// The window as the window system names it (an X11 window id in the pointer's bits), for

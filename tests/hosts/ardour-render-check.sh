@@ -13,6 +13,8 @@ command -v ardour7-lua >/dev/null || { echo "ardour-render-check: ardour7-lua is
 work=$(mktemp -d)
 trap '[ -n "${KALVO_KEEP:-}" ] || rm -rf "$work"' EXIT
 mkdir -p "$work/plugins" "$work/export" "$work/config/ardour7/export"
+# Ardour's configuration and caches in a folder of their own: the user's are left alone.
+export XDG_CONFIG_HOME=$work/config HOME=$work
 case $format in
   lv2)
     ln -s "$build/kalvo.lv2" "$work/plugins/kalvo.lv2"
@@ -24,15 +26,22 @@ case $format in
     cp -r "$build/Kalvo.vst3" "$work/plugins/"
     # Ardour ignores a scan cache older than the bundle's files; an older stamp keeps it valid.
     find "$work/plugins" -exec touch -d '2 hours ago' {} +
+    # The headless session takes VST 3 plug-ins from the scanner's cache only: Ardour's own
+    # scanner must accept the bundle first.
+    if ! LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner -f "$work/plugins/Kalvo.vst3" \
+      >"$work/scan.log" 2>&1 || ! grep -q 'Found Plugin: Zentri Surround Tool' "$work/scan.log"; then
+      cat "$work/scan.log" >&2
+      echo "ardour-render-check: Ardour's VST 3 scanner does not accept Kalvo.vst3" >&2
+      exit 1
+    fi
+    grep -h -o 'n_inputs="[0-9]*" n_outputs="[0-9]*"' "$work"/.cache/ardour7/vst/*.v3i
     export VST3_PATH=$work/plugins KALVO_PLUGIN_TYPE=VST3 KALVO_PLUGIN_ID="Zentri Surround Tool"
     settings=()
     ;;
   *) echo "ardour-render-check: format lv2 or vst3, not '$format'" >&2; exit 2 ;;
 esac
 
-# Ardour's configuration in a folder of its own: the user's is left alone, and the export
-# preset (32-bit float WAV, no dither, no normalising) is ours.
-export XDG_CONFIG_HOME=$work/config HOME=$work
+# The export preset (32-bit float WAV, no dither, no normalising) is ours.
 export KALVO_PRESET_ID=6b0f8f7e-6a3c-4c61-9a51-6a6b7a1d0c31
 cat >"$work/config/ardour7/export/kalvo-check.preset" <<PRESET
 <?xml version="1.0" encoding="UTF-8"?>

@@ -36,6 +36,7 @@ expected="./usr/bin/kalvo-render
 ./usr/lib/lv2/kalvo.lv2/manifest.ttl
 ./usr/lib/lv2/kalvo.lv2/presets.ttl
 ./usr/lib/vst/Kalvo.so
+./usr/lib/vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so
 ./usr/share/bash-completion/completions/kalvo-render
 ./usr/share/doc/kalvo/changelog.gz
 ./usr/share/doc/kalvo/copyright
@@ -80,6 +81,11 @@ complete_words() {
 [ "$(complete_words kalvo-render day04 --out)" = "--out-dir" ] ||
   fail "completion of --out: $(complete_words kalvo-render day04 --out)"
 
+# The VST 3 module exports its three entry points and nothing else.
+vst3_module="$tree/usr/lib/vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so"
+exports=$(nm -D --defined-only "$vst3_module" | awk '{ print $3 }' | sort | tr '\n' ' ')
+[ "$exports" = "GetPluginFactory ModuleEntry ModuleExit " ] || fail "Kalvo.vst3 exports: $exports"
+
 if $install_too; then
   if dpkg-query -W -f='${Status}' kalvo 2>/dev/null | grep -q "install ok installed"; then
     echo "check-deb: kalvo is installed on this machine already; install round trip skipped"
@@ -89,6 +95,7 @@ if $install_too; then
     shown=$(env -i PATH=/usr/bin:/bin kalvo-render --version)
     [ "$shown" = "kalvo-render $version" ] || fail "installed kalvo-render --version prints '$shown'"
     [ -f /usr/lib/vst/Kalvo.so ] || fail "the plug-in is not in /usr/lib/vst"
+    [ -f /usr/lib/vst3/Kalvo.vst3/Contents/x86_64-linux/Kalvo.so ] || fail "the VST 3 bundle is not in /usr/lib/vst3"
     # LV2 hosts find the bundle in the system folder without any setting.
     env -u LV2_PATH lv2ls | grep -qx 'urn:velmora:kalvo' || fail "lv2ls does not list urn:velmora:kalvo"
     DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq kalvo >/dev/null

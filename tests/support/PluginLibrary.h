@@ -28,10 +28,11 @@ class PluginLibrary
 {
 public:
 #if defined(_WIN32)
-    PluginLibrary() : handle(LoadLibraryA(KALVO_PLUGIN_PATH))
+    explicit PluginLibrary(const char* path = KALVO_PLUGIN_PATH) : handle(LoadLibraryA(path))
     {
         if (!handle)
-            error = "LoadLibrary(" KALVO_PLUGIN_PATH ") failed with error " + std::to_string(GetLastError());
+            error =
+                std::string("LoadLibrary(") + path + ") failed with error " + std::to_string(GetLastError());
     }
     ~PluginLibrary()
     {
@@ -43,7 +44,9 @@ public:
         return handle ? reinterpret_cast<void*>(GetProcAddress(handle, name)) : nullptr;
     }
 #else
-    explicit PluginLibrary(int flags = RTLD_NOW | RTLD_LOCAL) : handle(dlopen(KALVO_PLUGIN_PATH, flags))
+    explicit PluginLibrary(int flags = RTLD_NOW | RTLD_LOCAL) : PluginLibrary(KALVO_PLUGIN_PATH, flags) {}
+    /// Another library than the VST 2.4 plug-in (the VST 3 module).
+    explicit PluginLibrary(const char* path, int flags = RTLD_NOW | RTLD_LOCAL) : handle(dlopen(path, flags))
     {
         if (!handle)
             error = dlerror();
@@ -64,6 +67,11 @@ public:
     bool loaded() const
     {
         return handle != nullptr;
+    }
+    /// The loader's handle, as hosts hand it to a module's entry call.
+    void* nativeHandle() const
+    {
+        return handle;
     }
     PluginMain entry(const char* name = "VSTPluginMain") const
     {

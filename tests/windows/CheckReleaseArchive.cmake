@@ -1,5 +1,7 @@
-# ctest script: the release archive holds exactly the built Kalvo.dll and README.txt.
-#   cmake -DARCHIVE=<zip> -DDLL=<Kalvo.dll> -DWORK=<scratch folder> -P CheckReleaseArchive.cmake
+# ctest script: the release archive holds exactly the built Kalvo.dll, the VST 3 bundle
+# Kalvo.vst3 with the built module and README.txt.
+#   cmake -DARCHIVE=<zip> -DDLL=<Kalvo.dll> -DVST3=<Kalvo.vst3 module> -DWORK=<scratch folder>
+#         -P CheckReleaseArchive.cmake
 cmake_minimum_required(VERSION 3.18)
 file(REMOVE_RECURSE ${WORK})
 file(MAKE_DIRECTORY ${WORK})
@@ -9,8 +11,14 @@ if(failed)
 endif()
 file(GLOB_RECURSE content RELATIVE ${WORK} ${WORK}/*)
 list(SORT content)
-if(NOT content STREQUAL "Kalvo.dll;README.txt")
-  message(FATAL_ERROR "${ARCHIVE} holds '${content}', expected 'Kalvo.dll;README.txt'")
+set(expected "Kalvo.dll;Kalvo.vst3/Contents/x86_64-win/Kalvo.vst3;README.txt")
+if(NOT content STREQUAL expected)
+  message(FATAL_ERROR "${ARCHIVE} holds '${content}', expected '${expected}'")
+endif()
+file(SHA256 ${WORK}/Kalvo.vst3/Contents/x86_64-win/Kalvo.vst3 packedModule)
+file(SHA256 ${VST3} builtModule)
+if(NOT packedModule STREQUAL builtModule)
+  message(FATAL_ERROR "the Kalvo.vst3 module in ${ARCHIVE} is not the one built")
 endif()
 file(SHA256 ${WORK}/Kalvo.dll packed)
 file(SHA256 ${DLL} built)
@@ -20,6 +28,9 @@ endif()
 file(READ ${WORK}/README.txt text)
 if(NOT text MATCHES "C:\\\\Program Files\\\\Common Files\\\\VST2")
   message(FATAL_ERROR "README.txt does not say where to put the DLL")
+endif()
+if(NOT text MATCHES "C:\\\\Program Files\\\\Common Files\\\\VST3")
+  message(FATAL_ERROR "README.txt does not say where to put the VST 3 bundle")
 endif()
 file(READ ${WORK}/README.txt bytes HEX)
 if(NOT bytes MATCHES "^([0-9a-f][0-9a-f])*0d0a")

@@ -298,6 +298,22 @@ public:
         return true;
     }
 
+    bool startTimer(long periodMs, void (*tick)(void*), void* context) override
+    {
+        if (gone || !tick || periodMs <= 0)
+            return false;
+        timerTick = tick;
+        timerContext = context;
+        return SetTimer(hwnd, kIdleTimerId, static_cast<UINT>(periodMs), nullptr) != 0;
+    }
+
+    void stopTimer() override
+    {
+        if (timerTick && !gone)
+            KillTimer(hwnd, kIdleTimerId);
+        timerTick = nullptr;
+    }
+
     long showPopupMenu(const platform::PopupMenu& menu, const CPoint& where) override
     {
         if (gone)
@@ -318,6 +334,13 @@ public:
         case WM_ERASEBKGND:
             // Every paint covers its whole area from the back buffer.
             return 1;
+        case WM_TIMER:
+            if (wParam == kIdleTimerId && timerTick)
+            {
+                timerTick(timerContext);
+                return 0;
+            }
+            break;
         case WM_LBUTTONDOWN:
         case WM_MBUTTONDOWN:
         case WM_RBUTTONDOWN:
@@ -388,6 +411,9 @@ private:
     CCursorType cursor = kCursorDefault;
     bool gone = false;     ///< destroyed with the host's window
     bool painting = false; ///< inside WM_PAINT
+    static constexpr UINT_PTR kIdleTimerId = 1;
+    void (*timerTick)(void*) = nullptr; ///< the idle timer's call, while it runs
+    void* timerContext = nullptr;
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
 

@@ -399,6 +399,8 @@ public:
         return true;
     }
 
+    int eventDescriptor() const override { return ConnectionNumber(display); }
+
     long showPopupMenu(const platform::PopupMenu& menu, const CPoint& where) override
     {
         return runPopupMenu(MenuHost{display, window, screen, fonts}, menu, where);
