@@ -55,7 +55,7 @@ struct Bundle
 
     Bundle()
     {
-        // The core specification, so that lilv knows the plug-in classes as hosts do.
+        // LV2's core vocabulary, so that lilv knows the plug-in classes as hosts do.
         LilvNode* core = lilv_new_file_uri(world, nullptr, "/usr/lib/lv2/core.lv2/");
         lilv_world_load_bundle(world, core);
         lilv_node_free(core);
