@@ -3,6 +3,7 @@
 // with the parameter table and hands the changed ones to the effect, so a value v here
 // decodes exactly like the VST 2.4 build at the knob position v stands for.
 #include "Kalvo.h"
+#include "KalvoAlgo.h"
 #include "Lv2Ports.h"
 
 #include <lv2/buf-size/buf-size.h>
@@ -205,9 +206,11 @@ void run(LV2_Handle handle, uint32_t frames)
             inputs[c] = const_cast<float*>(instance->audioIn[c]); // read only
         effect.processReplacing(inputs, instance->audioOut, static_cast<VstInt32>(frames));
     }
+    // The meters as getParameter(20 + m) reads them, straight from the engine.
+    const KalvoAlgo& algo = effect.getAlgo();
     for (int m = 0; m < kNumMeters; ++m)
         if (float* port = instance->meter[m])
-            *port = effect.getParameter(kFirstMeter + m);
+            *port = static_cast<float>(algo.meterLevel[m].load());
 }
 
 void cleanup(LV2_Handle handle)
