@@ -22,6 +22,9 @@ constexpr VstInt32 kWheelMessage = vstFourCC('W', 'h', 'e', 'e');
 constexpr VstInt32 kNameTextMax = kVstMaxLabelLen - 1;
 /// Length given to the number conversions of the parameter display.
 constexpr VstInt32 kDisplayTextMax = 16;
+/// Doubles added to each processing buffer (two and a half cache lines), so that the
+/// buffers do not start a whole number of pages apart.
+constexpr std::size_t kBufferPadding = 20;
 
 /// Copies a program name: at most 23 characters, zero-filled to the end.
 void copyProgramName(char (&dst)[kProgramNameSize], const char* src)
@@ -140,7 +143,10 @@ AEffect* kalvoPluginMain(audioMasterCallback audioMaster, const KalvoBuildRules&
 bool Kalvo::allocateBuffers(VstInt32 frames)
 {
     releaseBuffers();
-    const std::size_t n = static_cast<std::size_t>(frames);
+    // Each buffer is a little longer than it needs to be: buffers of a power of two frames
+    // would start a whole number of pages apart, frame i of every one of them would fall into
+    // the same first-level cache set, and the eleven would evict one another on every frame.
+    const std::size_t n = static_cast<std::size_t>(frames) + kBufferPadding;
     bool ok = true;
     for (double*& buffer : inBuffers)
         ok = ok && (buffer = new (std::nothrow) double[n]) != nullptr;
