@@ -65,14 +65,21 @@ public:
         return vst3::kResultOk;
     }
     vst3::int32 KALVO_VST3_API countClasses() override { return kClassCount; }
-    vst3::tresult KALVO_VST3_API getClassInfo(vst3::int32 index, vst3::PClassInfo* info) override
+    /// The fields every kind of class record starts with; false for a bad index or record.
+    template <typename Info> static bool startClassInfo(vst3::int32 index, Info* info)
     {
         if (!info || index < 0 || index >= kClassCount)
-            return vst3::kInvalidArgument;
+            return false;
         std::memset(info, 0, sizeof(*info));
         std::memcpy(info->cid, kClasses[index].cid->bytes, 16);
         info->cardinality = vst3::kManyInstances;
         copyText(info->category, sizeof(info->category), kClasses[index].category);
+        return true;
+    }
+    vst3::tresult KALVO_VST3_API getClassInfo(vst3::int32 index, vst3::PClassInfo* info) override
+    {
+        if (!startClassInfo(index, info))
+            return vst3::kInvalidArgument;
         copyText(info->name, sizeof(info->name), kClasses[index].name);
         return vst3::kResultOk;
     }
@@ -80,12 +87,8 @@ public:
                                                 void** obj) override;
     vst3::tresult KALVO_VST3_API getClassInfo2(vst3::int32 index, vst3::PClassInfo2* info) override
     {
-        if (!info || index < 0 || index >= kClassCount)
+        if (!startClassInfo(index, info))
             return vst3::kInvalidArgument;
-        std::memset(info, 0, sizeof(*info));
-        std::memcpy(info->cid, kClasses[index].cid->bytes, 16);
-        info->cardinality = vst3::kManyInstances;
-        copyText(info->category, sizeof(info->category), kClasses[index].category);
         copyText(info->name, sizeof(info->name), kClasses[index].name);
         // The parts exchange only parameters and state through the host: they may run apart.
         info->classFlags = vst3::kComponentDistributable;
@@ -97,12 +100,8 @@ public:
     }
     vst3::tresult KALVO_VST3_API getClassInfoUnicode(vst3::int32 index, vst3::PClassInfoW* info) override
     {
-        if (!info || index < 0 || index >= kClassCount)
+        if (!startClassInfo(index, info))
             return vst3::kInvalidArgument;
-        std::memset(info, 0, sizeof(*info));
-        std::memcpy(info->cid, kClasses[index].cid->bytes, 16);
-        info->cardinality = vst3::kManyInstances;
-        copyText(info->category, sizeof(info->category), kClasses[index].category);
         copyToUtf16(info->name, vst3::kNameSize, kClasses[index].name);
         info->classFlags = vst3::kComponentDistributable;
         copyText(info->subCategories, sizeof(info->subCategories), kClasses[index].subCategories);
