@@ -334,20 +334,7 @@ Difference compare(const Image& expected, const std::vector<std::uint32_t>& show
                 continue;
             const std::uint32_t a = expected.at(px, py);
             const std::uint32_t b = shown[static_cast<size_t>(y * width + x)];
-            int worst = 0;
-            for (int shift = 0; shift <= 16; shift += 8)
-                worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xff) -
-                                                 static_cast<int>((b >> shift) & 0xff)));
-            d.maxChannel = std::max(d.maxChannel, worst);
-            if (worst > tolerance)
-            {
-                if (d.pixels == 0)
-                {
-                    d.firstX = px;
-                    d.firstY = py;
-                }
-                d.pixels++;
-            }
+            d.add(a, b, tolerance, px, py);
         }
     return d;
 }

@@ -4,6 +4,8 @@
 // from a window. Shared by the hosts of the VST editor and of the LV2 panel.
 #pragma once
 
+#include "PixelDifference.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -85,12 +87,7 @@ Image headlessPanel(const std::vector<std::string>& settings);
 /// Text of a float that reads back as the same float.
 std::string exactly(float value);
 
-struct Difference
-{
-    long pixels = 0;    ///< pixels with any channel differing by more than the tolerance
-    int maxChannel = 0; ///< the largest difference of one channel, in levels of 255
-    long firstX = -1, firstY = -1;
-};
+using testsupport::Difference;
 /// Compares `shown` (read from the window, origin at `left`, `top` of the panel) with the same
 /// area of `expected`, leaving out the rectangles of `excluded` ({left, top, right, bottom}).
 Difference compare(const Image& expected, const std::vector<std::uint32_t>& shown, long left, long top,

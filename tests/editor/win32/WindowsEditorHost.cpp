@@ -377,20 +377,7 @@ Difference compare(const Image& expected, const Image& shown, long left, long to
                             [&](const auto& r) { return inside(r, ex, ey); }))
                 continue;
             const std::uint32_t a = expected.at(ex, ey), b = shown.at(x, y);
-            int worst = 0;
-            for (int shift = 0; shift <= 16; shift += 8)
-                worst = std::max(worst, std::abs(static_cast<int>((a >> shift) & 0xff) -
-                                                 static_cast<int>((b >> shift) & 0xff)));
-            d.maxChannel = std::max(d.maxChannel, worst);
-            if (worst > tolerance)
-            {
-                if (d.pixels == 0)
-                {
-                    d.firstX = ex;
-                    d.firstY = ey;
-                }
-                d.pixels++;
-            }
+            d.add(a, b, tolerance, ex, ey);
         }
     return d;
 }

@@ -5,6 +5,8 @@
 // under Wine in Xvfb in CI.
 #pragma once
 
+#include "PixelDifference.h"
+
 #include "EditorInstance.h"
 
 #include <cstdint>
@@ -109,12 +111,7 @@ Image pluginBitmap(long id);
 /// What the window shows in `area` (client pixels {left, top, right, bottom}).
 Image readWindow(void* window, const std::vector<long>& area);
 
-struct Difference
-{
-    long pixels = 0;    ///< pixels with any channel differing by more than the tolerance
-    int maxChannel = 0; ///< the largest difference of one channel, in levels of 255
-    long firstX = -1, firstY = -1;
-};
+using testsupport::Difference;
 std::string describe(const Difference& d);
 /// Compares `shown`, whose origin lies at (left, top) of `expected`, with that part of `expected`;
 /// only pixels inside one of `included` count when it is not empty, and never those inside one of
