@@ -9,9 +9,9 @@ cd "$(dirname "$0")"
 scripts/deps.sh
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DKALVO_BUILD_TESTS=OFF -DKALVO_BUILD_BENCH=OFF >/dev/null
 cmake --build build-release -j"$(nproc)"
-if [ -f build-release/plugin/Kalvo.so ]; then
+if [ -f build-release/Kalvo.so ]; then
   mkdir -p "$HOME/.vst"
-  install -m 0755 build-release/plugin/Kalvo.so "$HOME/.vst/Kalvo.so"
+  install -m 0755 build-release/Kalvo.so "$HOME/.vst/Kalvo.so"
   echo "Installed $HOME/.vst/Kalvo.so"
 fi
 # LV2 hosts (Ardour, Qtractor, Carla, jalv) search ~/.lv2 for the user's bundles.

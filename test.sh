@@ -12,11 +12,11 @@ cd "$(dirname "$0")"
 scripts/deps.sh
 if [ "${1:-}" = "--thread" ]; then
   cmake -S . -B build-tsan -DKALVO_WERROR=ON -DKALVO_SANITIZE_THREAD=ON -DKALVO_BUILD_BENCH=OFF >/dev/null
-  cmake --build build-tsan -j"$(nproc)" --target kalvo_plugin_thread_tests kalvo_vst3_thread_tests \
+  cmake --build build-tsan -j"$(nproc)" --target kalvo_effect_thread_tests kalvo_vst3_thread_tests \
     kalvo_dsp_tests kalvo_render_tests
   export TSAN_OPTIONS=halt_on_error=1
-  build-tsan/tests/plugin/kalvo_plugin_thread_tests
-  build-tsan/tests/vst3/kalvo_vst3_thread_tests
+  build-tsan/tests/effect/kalvo_effect_thread_tests
+  build-tsan/tests/formats/vst3/kalvo_vst3_thread_tests
   build-tsan/tests/dsp/kalvo_dsp_tests
   # kalvo-render's batches: several files, each with its own effect, at once.
   build-tsan/tests/tools/kalvo_render_tests --gtest_filter='KalvoRenderBatch.*'

@@ -2,7 +2,7 @@
 // path with the meters on and off on each instruction set, and the per-sample
 // reference variant (fields and filter coefficients read afresh for every
 // sample) that it matches bit for bit.
-#include "KalvoAlgo.h"
+#include "dsp/KalvoAlgo.h"
 
 #include <benchmark/benchmark.h>
 

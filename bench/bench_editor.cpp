@@ -2,10 +2,10 @@
 // panel open while audio moves the meters and the polar curves change (meters polled and
 // redrawn, curves recomputed, dirty views painted), the same call with nothing to do, and one
 // repaint of the whole panel.
-#include "Kalvo.h"
-#include "KalvoEditor.h"
-#include "StandaloneHost.h"
-#include "platform/headless/HeadlessWindow.h"
+#include "editor/KalvoEditor.h"
+#include "effect/Kalvo.h"
+#include "gui/platform/headless/HeadlessWindow.h"
+#include "vst2/StandaloneHost.h"
 
 #include <benchmark/benchmark.h>
 

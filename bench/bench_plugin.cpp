@@ -5,21 +5,21 @@
 // the single-precision call's steps around the engine's per-sample reference
 // variant, the yardstick of the block-staged engine; the LV2 build's run() and the
 // VST 3 build's process() in the same run.
-#include "Kalvo.h"
-#include "KalvoAlgo.h"
-#include "StandaloneHost.h"
+#include "dsp/KalvoAlgo.h"
+#include "effect/Kalvo.h"
+#include "vst2/StandaloneHost.h"
 
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 #if defined(KALVO_LV2_DSP_PATH)
-#include "KalvoParameters.h"
-#include "Lv2Ports.h"
+#include "effect/KalvoParameters.h"
+#include "formats/lv2/Lv2Ports.h"
 
 #include <lv2/core/lv2.h>
 #endif
 
 #if defined(KALVO_VST3_MODULE_PATH)
-#include "Vst3TestHost.h"
+#include "tests/formats/vst3/Vst3TestHost.h"
 #endif
 
 #include <random>

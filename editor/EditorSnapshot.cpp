@@ -1,8 +1,8 @@
 #include "EditorSnapshot.h"
 
-#include "AEffGUIEditor.h"
-#include "AudioEffect.h"
-#include "platform/headless/HeadlessWindow.h"
+#include "gui/AEffGUIEditor.h"
+#include "gui/platform/headless/HeadlessWindow.h"
+#include "vst2/AudioEffect.h"
 
 bool renderEditorSnapshot(AudioEffect& effect, const char* pngPath, int idleCalls)
 {

@@ -1,16 +1,16 @@
 #include "KalvoEditor.h"
 
-#include "CBitmap.h"
-#include "CFrame.h"
 #include "CPlotDisplay.h"
 #include "CVuMeter.h"
-#include "KalvoParameters.h"
 #include "PolarPattern.h"
-#include "controls/COnOffButton.h"
-#include "controls/COptionMenu.h"
-#include "controls/CParamDisplay.h"
-#include "controls/CSlider.h"
-#include "controls/CSplashScreen.h"
+#include "effect/KalvoParameters.h"
+#include "gui/CBitmap.h"
+#include "gui/CFrame.h"
+#include "gui/controls/COnOffButton.h"
+#include "gui/controls/COptionMenu.h"
+#include "gui/controls/CParamDisplay.h"
+#include "gui/controls/CSlider.h"
+#include "gui/controls/CSplashScreen.h"
 
 #include <cmath>
 

@@ -7,10 +7,10 @@
 // meters and the polar curves.
 #pragma once
 
-#include "AEffGUIEditor.h"
-#include "AudioEffect.h"
-#include "BuildRules.h"
-#include "controls/CControl.h"
+#include "effect/BuildRules.h"
+#include "gui/AEffGUIEditor.h"
+#include "gui/controls/CControl.h"
+#include "vst2/AudioEffect.h"
 
 class CBitmap;
 class CHorizontalSlider;

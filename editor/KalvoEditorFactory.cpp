@@ -1,8 +1,8 @@
-#include "KalvoEditorFactory.h"
+#include "effect/KalvoEditorFactory.h"
 
-#include "Kalvo.h"
 #include "KalvoEditor.h"
-#include "RemoteEffect.h"
+#include "effect/Kalvo.h"
+#include "effect/RemoteEffect.h"
 
 #include <new>
 

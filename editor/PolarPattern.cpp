@@ -1,6 +1,6 @@
 #include "PolarPattern.h"
 
-#include "KalvoProgram.h"
+#include "effect/KalvoProgram.h"
 
 #include <cmath>
 

@@ -9,7 +9,7 @@
 // front, 1 + log10(0.5) = 0.699 at 90 degrees and 0 at the back; a level of
 // 0.5 (-6 dB) shrinks a curve by (20 log10 0.5 + 20) * 0.05 = 0.699.
 
-#include "KalvoProgram.h"
+#include "effect/KalvoProgram.h"
 
 namespace kalvo
 {

@@ -2,8 +2,8 @@
 
 #include "CDrawContext.h"
 #include "CFrame.h"
-#include "platform/Platform.h"
-#include "plugin/AudioEffectX.h"
+#include "gui/platform/Platform.h"
+#include "vst2/AudioEffectX.h"
 
 namespace
 {

@@ -1,7 +1,7 @@
 // The editor base that binds the host's editor opcodes to the toolkit's frame.
 #pragma once
 
-#include "plugin/AEffEditor.h"
+#include "vst2/AEffEditor.h"
 
 #include <cstdint>
 

@@ -1,7 +1,7 @@
 #include "CBitmap.h"
 
 #include "CDrawContext.h"
-#include "platform/Platform.h"
+#include "gui/platform/Platform.h"
 
 #include <cstdio>
 #include <vector>

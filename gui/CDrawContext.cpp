@@ -3,7 +3,7 @@
 #include "CBitmap.h"
 #include "CFontTable.h"
 #include "CFrame.h"
-#include "platform/Platform.h"
+#include "gui/platform/Platform.h"
 
 #include <cmath>
 #include <cstdint>

@@ -2,7 +2,7 @@
 
 #include "AEffGUIEditor.h"
 #include "CDrawContext.h"
-#include "plugin/VstInterface.h"
+#include "vst2/VstInterface.h"
 
 #include <cstring>
 

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "CViewContainer.h"
-#include "platform/Platform.h"
+#include "gui/platform/Platform.h"
 
 #include <memory>
 

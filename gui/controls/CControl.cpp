@@ -1,8 +1,8 @@
 #include "CControl.h"
 
-#include "../CDrawContext.h"
-#include "../CFrame.h"
-#include "../platform/Platform.h"
+#include "gui/CDrawContext.h"
+#include "gui/CFrame.h"
+#include "gui/platform/Platform.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -2,7 +2,7 @@
 // brackets each user gesture with begin-edit and end-edit for the host's automation.
 #pragma once
 
-#include "../CView.h"
+#include "gui/CView.h"
 
 class CControl;
 

@@ -1,6 +1,6 @@
 #include "COnOffButton.h"
 
-#include "../CBitmap.h"
+#include "gui/CBitmap.h"
 
 #include <cstring>
 

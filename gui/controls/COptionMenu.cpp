@@ -1,9 +1,9 @@
 #include "COptionMenu.h"
 
-#include "../CBitmap.h"
-#include "../CFontTable.h"
-#include "../CFrame.h"
-#include "../platform/Platform.h"
+#include "gui/CBitmap.h"
+#include "gui/CFontTable.h"
+#include "gui/CFrame.h"
+#include "gui/platform/Platform.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #include "CParamDisplay.h"
 
-#include "../CBitmap.h"
+#include "gui/CBitmap.h"
 
 #include <cstdio>
 #include <cstring>

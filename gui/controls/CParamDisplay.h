@@ -1,8 +1,8 @@
 // A control that shows its value as text, formatted by a converter the creator installs.
 #pragma once
 
-#include "../CDrawContext.h"
 #include "CControl.h"
+#include "gui/CDrawContext.h"
 
 /// Display style bits.
 enum CParamDisplayStyle : long

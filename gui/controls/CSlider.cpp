@@ -1,8 +1,8 @@
 #include "CSlider.h"
 
-#include "../CBitmap.h"
-#include "../CDrawContext.h"
-#include "plugin/VstInterface.h"
+#include "gui/CBitmap.h"
+#include "gui/CDrawContext.h"
+#include "vst2/VstInterface.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #include "CSplashScreen.h"
 
-#include "../CBitmap.h"
-#include "../CDrawContext.h"
-#include "../CFrame.h"
+#include "gui/CBitmap.h"
+#include "gui/CDrawContext.h"
+#include "gui/CFrame.h"
 
 #include <cstring>
 

@@ -5,9 +5,9 @@
 // kalvo_gui_win32, which implements both halves on Win32 and GDI.
 #pragma once
 
-#include "../CColor.h"
-#include "../CConventions.h"
-#include "../CGeometry.h"
+#include "gui/CColor.h"
+#include "gui/CConventions.h"
+#include "gui/CGeometry.h"
 
 #include <cstddef>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "CDelayLine.h"
+#include "dsp/CDelayLine.h"
 
 #include <gtest/gtest.h>
 

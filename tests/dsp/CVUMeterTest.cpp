@@ -1,4 +1,4 @@
-#include "CVUMeter.h"
+#include "dsp/CVUMeter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "KalvoAlgo.h"
+#include "dsp/KalvoAlgo.h"
 #include "KalvoAlgoTestUtil.h"
 
 #include <gtest/gtest.h>

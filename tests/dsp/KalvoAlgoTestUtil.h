@@ -1,6 +1,6 @@
 #pragma once
 
-#include "KalvoAlgo.h"
+#include "dsp/KalvoAlgo.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 // Counts every heap allocation made while the engine processes audio.
-#include "AllocationCounter.h"
-#include "KalvoAlgo.h"
 #include "KalvoAlgoTestUtil.h"
+#include "dsp/KalvoAlgo.h"
+#include "tests/support/AllocationCounter.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "RequestMailbox.h"
+#include "dsp/RequestMailbox.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "TestViews.h"
 
 #include "gui/AEffGUIEditor.h"
-#include "plugin/AudioEffectX.h"
+#include "vst2/AudioEffectX.h"
 
 #include <cstring>
 #include <functional>

@@ -4,7 +4,7 @@
 #include "gui/CDrawContext.h"
 #include "gui/CFrame.h"
 #include "gui/platform/headless/HeadlessWindow.h"
-#include "plugin/VstInterface.h"
+#include "vst2/VstInterface.h"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 // loads the library its own way and adds its window system's message pump.
 #pragma once
 
-#include "VstInterface.h"
+#include "vst2/VstInterface.h"
 
 #include <functional>
 #include <string>

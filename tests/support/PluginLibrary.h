@@ -2,7 +2,7 @@
 // and creates effects from it, for every test that plays a host around the library.
 #pragma once
 
-#include "VstInterface.h"
+#include "vst2/VstInterface.h"
 
 #if defined(_WIN32)
 #ifndef NOMINMAX

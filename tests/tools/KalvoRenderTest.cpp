@@ -1,16 +1,16 @@
 // kalvo-render as a whole: the built program against the built Kalvo.so,
 // its errors, its temporary files, and where the demo's sources land.
 
-#include "DemoScene.h"
-#include "EffectHost.h"
-#include "Kalvo.h"
-#include "KalvoAlgo.h"
 #include "KalvoVersion.h"
-#include "LinkedEffect.h"
-#include "PluginLibrary.h"
-#include "Render.h"
 #include "TestFiles.h"
-#include "WaveChunks.h"
+#include "dsp/KalvoAlgo.h"
+#include "effect/Kalvo.h"
+#include "tests/support/PluginLibrary.h"
+#include "tools/kalvo-render/DemoScene.h"
+#include "tools/kalvo-render/Render.h"
+#include "tools/kalvo-render/files/WaveChunks.h"
+#include "tools/kalvo-render/host/EffectHost.h"
+#include "tools/kalvo-render/host/LinkedEffect.h"
 
 #include <gtest/gtest.h>
 

@@ -1,13 +1,13 @@
 // The layouts beyond 5.1: Ambisonics from ideal capsules, binaural through
 // head-related responses.
 
-#include "AmbisonicEncoder.h"
-#include "Binaural.h"
-#include "DemoScene.h"
-#include "EffectHost.h"
-#include "LinkedEffect.h"
-#include "Render.h"
 #include "TestFiles.h"
+#include "tools/kalvo-render/DemoScene.h"
+#include "tools/kalvo-render/Render.h"
+#include "tools/kalvo-render/host/EffectHost.h"
+#include "tools/kalvo-render/host/LinkedEffect.h"
+#include "tools/kalvo-render/layouts/AmbisonicEncoder.h"
+#include "tools/kalvo-render/layouts/Binaural.h"
 
 #include <gtest/gtest.h>
 

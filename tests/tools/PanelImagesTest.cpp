@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #ifdef KALVO_HAS_PANEL_GENERATOR
-#include "PanelImages.h"
+#include "tools/panel-images/PanelImages.h"
 #endif
 
 #include <cmath>

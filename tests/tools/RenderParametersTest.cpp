@@ -1,11 +1,11 @@
 // Parameter values in every unit, preset names and the command line.
 
-#include "RenderParameters.h"
-#include "Kalvo.h"
-#include "KalvoAlgo.h"
-#include "KalvoConverters.h"
-#include "RenderOptions.h"
-#include "StandaloneHost.h"
+#include "tools/common/RenderParameters.h"
+#include "dsp/KalvoAlgo.h"
+#include "effect/Kalvo.h"
+#include "effect/KalvoConverters.h"
+#include "tools/kalvo-render/cli/RenderOptions.h"
+#include "vst2/StandaloneHost.h"
 
 #include <gtest/gtest.h>
 

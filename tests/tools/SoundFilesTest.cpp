@@ -1,8 +1,8 @@
 // Reading the three microphone signals and writing the six decoded channels.
 
-#include "SoundInput.h"
-#include "SoundOutput.h"
 #include "TestFiles.h"
+#include "tools/kalvo-render/files/SoundInput.h"
+#include "tools/kalvo-render/files/SoundOutput.h"
 
 #include <gtest/gtest.h>
 

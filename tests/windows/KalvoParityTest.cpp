@@ -3,8 +3,8 @@
 // single-precision path must match bit for bit; the double path within 1e-12 of the channel's
 // peak, because another C library's tan, pow and log10 may differ in the last bit.
 #include "ParityCases.h"
-#include "PluginLibrary.h"
-#include "TestHost.h"
+#include "tests/support/PluginLibrary.h"
+#include "tests/support/TestHost.h"
 
 #include <gtest/gtest.h>
 

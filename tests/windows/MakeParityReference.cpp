@@ -1,7 +1,7 @@
 // kalvo-parity-reference OUT: runs the parity cases through the effect as built for the build
 // machine and writes what it produced, for the Windows build's test under Wine to compare with.
-#include "Kalvo.h"
 #include "ParityCases.h"
+#include "effect/Kalvo.h"
 
 #include <cstdio>
 

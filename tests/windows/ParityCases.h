@@ -4,7 +4,7 @@
 // (KalvoParityTest.cpp), so both sides drive the effect through exactly the same calls.
 #pragma once
 
-#include "TestHost.h"
+#include "tests/support/TestHost.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,13 +1,13 @@
 #include "Batch.h"
 
-#include "Binaural.h"
-#include "EffectHost.h"
-#include "LinkedEffect.h"
-#include "OutputFolders.h"
-#include "Progress.h"
 #include "Render.h"
-#include "SoundInput.h"
-#include "SoundOutput.h"
+#include "tools/kalvo-render/cli/Progress.h"
+#include "tools/kalvo-render/files/OutputFolders.h"
+#include "tools/kalvo-render/files/SoundInput.h"
+#include "tools/kalvo-render/files/SoundOutput.h"
+#include "tools/kalvo-render/host/EffectHost.h"
+#include "tools/kalvo-render/host/LinkedEffect.h"
+#include "tools/kalvo-render/layouts/Binaural.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

@@ -7,7 +7,7 @@
 // before the first decode (two inputs that would write the same output, an
 // output that would replace an input) is refused before anything starts.
 
-#include "RenderOptions.h"
+#include "tools/kalvo-render/cli/RenderOptions.h"
 
 #include <csignal>
 #include <cstdio>

@@ -9,7 +9,7 @@
 // in Ambisonics the direction of each source's intensity (W times X and Y)
 // tells where it decodes to.
 
-#include "OutputLayout.h"
+#include "tools/kalvo-render/layouts/OutputLayout.h"
 
 #include <array>
 #include <cstdint>

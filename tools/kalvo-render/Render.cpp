@@ -1,6 +1,6 @@
 #include "Render.h"
 
-#include "AmbisonicEncoder.h"
+#include "tools/kalvo-render/layouts/AmbisonicEncoder.h"
 
 #include <algorithm>
 #include <chrono>

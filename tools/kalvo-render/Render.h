@@ -12,12 +12,12 @@
 // decoding thread while a block is still in its cache, or on the writer when
 // the layout still has work to do there.
 
-#include "Binaural.h"
-#include "EffectHost.h"
-#include "OutputLayout.h"
-#include "Progress.h"
-#include "SoundInput.h"
-#include "SoundOutput.h"
+#include "tools/kalvo-render/cli/Progress.h"
+#include "tools/kalvo-render/files/SoundInput.h"
+#include "tools/kalvo-render/files/SoundOutput.h"
+#include "tools/kalvo-render/host/EffectHost.h"
+#include "tools/kalvo-render/layouts/Binaural.h"
+#include "tools/kalvo-render/layouts/OutputLayout.h"
 
 #include <csignal>
 #include <functional>

@@ -4,17 +4,17 @@
 
 #include "Batch.h"
 #include "DemoScene.h"
-#include "EditorPicture.h"
-#include "EffectHost.h"
 #include "KalvoVersion.h"
-#include "LinkedEffect.h"
-#include "OutputFolders.h"
-#include "OutputLayout.h"
-#include "Progress.h"
 #include "Render.h"
-#include "RenderOptions.h"
-#include "SoundInput.h"
-#include "SoundOutput.h"
+#include "tools/kalvo-render/cli/Progress.h"
+#include "tools/kalvo-render/cli/RenderOptions.h"
+#include "tools/kalvo-render/files/OutputFolders.h"
+#include "tools/kalvo-render/files/SoundInput.h"
+#include "tools/kalvo-render/files/SoundOutput.h"
+#include "tools/kalvo-render/host/EditorPicture.h"
+#include "tools/kalvo-render/host/EffectHost.h"
+#include "tools/kalvo-render/host/LinkedEffect.h"
+#include "tools/kalvo-render/layouts/OutputLayout.h"
 
 #include <sys/stat.h>
 

@@ -6,12 +6,12 @@
 // parameter INDEX (0-14) to exactly the value a host would send, 14 loading a
 // factory preset (1 to 5). Everything applies in order through the same
 // setParameter call a host uses.
-#include "CommandLine.h"
-#include "EditorSnapshot.h"
-#include "Kalvo.h"
 #include "KalvoVersion.h"
-#include "RenderParameters.h"
-#include "StandaloneHost.h"
+#include "editor/EditorSnapshot.h"
+#include "effect/Kalvo.h"
+#include "tools/common/CommandLine.h"
+#include "tools/common/RenderParameters.h"
+#include "vst2/StandaloneHost.h"
 
 #include <cctype>
 #include <cerrno>

@@ -1,7 +1,7 @@
 #include "PanelImages.h"
 
 #include "KalvoVersion.h"
-#include "PanelLayout.h"
+#include "editor/PanelLayout.h"
 
 #include <cmath>
 

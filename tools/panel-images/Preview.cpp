@@ -1,6 +1,6 @@
 #include "Preview.h"
 
-#include "PanelLayout.h"
+#include "editor/PanelLayout.h"
 
 #include <cmath>
 #include <cstdint>

@@ -8,8 +8,8 @@
 // Fails when a caption of the panel overlaps a control's rectangle.
 
 #include "PanelImages.h"
-#include "PanelLayout.h"
 #include "Preview.h"
+#include "editor/PanelLayout.h"
 
 #include <cmath>
 #include <cstdio>

@@ -2,7 +2,7 @@
 // and Image classes and the shared font lookup. Included only under gui/platform/.
 #pragma once
 
-#include "../Platform.h"
+#include "gui/platform/Platform.h"
 
 #include <cairo.h>
 

@@ -1,6 +1,6 @@
 // Images, fonts and the drawing half of the platform operations on cairo.
-#include "../../EmbeddedImages.h"
 #include "CairoBackend.h"
+#include "gui/EmbeddedImages.h"
 
 #include <cairo-ft.h>
 #include <fontconfig/fontconfig.h>

@@ -1,7 +1,7 @@
 // The headless popup menu: the test scripts the user's choice, answered as a real menu would.
 #pragma once
 
-#include "../Platform.h"
+#include "gui/platform/Platform.h"
 
 namespace kalvo::headless
 {

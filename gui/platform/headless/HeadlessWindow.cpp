@@ -2,7 +2,7 @@
 
 #include "HeadlessMenu.h"
 
-#include "../cairo/CairoBackend.h"
+#include "gui/platform/cairo/CairoBackend.h"
 
 #include <algorithm>
 #include <deque>

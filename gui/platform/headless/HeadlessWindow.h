@@ -2,7 +2,7 @@
 // the frame's child an image, and pointer, buttons and clock are what the test says they are.
 #pragma once
 
-#include "../Platform.h"
+#include "gui/platform/Platform.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,7 +1,7 @@
 // Time, the double-click time and the per-editor OLE start-up of the Windows backend.
 #include "Win32Api.h"
 
-#include "../Platform.h"
+#include "gui/platform/Platform.h"
 
 #include <ole2.h>
 

@@ -3,8 +3,8 @@
 // the image-blending functions. Included only under gui/platform/win32/.
 #pragma once
 
-#include "../Platform.h"
 #include "Win32Api.h"
+#include "gui/platform/Platform.h"
 
 #include <cstdint>
 #include <memory>

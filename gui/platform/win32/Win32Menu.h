@@ -1,8 +1,8 @@
 // The popup menu service of the Windows backend: the system's own popup menus.
 #pragma once
 
-#include "../Platform.h"
 #include "Win32Api.h"
+#include "gui/platform/Platform.h"
 
 namespace kalvo::win32
 {

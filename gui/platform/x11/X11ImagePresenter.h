@@ -3,7 +3,7 @@
 // cairo xlib surface (and none of its per-connection state) is ever tied to a Display.
 #pragma once
 
-#include "../Platform.h"
+#include "gui/platform/Platform.h"
 
 #include <X11/Xlib.h>
 #include <cairo.h>

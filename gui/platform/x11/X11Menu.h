@@ -2,8 +2,8 @@
 // and a modal loop, drawn with cairo.
 #pragma once
 
-#include "../Platform.h"
-#include "../cairo/CairoBackend.h"
+#include "gui/platform/Platform.h"
+#include "gui/platform/cairo/CairoBackend.h"
 
 #include <X11/Xlib.h>
 

@@ -2,10 +2,10 @@
 // connection of its own, drawn into an image back buffer whose damaged areas are put on the
 // window with plain Xlib requests, fed with events from the editor's idle calls. Nothing here starts a thread
 // or keeps process-wide state.
-#include "../cairo/CairoBackend.h"
 #include "X11ImagePresenter.h"
 #include "X11Menu.h"
-#include "plugin/VstInterface.h"
+#include "gui/platform/cairo/CairoBackend.h"
+#include "vst2/VstInterface.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>

@@ -5,9 +5,9 @@
 // under Wine in Xvfb in CI.
 #pragma once
 
-#include "PixelDifference.h"
+#include "tests/support/PixelDifference.h"
 
-#include "EditorInstance.h"
+#include "tests/support/EditorInstance.h"
 
 #include <cstdint>
 #include <functional>

@@ -1,6 +1,6 @@
 #include "EditorHost.h"
 
-#include "PluginLibrary.h"
+#include "tests/support/PluginLibrary.h"
 
 namespace kalvo::editortest
 {

@@ -4,8 +4,8 @@
 // and eyes (XTest pointer events, popup windows, pixels, the server's resource counts).
 #pragma once
 
-#include "EditorInstance.h"
-#include "X11Screen.h"
+#include "tests/support/EditorInstance.h"
+#include "tests/support/X11Screen.h"
 
 namespace kalvo::editortest
 {

@@ -3,7 +3,7 @@
 // real pointer events through XTest. Skipped when no server is available.
 #include "EditorHost.h"
 
-#include "gui/platform/x11/testing/X11TestHost.h"
+#include "tests/support/X11TestHost.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include "gui/controls/COnOffButton.h"
 #include "gui/controls/CSlider.h"
 #include "gui/controls/CSplashScreen.h"
-#include "plugin/VstInterface.h"
+#include "vst2/VstInterface.h"
 
 #include <algorithm>
 

@@ -5,7 +5,7 @@
 #include "gui/CFrame.h"
 #include "gui/controls/COptionMenu.h"
 #include "gui/controls/CSlider.h"
-#include "gui/platform/x11/testing/X11TestHost.h"
+#include "tests/support/X11TestHost.h"
 
 // gtest before Xlib: Xlib's None and Bool macros would break gtest's own names.
 #include <gtest/gtest.h>

@@ -1,10 +1,10 @@
 // The frame in a real X server: a test plays the host, opens frames in its window and acts as
 // the user through XTest. Skipped when no server is available.
-#include "../TestViews.h"
-#include "../scene/TestScene.h"
+#include "tests/gui/TestViews.h"
+#include "tests/gui/scene/TestScene.h"
 
 #include "gui/CBitmap.h"
-#include "gui/platform/x11/testing/X11TestHost.h"
+#include "tests/support/X11TestHost.h"
 
 #include <chrono>
 #include <cstdlib>

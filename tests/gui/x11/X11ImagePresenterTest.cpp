@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "gui/platform/x11/X11ImagePresenter.h"
-#include "gui/platform/x11/testing/X11TestHost.h"
+#include "tests/support/X11TestHost.h"
 
 #include <X11/Xutil.h>
 

@@ -1,0 +1,28 @@
+// The state both VST 3 parts keep in a host's session: a small versioned record of the
+// thirteen knob positions, 60 bytes.
+//
+//   bytes 0..3   "KLV3"
+//   bytes 4..7   format version, little-endian (1)
+//   bytes 8..59  the 13 knob positions as IEEE single-precision floats, little-endian
+//
+// The floats are the effect's own values bit for bit, so loading a saved state restores
+// the sound exactly. A record that is short, longer than 60 bytes, of another version,
+// or carries a value that is not a knob position (outside 0..1, not a number) is refused
+// as a whole: nothing of it is applied.
+#pragma once
+
+#include "Vst3Interface.h"
+#include "effect/KalvoProgram.h"
+
+namespace kalvo::vst3adapter
+{
+
+constexpr int kStateVersion = 1;
+constexpr int kStateSize = 8 + 4 * kNumParameters;
+
+/// Writes the record of `knobs` to `stream`; false if the stream took less than all of it.
+bool writeState(vst3::IBStream* stream, const float (&knobs)[kNumParameters]);
+/// Reads a record from `stream` into `knobs`; false (and `knobs` untouched) for a refused one.
+bool readState(vst3::IBStream* stream, float (&knobs)[kNumParameters]);
+
+} // namespace kalvo::vst3adapter

@@ -1,0 +1,27 @@
+// The panel as the controller sees it: a mirror of the values that the shared editor
+// reads, and the views the host embeds. Built only where the build has the editor.
+#pragma once
+
+#include "formats/vst3/Vst3Interface.h"
+
+namespace kalvo::vst3adapter
+{
+
+class KalvoController;
+
+class ControllerPanel
+{
+public:
+    virtual ~ControllerPanel() = default;
+    /// A knob position the host set, for the editor.
+    virtual void showKnob(int index, float knob) = 0;
+    /// A meter reading (0..7) from the processor, for the editor.
+    virtual void showMeter(int meter, float level) = 0;
+    /// A new view of the panel (one reference for the caller), or null.
+    virtual vst3::IPlugView* createView() = 0;
+};
+
+/// The panel of `controller`, or null in a build without the editor.
+ControllerPanel* createControllerPanel(KalvoController& controller);
+
+} // namespace kalvo::vst3adapter
