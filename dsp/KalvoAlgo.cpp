@@ -234,6 +234,9 @@ double KalvoAlgo::loShelfFigureEight(double x, double f) noexcept
 subblock::Settings KalvoAlgo::readSettings() noexcept
 {
     const double inputs[4] = {lrPattern, lrOffset, lsrsPattern, lsrsOffset};
+    // Compared as bits on purpose: the cache answers "same settings as last time", and a NaN
+    // setting held since the last block is the same setting.
+    // NOLINTNEXTLINE(bugprone-suspicious-memory-comparison)
     if (!coefficientsValid || std::memcmp(inputs, coefficientInputs, sizeof inputs) != 0)
     {
         coefficients = deriveCoefficients(inputs[0], inputs[1], inputs[2], inputs[3]);

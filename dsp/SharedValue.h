@@ -20,11 +20,16 @@ public:
     void store(T v) noexcept { value.store(v, std::memory_order_relaxed); }
 
     operator T() const noexcept { return load(); }
+    // Assignment answers the value stored, as std::atomic's does, not the object: reading it back
+    // would be a second load that another thread may already have changed.
+    // NOLINTNEXTLINE(misc-unconventional-assign-operator)
     T operator=(T v) noexcept
     {
         store(v);
         return v;
     }
+    // A self-assignment stores the value it loaded: harmless.
+    // NOLINTNEXTLINE(misc-unconventional-assign-operator,cert-oop54-cpp)
     T operator=(const SharedValue& other) noexcept { return *this = other.load(); }
 
 private:

@@ -88,6 +88,21 @@ constexpr LogPairs makeLogPairs()
 
 inline constexpr LogPairs kLogPairs = makeLogPairs();
 
+/// The lanes of a and b picked by mask (0..kLanes-1 from a, kLanes..2 kLanes-1 from b): GCC's
+/// two-vector shuffle, and lane by lane for a compiler without it (the static analyser's).
+template <typename V, typename U> SUBBLOCK_INLINE V shuffle(V a, V b, U mask)
+{
+#if defined(__GNUC__) && !defined(__clang__)
+    return __builtin_shuffle(a, b, mask);
+#else
+    constexpr int kLanes = sizeof(V) / sizeof(a[0]);
+    V out{};
+    for (int j = 0; j < kLanes; ++j)
+        out[j] = mask[j] < kLanes ? a[mask[j]] : b[mask[j] - kLanes];
+    return out;
+#endif
+}
+
 /// In-place transposition of kLanes vectors of kLanes lanes, by butterflies over
 /// ever larger blocks of lanes (the shuffle masks are constants).
 template <int kLanes> struct Transpose;
@@ -101,8 +116,8 @@ template <int kLanes, int kBlock> struct Butterfly
         for (int i = 0; i < kLanes; ++i)
             if ((i & kBlock) == 0)
             {
-                const V low = __builtin_shuffle(rows[i], rows[i + kBlock], lowMask);
-                const V high = __builtin_shuffle(rows[i], rows[i + kBlock], highMask);
+                const V low = shuffle(rows[i], rows[i + kBlock], lowMask);
+                const V high = shuffle(rows[i], rows[i + kBlock], highMask);
                 rows[i] = low;
                 rows[i + kBlock] = high;
             }

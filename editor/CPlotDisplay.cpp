@@ -195,8 +195,10 @@ void CPlotDisplay::setLimitsY(float min, float max, bool log)
 
 void CPlotDisplay::addPlot(long newSize, CColor color)
 {
-    auto** grown =
-        static_cast<CPlotBuffer**>(std::malloc(sizeof(CPlotBuffer*) * static_cast<size_t>(plotCount + 1)));
+    // An array of pointers: sizeof(CPlotBuffer*) is meant.
+    // NOLINTNEXTLINE(bugprone-sizeof-expression)
+    const size_t bytes = sizeof(CPlotBuffer*) * static_cast<size_t>(plotCount + 1);
+    auto** grown = static_cast<CPlotBuffer**>(std::malloc(bytes));
     if (!grown)
         return;
     for (long i = 0; i < plotCount; i++)

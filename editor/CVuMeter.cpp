@@ -48,6 +48,8 @@ CRect CVuMeter::normalisedSize() const
 
 void CVuMeter::setDirty(const bool val)
 {
+    // Past CControl on purpose: the meter is redrawn from its own level, not from a value change.
+    // NOLINTNEXTLINE(bugprone-parent-virtual-call)
     CView::setDirty(val);
 }
 

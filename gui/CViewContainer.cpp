@@ -22,8 +22,10 @@ CCView::CCView(CView* view) : pView(view)
 
 CCView::~CCView()
 {
+    // The analyser follows removeAll() to a view it believes freed; the entry holds a reference
+    // of its own, so the count never reaches zero before this forget().
     if (pView)
-        pView->forget();
+        pView->forget(); // NOLINT(clang-analyzer-cplusplus.NewDelete)
 }
 
 CViewContainer::CViewContainer(const CRect& size, CFrame* frame, CBitmap* background) : CView(size)

@@ -2,10 +2,11 @@
 # Installs the Debian 12 packages the build, the tests and the demo need; does nothing when all are present.
 #   scripts/deps.sh             build, tests, demo
 #   scripts/deps.sh --package   also what the Debian package and its check need
+#   scripts/deps.sh --tidy      also the static analyser (scripts/clang-tidy.sh)
 #   scripts/deps.sh --hosts     also the real hosts the tests render through (Ardour)
 set -euo pipefail
 packages=(
-  build-essential cmake pkg-config
+  build-essential cmake pkg-config python3   # python3: the layering test
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libx11-dev libxtst-dev libxres-dev libfontconfig-dev fonts-liberation
   libsndfile1-dev libcli11-dev   # kalvo-render's sound files; the tools' command line
@@ -16,6 +17,9 @@ packages=(
 )
 if [ "${1:-}" = "--package" ]; then
   packages+=(dpkg-dev help2man lintian bash-completion)
+fi
+if [ "${1:-}" = "--tidy" ]; then
+  packages+=(clang-tidy)
 fi
 if [ "${1:-}" = "--hosts" ]; then
   packages+=(ardour python3)

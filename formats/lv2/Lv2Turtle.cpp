@@ -179,8 +179,11 @@ std::string manifestTurtle(const char* dspBinary, const char* uiBinary)
 
 std::string pluginTurtle(const char* version)
 {
-    int major = 0, minor = 0, micro = 0;
-    std::sscanf(version, "%d.%d.%d", &major, &minor, &micro);
+    // The build's own version, "1.1.0": three numbers, each read up to the next dot.
+    char* rest = nullptr;
+    std::strtol(version, &rest, 10); // the major version is in the plug-in's URI, not here
+    const long minor = *rest == '.' ? std::strtol(rest + 1, &rest, 10) : 0;
+    const long micro = *rest == '.' ? std::strtol(rest + 1, &rest, 10) : 0;
     std::string out = kPrefixes;
     out += uri("#out") + "\n    a pg:FivePointOneGroup , pg:OutputGroup ;\n    lv2:symbol \"out\" ;\n"
                          "    rdfs:label \"5.1 output\" .\n\n";

@@ -130,6 +130,8 @@ bool COptionMenu::allocateSubMenu(long nb)
     if (nb <= nbSubMenuAllocated)
         return true;
     const long capacity = ((nb + kSubMenuStep - 1) / kSubMenuStep) * kSubMenuStep;
+    // An array of pointers: sizeof(COptionMenu*) is meant.
+    // NOLINTNEXTLINE(bugprone-sizeof-expression)
     auto* newMenus = static_cast<COptionMenu**>(std::realloc(submenuEntry, sizeof(COptionMenu*) * capacity));
     if (!newMenus)
         return false;

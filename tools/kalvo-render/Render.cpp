@@ -139,7 +139,8 @@ template <typename Sample> int64_t sanitise(Sample* const* in, int frames)
         for (int i = 0; i < frames; ++i)
         {
             const Sample v = in[c][i];
-            if (!(v - v == Sample(0)))
+            // v - v is 0 for every finite v and NaN for NaN and the infinities.
+            if (!(v - v == Sample(0))) // NOLINT(misc-redundant-expression)
             {
                 in[c][i] = Sample(0);
                 ++bad;

@@ -156,6 +156,7 @@ int main(int argc, char** argv)
         if (!options.snapshot.empty())
         {
             std::vector<std::string> inputs;
+            inputs.reserve(items.size());
             for (const render::BatchItem& item : items)
                 inputs.push_back(item.input);
             render::EffectHost host(&render::linkedEffectEntry, kDemoSampleRate, options.render.blockSize);

@@ -23,8 +23,9 @@ constexpr int kCycles = 1000;
 // hundred scaled fonts of closed windows (a bounded cache that fills over the first cycles); one
 // lost control, image, frame or display connection per cycle would cost far more (a Display
 // alone is kilobytes).
+// The resident set is reported but not limited: it moves with whatever else runs in the machine
+// (another test's X traffic, the allocator returning pages), so it cannot tell a leak apart.
 constexpr long kHeapGrowthLimit = 64 * 1024;
-constexpr long kResidentGrowthLimit = 1024 * 1024;
 
 class KalvoEditorLifecycle : public ::testing::Test
 {
@@ -93,7 +94,6 @@ TEST_F(KalvoEditorLifecycle, AThousandOpenIdleCloseCyclesLeakNeitherMemoryNorSer
     if (!KALVO_SANITIZED)
     {
         EXPECT_LT(heapNow - halfwayHeap, kHeapGrowthLimit);
-        EXPECT_LT(residentNow - halfwayResident, kResidentGrowthLimit);
     }
     EXPECT_EQ(openDescriptors(), descriptors);              // every display connection closed
     EXPECT_TRUE(eyes.childrenOf(windowId(parent)).empty()); // every window destroyed

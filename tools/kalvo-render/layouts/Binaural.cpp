@@ -170,7 +170,7 @@ BinauralConvolver::BinauralConvolver(const HeadResponses& responses)
     fftSize_ = std::max(1024, nextPowerOfTwo(4 * length));
     hop_ = fftSize_ - length + 1;
     fft_ = std::make_unique<Fft>(fftSize_);
-    const size_t bins = static_cast<size_t>(fftSize_ / 2 + 1);
+    const size_t bins = static_cast<size_t>(fftSize_) / 2 + 1;
     std::vector<float> padded(static_cast<size_t>(fftSize_));
     const float scale = kBinauralHeadroom / static_cast<float>(fftSize_);
     for (int s = 0; s < kVirtualSpeakers; ++s)
