@@ -103,13 +103,13 @@ KalvoAlgo::~KalvoAlgo() = default;
 
 void KalvoAlgo::setLROffset(double x)
 {
-    lrOffset = 90.0 * x;
+    lrOffset = knobmap::kFrontAngleDeg.toUnit(x);
     setInternalVariables();
 }
 
 void KalvoAlgo::setLSRSOffset(double x)
 {
-    lsrsOffset = (1.0 - x) * 90.0 + 90.0;
+    lsrsOffset = knobmap::kSurroundEngineAngleDeg.toUnit(x);
     setInternalVariables();
 }
 
@@ -118,7 +118,7 @@ void KalvoAlgo::setDelay(double x)
     delay = x;
     // The line ignores a delay that is not finite; such a request must not take
     // a place in the mailbox either.
-    const double ms = x * kMaxRearDelayMs;
+    const double ms = knobmap::kRearDelayMs.toUnit(x);
     if (std::isfinite(ms))
         delayRequests.post(ms);
 }
@@ -139,7 +139,7 @@ bool KalvoAlgo::setKernel(subblock::Kernel k) noexcept
 
 void KalvoAlgo::setRearSlopeFilter(double x)
 {
-    rearSlopeFilter = 19.0 * x + 1.0;
+    rearSlopeFilter = knobmap::kRearLowPassKHz.toUnit(x);
 }
 
 void KalvoAlgo::setSamplingRate(double sr)

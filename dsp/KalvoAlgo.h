@@ -2,6 +2,7 @@
 
 #include "CDelayLine.h"
 #include "CVUMeter.h"
+#include "KnobMapping.h"
 #include "RequestMailbox.h"
 #include "SharedValue.h"
 #include "SubBlock.h"
@@ -45,8 +46,6 @@ public:
     static constexpr int kNumMeters = 8;
     static constexpr int kNumInputs = 3;
     static constexpr int kNumOutputs = 6;
-    /// Longest surround delay the normalised delay parameter reaches, milliseconds.
-    static constexpr double kMaxRearDelayMs = 55.0;
     /// The surround low-pass corner never exceeds this fraction of the sampling
     /// rate: 20 kHz stays untouched from 44.1 kHz up (20/44.1 = 0.4535), while
     /// at 32 kHz the corner stops at 14.72 kHz and the filter stays stable.
@@ -60,14 +59,15 @@ public:
     KalvoAlgo(const KalvoAlgo&) = delete;
     KalvoAlgo& operator=(const KalvoAlgo&) = delete;
 
-    /// Front pair angle: 90 * x degrees.
+    /// Front pair angle: 90 * x degrees (knobmap::kFrontAngleDeg).
     void setLROffset(double x);
-    /// Surround pair angle: (1 - x) * 90 + 90 degrees (x = 0 gives 180, x = 1 gives 90).
+    /// Surround pair angle: (1 - x) * 90 + 90 degrees, x = 0 giving 180 and x = 1 giving
+    /// 90 (knobmap::kSurroundEngineAngleDeg).
     void setLSRSOffset(double x);
-    /// Surround delay: 55 * x milliseconds, reached by a 250 ms cross-fade that
-    /// starts with the next processing call.
+    /// Surround delay: 55 * x milliseconds (knobmap::kRearDelayMs), reached by a 250 ms
+    /// cross-fade that starts with the next processing call.
     void setDelay(double x);
-    /// Surround low-pass corner: 19 * x + 1 kHz.
+    /// Surround low-pass corner: 19 * x + 1 kHz (knobmap::kRearLowPassKHz).
     void setRearSlopeFilter(double x);
     /// New sampling rate in Hz for meters and delay line (clears the delay line).
     /// A rate that is not finite and positive is ignored.
@@ -83,9 +83,10 @@ public:
     static DecoderCoefficients deriveCoefficients(double lrPattern, double lrOffset, double lsrsPattern,
                                                   double lsrsOffset);
 
-    double getLROffsetFader(double deg) const { return deg / 90.0; }
-    double getLSRSOffsetFader(double deg) const { return 2.0 - deg / 90.0; }
-    double getRearSlopeFilterFader(double kHz) const { return (kHz - 1.0) / 19.0; }
+    /// The knob positions the setters above turn into these values.
+    double getLROffsetFader(double deg) const { return knobmap::kFrontAngleDeg.toKnob(deg); }
+    double getLSRSOffsetFader(double deg) const { return knobmap::kSurroundEngineAngleDeg.toKnob(deg); }
+    double getRearSlopeFilterFader(double kHz) const { return knobmap::kRearLowPassKHz.toKnob(kHz); }
 
     /// Decodes n frames. inputs: at least 3 buffers (M, S, Mr); outputs: 6 buffers
     /// (L, R, C, silence, Ls, Rs). Works in sub-blocks, stage by stage, and reads

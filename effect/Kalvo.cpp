@@ -1,6 +1,5 @@
 #include "Kalvo.h"
 
-#include "KalvoConverters.h"
 #include "KalvoEditorFactory.h"
 #include "KalvoParameters.h"
 #include "dsp/KalvoAlgo.h"
@@ -400,38 +399,31 @@ void Kalvo::getParameterLabel(VstInt32 index, char* label)
 
 void Kalvo::getParameterDisplay(VstInt32 index, char* text)
 {
-    // Angles, delay and corner show the current program's value in the unit of
-    // their label, computed as the engine does.
-    const auto slot = [this](VstInt32 i) { return static_cast<double>(programs[curProgram].values[i]); };
-    switch (index)
+    if (index == kFrontMSWidth || index == kRearMSWidth)
     {
-    case kCenterPolarPattern:
-    case kLRPolarPattern:
-    case kLSRSPolarPattern:
-        float2string(parameterValues[index], text, kDisplayTextMax);
+        float2string(Kalvo::getParameter(index), text, kDisplayTextMax);
+        return;
+    }
+    if (index < 0 || index >= kNumParameters)
+    {
+        vstCopyText(text, "", kDisplayTextMax);
+        return;
+    }
+    // The knob position the host reads back, in the unit of the parameter's label.
+    const float knob = Kalvo::getParameter(index);
+    switch (kalvo::parameterSpec(index).hostText)
+    {
+    case kalvo::HostText::Unit:
+        float2string(static_cast<float>(kalvo::knobToUnit(index, static_cast<double>(knob))), text,
+                     kDisplayTextMax);
         break;
-    case kLROffset:
-    case kRearDelay:
-    case kRearSlopeFilter:
-        float2string(static_cast<float>(kalvo::knobToUnit(index, slot(index))), text, kDisplayTextMax);
+    case kalvo::HostText::PanelUnit:
+        float2string(kalvo::panelValue(index, knob), text, kDisplayTextMax);
         break;
-    case kLSRSOffset:
-        // The direction the panel shows (0.6 is 144 degrees), not the decoder's internal
-        // angle, computed in single precision as the panel does.
-        float2string(surroundAngleDegrees(programs[curProgram].values[index]), text, kDisplayTextMax);
+    case kalvo::HostText::Decibels:
+        dB2string(knob, text, kDisplayTextMax);
         break;
-    case kFrontLevel:
-    case kRearLevel:
-    case kCenterLevel:
-        dB2string(parameterValues[index], text, kDisplayTextMax);
-        break;
-    case kFrontMSWidth:
-        float2string(frontMSWidth, text, kDisplayTextMax);
-        break;
-    case kRearMSWidth:
-        float2string(rearMSWidth, text, kDisplayTextMax);
-        break;
-    default:
+    case kalvo::HostText::None:
         vstCopyText(text, "", kDisplayTextMax);
         break;
     }

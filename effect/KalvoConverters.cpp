@@ -1,6 +1,7 @@
 #include "KalvoConverters.h"
 
 #include "BuildRules.h"
+#include "dsp/KnobMapping.h"
 
 #include <cmath>
 #include <cstdio>
@@ -71,12 +72,12 @@ void param2noneDeciString(float value, char* text)
 
 float surroundAngleDegrees(float value)
 {
-    // The decoder's internal angle runs the other way, 90 + 90 (1 - p): it is 270
-    // degrees minus this direction, not a direction a listener would recognise.
-    return 90.0f * value + 90.0f;
+    // The decoder's internal angle runs the other way (knobmap::kSurroundEngineAngleDeg):
+    // it is 270 degrees minus this direction, not a direction a listener would recognise.
+    return knobmap::kSurroundDirectionDeg.toUnit(value);
 }
 
 double surroundAngleValue(double degrees)
 {
-    return (degrees - 90.0) / 90.0;
+    return knobmap::kSurroundDirectionDeg.toKnob(degrees);
 }

@@ -14,37 +14,45 @@ namespace
 {
 
 using U = ParameterUnit;
+using H = HostText;
+using knobmap::KnobMapping;
+using knobmap::Scale;
 
 // Levels: the bottom of the range stands for the knob at 0, silence. Sixty decibels below
 // full level is where a fader's travel usually ends; the panel shows "-oo" from -40 down.
-constexpr double kLevelFloorDb = -60.0;
+constexpr KnobMapping kLevelDb{Scale::Decibels, -60.0, 0.0};
+constexpr KnobMapping kOmniShare{Scale::Same, 0.0, 1.0};
+constexpr KnobMapping kOnOff{Scale::Switch, 0.0, 1.0};
 
 const ParameterSpec kSpecs[kNumParameters] = {
-    {0, "CenterPolarPattern", "Pattern", "CenterPolarPattern", "CenterPattern", "Center Pattern",
-     "POLAR PATTERN", "center_pattern", U::Pattern, "", 0.0, 1.0, 0.36f},
-    {1, "LRPolarPattern", "Pattern", "LRPolarPattern", "FrontPattern", "Front Pattern", "POLAR PATTERN",
-     "front_pattern", U::Pattern, "", 0.0, 1.0, 0.36f},
-    {2, "LSRSPolarPattern", "Pattern", "LSRSPolarPattern", "SurroundPattern", "Surround Pattern",
-     "POLAR PATTERN", "surround_pattern", U::Pattern, "", 0.0, 1.0, 0.36f},
-    {3, "LROffset", "Angle", "LROffset", "FrontAngle", "Front Angle", "MICROPHONE ANGLE", "front_angle",
-     U::FrontAngle, "deg", 0.0, 90.0, 0.8f},
-    {4, "LSRSOffset", "Angle", "LSRSOffset", "SurroundAngle", "Surround Angle", "MICROPHONE ANGLE",
-     "surround_angle", U::SurroundAngle, "deg", 90.0, 180.0, 0.6f},
-    {5, "RearDelay", "mSec", "RearDelay", "RearDelay", "Rear Delay", "REAR DELAY", "rear_delay", U::DelayMs,
-     "ms", 0.0, 55.0, 0.0f},
-    {6, "RearSlopeFilter", "kHz", "RearSlopeFilter", "RearLowPass", "Rear Low-Pass", "REAR LOW-PASS",
-     "rear_lowpass", U::CornerKHz, "kHz", 1.0, 20.0, 1.0f},
-    {7, "FrontLevel", "dB", "FrontLevel", "FrontVolume", "Front Volume", "VOLUME", "front_volume", U::LevelDb,
-     "dB", kLevelFloorDb, 0.0, 1.0f},
-    {8, "RearLevel", "dB", "RearLevel", "SurroundVolume", "Surround Volume", "VOLUME", "surround_volume",
-     U::LevelDb, "dB", kLevelFloorDb, 0.0, 1.0f},
-    {9, "CenterLevel", "dB", "CenterLevel", "CenterVolume", "Center Volume", "VOLUME", "center_volume",
-     U::LevelDb, "dB", kLevelFloorDb, 0.0, 1.0f},
-    {10, "", "", "CenterMute", "CenterMute", "Center Mute", "MUTE", "center_mute", U::Switch, "", 0.0, 1.0,
+    {kOmniShare, 0, "CenterPolarPattern", "Pattern", "CenterPolarPattern", "CenterPattern", "Center Pattern",
+     "POLAR PATTERN", "center_pattern", U::Pattern, "", H::Unit, 0.36f},
+    {kOmniShare, 1, "LRPolarPattern", "Pattern", "LRPolarPattern", "FrontPattern", "Front Pattern",
+     "POLAR PATTERN", "front_pattern", U::Pattern, "", H::Unit, 0.36f},
+    {kOmniShare, 2, "LSRSPolarPattern", "Pattern", "LSRSPolarPattern", "SurroundPattern", "Surround Pattern",
+     "POLAR PATTERN", "surround_pattern", U::Pattern, "", H::Unit, 0.36f},
+    {knobmap::kFrontAngleDeg, 3, "LROffset", "Angle", "LROffset", "FrontAngle", "Front Angle",
+     "MICROPHONE ANGLE", "front_angle", U::FrontAngle, "deg", H::Unit, 0.8f},
+    // The host text shows the direction as the panel computes it (0.6 is 144 degrees), not
+    // the decoder's internal angle.
+    {knobmap::kSurroundDirectionDeg, 4, "LSRSOffset", "Angle", "LSRSOffset", "SurroundAngle",
+     "Surround Angle", "MICROPHONE ANGLE", "surround_angle", U::SurroundAngle, "deg", H::PanelUnit, 0.6f},
+    {knobmap::kRearDelayMs, 5, "RearDelay", "mSec", "RearDelay", "RearDelay", "Rear Delay", "REAR DELAY",
+     "rear_delay", U::DelayMs, "ms", H::Unit, 0.0f},
+    {knobmap::kRearLowPassKHz, 6, "RearSlopeFilter", "kHz", "RearSlopeFilter", "RearLowPass", "Rear Low-Pass",
+     "REAR LOW-PASS", "rear_lowpass", U::CornerKHz, "kHz", H::Unit, 1.0f},
+    {kLevelDb, 7, "FrontLevel", "dB", "FrontLevel", "FrontVolume", "Front Volume", "VOLUME", "front_volume",
+     U::LevelDb, "dB", H::Decibels, 1.0f},
+    {kLevelDb, 8, "RearLevel", "dB", "RearLevel", "SurroundVolume", "Surround Volume", "VOLUME",
+     "surround_volume", U::LevelDb, "dB", H::Decibels, 1.0f},
+    {kLevelDb, 9, "CenterLevel", "dB", "CenterLevel", "CenterVolume", "Center Volume", "VOLUME",
+     "center_volume", U::LevelDb, "dB", H::Decibels, 1.0f},
+    {kOnOff, 10, "", "", "CenterMute", "CenterMute", "Center Mute", "MUTE", "center_mute", U::Switch, "",
+     H::None, 0.0f},
+    {kOnOff, 11, "", "", "FrontMute", "FrontMute", "Front Mute", "MUTE", "front_mute", U::Switch, "", H::None,
      0.0f},
-    {11, "", "", "FrontMute", "FrontMute", "Front Mute", "MUTE", "front_mute", U::Switch, "", 0.0, 1.0, 0.0f},
-    {12, "", "", "RearMute", "SurroundMute", "Surround Mute", "MUTE", "surround_mute", U::Switch, "", 0.0,
-     1.0, 0.0f},
+    {kOnOff, 12, "", "", "RearMute", "SurroundMute", "Surround Mute", "MUTE", "surround_mute", U::Switch, "",
+     H::None, 0.0f},
 };
 
 const NamedPattern kPatterns[] = {
@@ -76,10 +84,6 @@ const float kFactoryValues[kNumFactoryPresets][kNumParameters] = {
     {0.36f, 0.36f, 0.36f, 1.0f, 0.64f, 0.361f, 0.265f, 1.0f, 1.0f, 0.7f, 0.0f, 0.0f, 0.0f},
 };
 
-// Added to a level before its logarithm so that silence shows as -74 dB, which the gain
-// converter prints as "-oo".
-constexpr float kPanelLevelFloor = 0.0002f;
-
 bool validIndex(int index)
 {
     return index >= 0 && index < kNumParameters;
@@ -88,17 +92,6 @@ bool validIndex(int index)
 double clampKnob(double x)
 {
     return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x);
-}
-
-// Letters and digits only, lower case: "Surround Volume", "surround_volume" and
-// "SurroundVolume" give the same key.
-std::string nameKey(const char* s)
-{
-    std::string out;
-    for (; *s; ++s)
-        if (std::isalnum(static_cast<unsigned char>(*s)))
-            out += static_cast<char>(std::tolower(static_cast<unsigned char>(*s)));
-    return out;
 }
 
 } // namespace
@@ -126,82 +119,19 @@ const float* factoryPresetValues(int preset)
 
 double knobToUnit(int index, double p)
 {
-    switch (parameterSpec(index).unit)
-    {
-    case U::FrontAngle:
-        return 90.0 * p;
-    case U::SurroundAngle:
-        return 90.0 * p + 90.0;
-    case U::DelayMs:
-        return p * 55.0;
-    case U::CornerKHz:
-        return 19.0 * p + 1.0;
-    case U::LevelDb:
-    {
-        if (!(p > 0.0))
-            return kLevelFloorDb;
-        const double dB = 20.0 * std::log10(p);
-        return dB < kLevelFloorDb ? kLevelFloorDb : dB;
-    }
-    case U::Pattern:
-    case U::Switch:
-        break;
-    }
-    return p;
+    return parameterSpec(index).toUnit(p);
 }
 
 double unitToKnob(int index, double v)
 {
     if (std::isnan(v))
         return -1.0;
-    double x = v;
-    switch (parameterSpec(index).unit)
-    {
-    case U::FrontAngle:
-        x = v / 90.0;
-        break;
-    case U::SurroundAngle:
-        x = surroundAngleValue(v);
-        break;
-    case U::DelayMs:
-        x = v / 55.0;
-        break;
-    case U::CornerKHz:
-        x = (v - 1.0) / 19.0;
-        break;
-    case U::LevelDb:
-        // The bottom of the range is silence, as the panel's "-oo".
-        x = v <= kLevelFloorDb ? 0.0 : std::pow(10.0, v / 20.0);
-        break;
-    case U::Switch:
-        // A mute acts only at exactly 1: nothing lies between on and off.
-        x = v >= 0.5 ? 1.0 : 0.0;
-        break;
-    case U::Pattern:
-        break;
-    }
-    return clampKnob(x);
+    return clampKnob(parameterSpec(index).toKnob(v));
 }
 
 float panelValue(int index, float p)
 {
-    switch (parameterSpec(index).unit)
-    {
-    case U::FrontAngle:
-        return 90.0f * p;
-    case U::SurroundAngle:
-        return surroundAngleDegrees(p);
-    case U::DelayMs:
-        return 55.0f * p;
-    case U::CornerKHz:
-        return 19.0f * p + 1.0f;
-    case U::LevelDb:
-        return 20.0f * std::log10(p + kPanelLevelFloor);
-    case U::Pattern:
-    case U::Switch:
-        break;
-    }
-    return p; // the patterns show themselves
+    return parameterSpec(index).toUnit(p);
 }
 
 DisplayConverter panelConverter(int index)
@@ -260,6 +190,15 @@ int findParameterByName(const char* name)
             if (nameKey(candidate) == wanted)
                 return spec.index;
     return -1;
+}
+
+std::string nameKey(const std::string& text)
+{
+    std::string out;
+    for (unsigned char c : text)
+        if (std::isalnum(c))
+            out += static_cast<char>(std::tolower(c));
+    return out;
 }
 
 } // namespace kalvo

@@ -1,15 +1,19 @@
 // Every fact about the effect's thirteen parameters, in one table: the names hosts, the
 // panel and the command line use, the symbol newer plug-in formats store sessions by, the
-// unit the panel shows with its range and default, the conversions between the 0..1 knob
-// position and that unit, and the panel's display text.
+// unit the panel shows with its scale, range and default, the host's display text, and
+// the panel's display text.
 //
 // The knob position (0..1) stays the currency between host, effect, editor and engine;
 // the unit is what people read and type. Each caller keeps its own precision: the panel
-// converts in single precision, the host text and the command line in double, so the
-// table offers both forms instead of one compromise.
+// converts in single precision, the host text and the command line in double, so each
+// row's scale (a knobmap::KnobMapping, shared with the engine's setters) offers both forms
+// instead of one compromise.
 #pragma once
 
 #include "KalvoProgram.h"
+#include "dsp/KnobMapping.h"
+
+#include <string>
 
 struct KalvoBuildRules;
 
@@ -36,7 +40,18 @@ struct NamedPattern
     double omniShare;
 };
 
-struct ParameterSpec
+/// How the VST 2.4 host's display text shows a parameter (the number without its label).
+enum class HostText
+{
+    Unit,      ///< the value in the unit, converted in double and shown as a float
+    PanelUnit, ///< the value in the unit as the panel computes it, in single precision
+    Decibels,  ///< the knob position as a gain in dB, "-oo" for silence
+    None       ///< no text (the mutes)
+};
+
+/// A row of the table: the scale with its range in the unit (`minimum`, `maximum`), then
+/// the names and texts.
+struct ParameterSpec : knobmap::KnobMapping
 {
     int index;             ///< the host's parameter index, 0..12
     const char* hostName;  ///< VST 2 name ("" for the mutes)
@@ -48,8 +63,7 @@ struct ParameterSpec
     const char* symbol;    ///< the stable symbol sessions store ("surround_volume")
     ParameterUnit unit;
     const char* unitLabel; ///< the unit as hosts show it ("deg", "ms", "kHz", "dB", "")
-    double minimum;        ///< range in the unit (levels: the minimum stands for silence)
-    double maximum;
+    HostText hostText;
     float defaultKnob; ///< a fresh program's knob position
 };
 
@@ -59,7 +73,8 @@ const ParameterSpec& parameterSpec(int index);
 const NamedPattern* namedPatterns(int& count);
 
 /// The value in the unit for knob position p, computed in double (host texts, plain
-/// values of newer formats). Levels below the range's minimum give the minimum.
+/// values of newer formats): 90 p degrees, 90 + 90 p degrees, 55 p ms, 1 + 19 p kHz,
+/// 20 log10 p dB. Levels below the range's minimum give the minimum.
 double knobToUnit(int index, double knob);
 /// The knob position for a value in the unit, as `kalvo-render --set` reads a number:
 /// degrees / 90, (degrees - 90) / 90, ms / 55, (kHz - 1) / 19, 10^(dB / 20) (0 at the
@@ -95,5 +110,10 @@ const float* factoryPresetValues(int preset);
 /// Index of a parameter by its panel name, host name, code name or symbol, ignoring case,
 /// spaces, hyphens and underscores; -1 when there is none.
 int findParameterByName(const char* name);
+
+/// The key typed names are matched by: letters and digits only, lower case.
+/// "Surround Volume", "surround_volume" and "SurroundVolume" give "surroundvolume";
+/// "Figure of Eight" and "figure-of-eight" give "figureofeight".
+std::string nameKey(const std::string& text);
 
 } // namespace kalvo

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cerrno>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 
 namespace kalvo
@@ -23,15 +24,6 @@ std::string trim(const std::string& s)
     size_t b = s.find_first_not_of(" \t");
     size_t e = s.find_last_not_of(" \t");
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
-}
-
-std::string letters(const std::string& s)
-{
-    std::string out;
-    for (unsigned char c : s)
-        if (std::isalnum(c))
-            out += static_cast<char>(std::tolower(c));
-    return out;
 }
 
 // A number followed by an optional unit word; false when the number is missing
@@ -55,7 +47,31 @@ bool inRange(double v, double lo, double hi)
     return v >= lo - slack && v <= hi + slack;
 }
 
-bool rangeError(const ParameterSpec& p, const std::string& text, const char* range, std::string& error)
+// A number of the table as the texts write it: 90, 0.5, -60.
+std::string number(double v)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", v);
+    return text;
+}
+
+// The row's range in its unit, "0..90"; levels reach down to silence, "-inf..0".
+std::string rangeText(const ParameterSpec& p)
+{
+    return (p.unit == ParameterUnit::LevelDb ? std::string("-inf") : number(p.minimum)) + ".." +
+           number(p.maximum);
+}
+
+// The first row in `unit`: the parameters that share a unit share its range.
+const ParameterSpec& rowIn(ParameterUnit unit)
+{
+    for (int i = 0; i < kNumParameters; ++i)
+        if (parameterSpec(i).unit == unit)
+            return parameterSpec(i);
+    return parameterSpec(0);
+}
+
+bool rangeError(const ParameterSpec& p, const std::string& text, const std::string& range, std::string& error)
 {
     error = "value '" + text + "' out of range for " + p.panelName + " (" + range + ")";
     return false;
@@ -70,9 +86,9 @@ bool namedPattern(const std::string& word, double& omniShare)
 {
     int count = 0;
     const NamedPattern* patterns = namedPatterns(count);
-    const std::string key = letters(word);
+    const std::string key = nameKey(word);
     for (int i = 0; i < count; ++i)
-        if (key == patterns[i].name || key == letters(patterns[i].label) ||
+        if (key == patterns[i].name || key == nameKey(patterns[i].label) ||
             (patterns[i].omniShare == 0.0 && key == "fig8"))
         {
             omniShare = patterns[i].omniShare;
@@ -83,23 +99,31 @@ bool namedPattern(const std::string& word, double& omniShare)
 
 } // namespace
 
-const char* unitSyntaxHelp(ParameterUnit unit)
+std::string unitSyntaxHelp(ParameterUnit unit)
 {
+    const std::string range = rangeText(rowIn(unit));
     switch (unit)
     {
     case ParameterUnit::Pattern:
-        return "omni share 0..1 (1 omni, 0.5 cardioid, 0 figure of eight) or omni, subcardioid, cardioid, "
-               "supercardioid, hypercardioid, figure8";
+    {
+        std::string words;
+        int count = 0;
+        const NamedPattern* patterns = namedPatterns(count);
+        for (int i = 0; i < count; ++i)
+            words += std::string(i ? ", " : "") + patterns[i].name;
+        return "omni share " + range + " (1 omni, 0.5 cardioid, 0 figure of eight) or " + words;
+    }
     case ParameterUnit::FrontAngle:
-        return "degrees 0..90 from the front";
+        return "degrees " + range + " from the front";
     case ParameterUnit::SurroundAngle:
-        return "degrees 90..180 from the front (90 sideways, 180 straight back)";
+        return "degrees " + range + " from the front (90 sideways, 180 straight back)";
     case ParameterUnit::DelayMs:
-        return "milliseconds 0..55";
+        return "milliseconds " + range;
     case ParameterUnit::CornerKHz:
-        return "kHz 1..20, or Hz with the unit (8000Hz); 20 or off for none";
+        return "kHz " + range + ", or Hz with the unit (8000Hz); " + number(rowIn(unit).maximum) +
+               " or off for none";
     case ParameterUnit::LevelDb:
-        return "dB, -inf..0";
+        return "dB, " + range;
     case ParameterUnit::Switch:
         return "on or off";
     }
@@ -165,32 +189,32 @@ bool parseParameterText(int index, const std::string& rawText, float& normalised
     else if (p.unit == ParameterUnit::Pattern && unit.empty())
     {
         if (!inRange(value, p.minimum, p.maximum))
-            return rangeError(p, text, "0..1", error);
+            return rangeError(p, text, rangeText(p), error);
         x = unitToKnob(index, value);
     }
     else if (p.unit == ParameterUnit::FrontAngle && isDegrees(unit))
     {
         if (!inRange(value, p.minimum, p.maximum))
-            return rangeError(p, text, "0..90 degrees", error);
+            return rangeError(p, text, rangeText(p) + " degrees", error);
         x = unitToKnob(index, value);
     }
     else if (p.unit == ParameterUnit::SurroundAngle && isDegrees(unit))
     {
         if (!inRange(value, p.minimum, p.maximum))
-            return rangeError(p, text, "90..180 degrees", error);
+            return rangeError(p, text, rangeText(p) + " degrees", error);
         x = unitToKnob(index, value);
     }
     else if (p.unit == ParameterUnit::DelayMs && (unit.empty() || unit == "ms"))
     {
         if (!inRange(value, p.minimum, p.maximum))
-            return rangeError(p, text, "0..55 ms", error);
+            return rangeError(p, text, rangeText(p) + " ms", error);
         x = unitToKnob(index, value);
     }
     else if (p.unit == ParameterUnit::CornerKHz && (unit.empty() || unit == "khz" || unit == "hz"))
     {
         const double kHz = unit == "hz" ? value / 1000.0 : value;
         if (!inRange(kHz, p.minimum, p.maximum))
-            return rangeError(p, text, "1..20 kHz", error);
+            return rangeError(p, text, rangeText(p) + " kHz", error);
         x = unitToKnob(index, kHz);
     }
     else if (p.unit == ParameterUnit::LevelDb && (unit.empty() || unit == "db"))
@@ -198,7 +222,7 @@ bool parseParameterText(int index, const std::string& rawText, float& normalised
         // Levels are gains up to 1: 0 dB is the loudest setting. Typed text reaches below
         // the range's floor (-80 dB is a gain, not silence), so the gain is formed here.
         if (value > 1e-9)
-            return rangeError(p, text, "-inf..0 dB", error);
+            return rangeError(p, text, rangeText(p) + " dB", error);
         x = std::pow(10.0, value / 20.0);
         x = x > 1.0 ? 1.0 : x;
     }

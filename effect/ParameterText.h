@@ -16,7 +16,8 @@ namespace kalvo
 /// in `error` when the text is malformed or out of range.
 bool parseParameterText(int index, const std::string& text, float& knob, std::string& error);
 
-/// What a unit accepts, in words, for messages and help texts.
-const char* unitSyntaxHelp(ParameterUnit unit);
+/// What a unit accepts, in words, for messages and help texts, with the range of the
+/// table's rows in that unit: "degrees 0..90 from the front".
+std::string unitSyntaxHelp(ParameterUnit unit);
 
 } // namespace kalvo

@@ -5,7 +5,6 @@
 #include "effect/KalvoParameters.h"
 #include "effect/ParameterText.h"
 
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -21,16 +20,6 @@ constexpr int kProgramCount = kNumFactoryPresets;
 double clamp01(double x)
 {
     return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x);
-}
-
-/// Letters and digits only: "Figure of Eight" and "figure-of-eight" both give "figureofeight".
-std::string wordKey(const std::string& s)
-{
-    std::string out;
-    for (unsigned char c : s)
-        if (std::isalnum(c))
-            out += static_cast<char>(std::tolower(c));
-    return out;
 }
 
 } // namespace
@@ -133,9 +122,9 @@ bool parseParameter(vst3::ParamID id, const char* rawText, double& normalized, c
 {
     if (id == kProgramParamId)
     {
-        const std::string word = wordKey(rawText ? rawText : "");
+        const std::string word = nameKey(rawText ? rawText : "");
         for (int p = 0; p < kProgramCount; ++p)
-            if (!word.empty() && word == wordKey(rules.presetNames[p]))
+            if (!word.empty() && word == nameKey(rules.presetNames[p]))
                 return normalized = programToNormalized(p), true;
         return false;
     }

@@ -5,7 +5,6 @@
 #include "effect/ParameterText.h"
 
 #include <array>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
@@ -24,10 +23,7 @@ std::string trim(const std::string& s)
 // Letters and digits only, lower case: "Stereo 45°" and "stereo-45" both give "stereo45".
 std::string presetKey(const std::string& s)
 {
-    std::string out;
-    for (unsigned char c : s)
-        if (std::isalnum(c))
-            out += static_cast<char>(std::tolower(c));
+    std::string out = kalvo::nameKey(s);
     // "Stereo 45 degree" and "Stereo 45deg" name the same entry as "Stereo 45°".
     for (const char* suffix : {"degree", "deg"})
     {
