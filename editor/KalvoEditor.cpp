@@ -263,6 +263,12 @@ void KalvoEditor::updatePolarPlot()
         polarPlot->setPlotDataXY(curves.x[plot], curves.y[plot], plot);
 }
 
+void KalvoEditor::setResetValue(int index, float knob)
+{
+    if (CHorizontalSlider* slider = getSlider(index))
+        slider->setDefaultValue(knob);
+}
+
 void KalvoEditor::setParameter(int index, float /*value*/)
 {
     if (!opened || index < 0 || index >= kFirstMeter + kNumMeters)

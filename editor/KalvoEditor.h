@@ -45,6 +45,11 @@ public:
     void valueChanged(CDrawContext* context, CControl* control) override;
 
     bool isOpened() const { return opened; }
+    /// Sets the knob position (0..1) a Ctrl-click on the slider of parameter `index` returns
+    /// to. The levels return to where they stood when the panel opened; a binding whose values
+    /// arrive after the panel opened names that place here. Nothing while closed, or for an
+    /// index without a slider.
+    void setResetValue(int index, float knob);
 
     // ---- inspection, for tests and tools; null while closed ----
     CHorizontalSlider* getSlider(int index) const

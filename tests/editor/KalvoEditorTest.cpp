@@ -223,6 +223,22 @@ TEST_F(KalvoEditorTest, EveryControlLiesWhereTheImageGeneratorDrewItsFrame)
     }
 }
 
+TEST_F(KalvoEditorTest, CtrlClickReturnsASliderToItsResetValue)
+{
+    const float atOpening = parameter(7);
+    open();
+    const CPoint frontLevel(400, 107);
+    setParameter(7, 0.2f);
+    window->press(frontLevel, kButtonLeft | kModifierCommand);
+    window->setPointer(frontLevel, 0);
+    EXPECT_FLOAT_EQ(parameter(7), atOpening) << "a level returns to where it stood at opening";
+
+    editor->setResetValue(7, 0.25f);
+    window->press(frontLevel, kButtonLeft | kModifierCommand);
+    window->setPointer(frontLevel, 0);
+    EXPECT_FLOAT_EQ(parameter(7), 0.25f) << "a binding names another place";
+}
+
 TEST_F(KalvoEditorTest, DisplaysShowPhysicalValuesThroughTheirConverters)
 {
     open();
