@@ -2,6 +2,7 @@
 
 #include "CPlotDisplay.h"
 #include "CVuMeter.h"
+#include "PanelLayout.h"
 #include "PolarPattern.h"
 #include "effect/KalvoParameters.h"
 #include "gui/CBitmap.h"
@@ -33,59 +34,21 @@ enum ImageId : long
     kAboutImage = 138,
 };
 
-// Order in which the meters are created and polled: top to bottom on the panel.
-constexpr int kMeterOrder[] = {20, 22, 21, 23, 24, 25, 26, 27};
-// Rows of the meters by parameter 20-27 (left 740, 61 x 13 each).
-constexpr long kMeterTop[] = {225, 265, 245, 355, 315, 335, 375, 395};
-
-constexpr long kMeterLeft = 740;
-constexpr long kMeterWidth = 61;
-constexpr long kMeterHeight = 13;
 constexpr long kMeterLeds = 14;
 constexpr long kMeterStyleHorizontal = 1;
 constexpr float kMeterDecayStep = 0.1f;
 
-// Sliders: the track image's size, the handle's travel from the left edge.
-constexpr long kSliderWidth = 111;
-constexpr long kSliderHeight = 16;
+// Sliders: the handle's travel from the left edge, the track's width less the handle's and one.
 constexpr long kHandleTravel = 91; // 111 - 19 - 1
-struct SliderPlace
-{
-    int tag;
-    long left, top;
-};
-// In creation order: the left column (patterns, angles, delay, low-pass), then the levels.
-constexpr SliderPlace kSliderPlaces[] = {
-    {0, 90, 79},  {1, 90, 99},  {2, 90, 119}, {3, 90, 179}, {4, 90, 199},
-    {5, 90, 262}, {6, 90, 321}, {9, 350, 79}, {7, 350, 99}, {8, 350, 119},
-};
 
-// Numeric displays, 35 x 14, in creation order; their converters come with the parameters.
-struct DisplayPlace
-{
-    int tag;
-    long left, top;
-};
-constexpr long kDisplayWidth = 35;
-constexpr long kDisplayHeight = 14;
 constexpr long kDisplayStyle = 1; // none of the display style bits
-const DisplayPlace kDisplayPlaces[] = {
-    {0, 210, 76},  {1, 210, 97},  {2, 210, 118}, {3, 210, 176}, {4, 210, 197},
-    {5, 210, 259}, {6, 210, 318}, {9, 470, 75},  {7, 470, 95},  {8, 470, 116},
-};
-
-// Mute buttons of the centre, front and rear outputs, 31 x 16 (half the image's height).
-constexpr long kMuteLeft = 520;
-constexpr long kMuteTop[] = {75, 95, 115};
-constexpr long kMuteWidth = 31;
-constexpr long kMuteHeight = 16;
-
-constexpr CRect kPlotRect(313, 147, 566, 400);
 constexpr long kPlotPoints = kalvo::kPolarPoints;
-constexpr CRect kMenuRect(630, 134, 795, 159);
 constexpr long kMenuStyle = 1024; // mark the current entry
-constexpr CRect kAboutClickArea(606, 22, 830, 96);
-constexpr CRect kAboutImagePlace(201, 14, 656, 448);
+
+CRect toCRect(const panel::PixelRect& r)
+{
+    return CRect(r.left, r.top, r.right, r.bottom);
+}
 
 // Plot colours, opaque: front right, front left, rear left, rear right, centre (drawn last).
 const CColor kPlotColours[kalvo::kPolarPlotCount] = {kRedCColor, kYellowCColor, kBlueCColor, kGreenCColor,
@@ -139,23 +102,37 @@ bool KalvoEditor::open(void* ptr)
     frame = new CFrame(CRect(0, 0, rect.right, rect.bottom), ptr, this);
     frame->setBackground(panelBitmap);
 
-    for (int i = 0; i < kNumMutes; ++i)
+    // The controls in the layout's order, which is also the order they stack in.
+    for (const panel::ControlPlace& place : panel::kControls)
     {
-        const int tag = kFirstMute + i;
-        muteButtons[i] =
-            new COnOffButton(CRect(kMuteLeft, kMuteTop[i], kMuteLeft + kMuteWidth, kMuteTop[i] + kMuteHeight),
-                             this, tag, mute, 0);
-        muteButtons[i]->setValue(effect->getParameter(tag));
-        frame->addView(muteButtons[i]);
+        const CRect size = toCRect(place.rect);
+        switch (place.kind)
+        {
+        case panel::ControlKind::MuteButton:
+            addMuteButton(size, place.tag, mute);
+            break;
+        case panel::ControlKind::Meter:
+            addMeter(size, place.tag, lit, unlit);
+            break;
+        case panel::ControlKind::Slider:
+            addSlider(size, place.tag, track, handle);
+            break;
+        case panel::ControlKind::Plot:
+            addPolarPlot(size, grid);
+            break;
+        case panel::ControlKind::Display:
+            addDisplay(size, place.tag, displayFace);
+            break;
+        case panel::ControlKind::Menu:
+            addPresetMenu(size, menuFace, menuFaceOpen);
+            break;
+        case panel::ControlKind::AboutArea:
+            aboutScreen =
+                new CSplashScreen(size, this, kAboutTag, about, toCRect(panel::kAboutShown), CPoint(0, 0));
+            frame->addView(aboutScreen);
+            break;
+        }
     }
-    createMeters(lit, unlit);
-    createSliders(track, handle);
-    createPolarPlot(grid);
-    createDisplays(displayFace);
-    createPresetMenu(menuFace, menuFaceOpen);
-
-    aboutScreen = new CSplashScreen(kAboutClickArea, this, kAboutTag, about, kAboutImagePlace, CPoint(0, 0));
-    frame->addView(aboutScreen);
 
     for (CBitmap* image : {track, handle, mute, lit, unlit, displayFace, menuFace, menuFaceOpen, grid, about})
         image->forget();
@@ -164,43 +141,43 @@ bool KalvoEditor::open(void* ptr)
     return true;
 }
 
-void KalvoEditor::createMeters(CBitmap* lit, CBitmap* unlit)
+void KalvoEditor::addMuteButton(const CRect& size, int tag, CBitmap* image)
 {
-    for (int parameter : kMeterOrder)
-    {
-        const int i = parameter - kFirstMeter;
-        const CRect place(kMeterLeft, kMeterTop[i], kMeterLeft + kMeterWidth, kMeterTop[i] + kMeterHeight);
-        meters[i] = new CVuMeter(place, lit, unlit, kMeterLeds, kMeterStyleHorizontal);
-        meters[i]->setDecayStep(kMeterDecayStep);
-        if (!rules.metersUseOffscreen)
-            meters[i]->setUseOffscreen(false);
-        frame->addView(meters[i]);
-    }
+    COnOffButton*& button = muteButtons[tag - kFirstMute];
+    button = new COnOffButton(size, this, tag, image, 0);
+    button->setValue(effect->getParameter(tag));
+    frame->addView(button);
 }
 
-void KalvoEditor::createSliders(CBitmap* track, CBitmap* handle)
+void KalvoEditor::addMeter(const CRect& size, int parameter, CBitmap* lit, CBitmap* unlit)
 {
-    for (const SliderPlace& place : kSliderPlaces)
-    {
-        // Only the surround angle runs from right to left: 90 degrees at the right end.
-        const long style = place.tag == kLSRSOffset ? kSliderDragInvert : kSliderDrawPlain;
-        const CRect size(place.left, place.top, place.left + kSliderWidth, place.top + kSliderHeight);
-        auto* slider = new CHorizontalSlider(size, this, place.tag, place.left, place.left + kHandleTravel,
-                                             handle, track, CPoint(0, 0), style);
-        slider->setOffsetHandle(CPoint(1, 0));
-        const float p = effect->getParameter(place.tag);
-        slider->setValue(p);
-        // The levels reset to where they stood when the editor opened (Ctrl-click).
-        if (place.tag >= kFrontLevel)
-            slider->setDefaultValue(p);
-        sliders[place.tag] = slider;
-        frame->addView(slider);
-    }
+    CVuMeter*& meter = meters[parameter - kFirstMeter];
+    meter = new CVuMeter(size, lit, unlit, kMeterLeds, kMeterStyleHorizontal);
+    meter->setDecayStep(kMeterDecayStep);
+    if (!rules.metersUseOffscreen)
+        meter->setUseOffscreen(false);
+    frame->addView(meter);
 }
 
-void KalvoEditor::createPolarPlot(CBitmap* grid)
+void KalvoEditor::addSlider(const CRect& size, int tag, CBitmap* track, CBitmap* handle)
 {
-    polarPlot = new CPlotDisplay(frame, kPlotRect, this, kAboutTag, grid);
+    // Only the surround angle runs from right to left: 90 degrees at the right end.
+    const long style = tag == kLSRSOffset ? kSliderDragInvert : kSliderDrawPlain;
+    auto* slider = new CHorizontalSlider(size, this, tag, size.left, size.left + kHandleTravel, handle, track,
+                                         CPoint(0, 0), style);
+    slider->setOffsetHandle(CPoint(1, 0));
+    const float p = effect->getParameter(tag);
+    slider->setValue(p);
+    // The levels reset to where they stood when the editor opened (Ctrl-click).
+    if (tag >= kFrontLevel)
+        slider->setDefaultValue(p);
+    sliders[tag] = slider;
+    frame->addView(slider);
+}
+
+void KalvoEditor::addPolarPlot(const CRect& size, CBitmap* grid)
+{
+    polarPlot = new CPlotDisplay(frame, size, this, kAboutTag, grid);
     polarPlot->setLimitsX(-1.0f, 1.0f, false);
     polarPlot->setLimitsY(-1.0f, 1.0f, false);
     for (const CColor& colour : kPlotColours)
@@ -208,27 +185,23 @@ void KalvoEditor::createPolarPlot(CBitmap* grid)
     frame->addView(polarPlot);
 }
 
-void KalvoEditor::createDisplays(CBitmap* background)
+void KalvoEditor::addDisplay(const CRect& size, int tag, CBitmap* background)
 {
-    for (const DisplayPlace& place : kDisplayPlaces)
-    {
-        const CRect size(place.left, place.top, place.left + kDisplayWidth, place.top + kDisplayHeight);
-        auto* display = new CParamDisplay(size, background, kDisplayStyle);
-        display->setFont(kNormalFontSmall);
-        display->setFontColor(kYellowCColor);
-        display->setBackColor(kGreyCColor);
-        display->setFrameColor(kGreyCColor);
-        display->setValue(displayValue(place.tag, effect->getParameter(place.tag)));
-        if (kalvo::DisplayConverter convert = kalvo::panelConverter(place.tag))
-            display->setStringConvert(convert);
-        displays[place.tag] = display;
-        frame->addView(display);
-    }
+    auto* display = new CParamDisplay(size, background, kDisplayStyle);
+    display->setFont(kNormalFontSmall);
+    display->setFontColor(kYellowCColor);
+    display->setBackColor(kGreyCColor);
+    display->setFrameColor(kGreyCColor);
+    display->setValue(displayValue(tag, effect->getParameter(tag)));
+    if (kalvo::DisplayConverter convert = kalvo::panelConverter(tag))
+        display->setStringConvert(convert);
+    displays[tag] = display;
+    frame->addView(display);
 }
 
-void KalvoEditor::createPresetMenu(CBitmap* face, CBitmap* faceOpen)
+void KalvoEditor::addPresetMenu(const CRect& size, CBitmap* face, CBitmap* faceOpen)
 {
-    presetMenu = new COptionMenu(kMenuRect, this, kPresetTag, face, faceOpen, kMenuStyle);
+    presetMenu = new COptionMenu(size, this, kPresetTag, face, faceOpen, kMenuStyle);
     presetMenu->setFont(kNormalFont);
     presetMenu->setTxtFace(kNormalFace);
     presetMenu->setFontColor(kYellowCColor);
@@ -264,12 +237,13 @@ void KalvoEditor::idle()
 {
     if (!opened)
         return;
-    for (int parameter : kMeterOrder)
+    // The meters, in the layout's order.
+    for (const panel::ControlPlace& place : panel::kControls)
     {
-        CVuMeter* meter = meters[parameter - kFirstMeter];
+        CVuMeter* meter = place.kind == panel::ControlKind::Meter ? meters[place.tag - kFirstMeter] : nullptr;
         if (meter)
         {
-            meter->setValue(effect->getParameter(parameter));
+            meter->setValue(effect->getParameter(place.tag));
             meter->redraw();
         }
     }
@@ -287,6 +261,12 @@ void KalvoEditor::updatePolarPlot()
     kalvo::computePolarCurves(inputs, curves);
     for (int plot = 0; plot < kalvo::kPolarPlotCount; ++plot)
         polarPlot->setPlotDataXY(curves.x[plot], curves.y[plot], plot);
+}
+
+void KalvoEditor::setResetValue(int index, float knob)
+{
+    if (CHorizontalSlider* slider = getSlider(index))
+        slider->setDefaultValue(knob);
 }
 
 void KalvoEditor::setParameter(int index, float /*value*/)

@@ -7,6 +7,7 @@
 // meters and the polar curves.
 #pragma once
 
+#include "PanelLayout.h"
 #include "effect/BuildRules.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/controls/CControl.h"
@@ -24,8 +25,8 @@ class CVuMeter;
 class KalvoEditor : public AEffGUIEditor, public CControlListener
 {
 public:
-    static constexpr long kWidth = 841; ///< panel pixels, from the background image
-    static constexpr long kHeight = 453;
+    static constexpr long kWidth = panel::kPanelWidth; ///< panel pixels, from the background image
+    static constexpr long kHeight = panel::kPanelHeight;
 
     /// Loads the panel image and sets the editor rectangle, so the host can ask for the size
     /// before the window exists. The rules choose the preset texts and small drawing rules.
@@ -44,6 +45,11 @@ public:
     void valueChanged(CDrawContext* context, CControl* control) override;
 
     bool isOpened() const { return opened; }
+    /// Sets the knob position (0..1) a Ctrl-click on the slider of parameter `index` returns
+    /// to. The levels return to where they stood when the panel opened; a binding whose values
+    /// arrive after the panel opened names that place here. Nothing while closed, or for an
+    /// index without a slider.
+    void setResetValue(int index, float knob);
 
     // ---- inspection, for tests and tools; null while closed ----
     CHorizontalSlider* getSlider(int index) const
@@ -79,11 +85,12 @@ private:
     };
 
     static bool inRange(int i, int count) { return i >= 0 && i < count; }
-    void createMeters(CBitmap* lit, CBitmap* unlit);
-    void createSliders(CBitmap* track, CBitmap* handle);
-    void createPolarPlot(CBitmap* grid);
-    void createDisplays(CBitmap* background);
-    void createPresetMenu(CBitmap* face, CBitmap* faceOpen);
+    void addMuteButton(const CRect& size, int tag, CBitmap* image);
+    void addMeter(const CRect& size, int parameter, CBitmap* lit, CBitmap* unlit);
+    void addSlider(const CRect& size, int tag, CBitmap* track, CBitmap* handle);
+    void addPolarPlot(const CRect& size, CBitmap* grid);
+    void addDisplay(const CRect& size, int tag, CBitmap* background);
+    void addPresetMenu(const CRect& size, CBitmap* face, CBitmap* faceOpen);
     void updatePolarPlot();
     /// The value a display shows for parameter `index` at normalised value p.
     static float displayValue(int index, float p);

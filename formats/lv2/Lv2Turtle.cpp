@@ -30,9 +30,6 @@ const KalvoBuildRules& presetRules()
     return linuxRules();
 }
 
-const char* const kOutputDesignations[kNumAudioOutputs] = {
-    "pg:left", "pg:right", "pg:center", "pg:lowFrequencyEffects", "pg:rearLeft", "pg:rearRight"};
-
 std::string uri(const char* suffix)
 {
     return std::string("<") + kPluginUri + suffix + ">";
@@ -208,14 +205,15 @@ std::string pluginTurtle(const char* version)
     };
     for (int c = 0; c < kNumAudioInputs; ++c)
         add("    [\n        a lv2:InputPort , lv2:AudioPort ;\n        lv2:index " +
-            std::to_string(kFirstAudioInput + c) + " ;\n        lv2:symbol " + quoted(kAudioInputSymbols[c]) +
-            " ;\n        lv2:name " + quoted(kAudioInputNames[c]) + " ;\n    ]");
+            std::to_string(kFirstAudioInput + c) + " ;\n        lv2:symbol " +
+            quoted(kAudioInputs[c].symbol) + " ;\n        lv2:name " + quoted(kAudioInputs[c].name) +
+            " ;\n    ]");
     for (int c = 0; c < kNumAudioOutputs; ++c)
         add("    [\n        a lv2:OutputPort , lv2:AudioPort ;\n        lv2:index " +
             std::to_string(kFirstAudioOutput + c) + " ;\n        lv2:symbol " +
-            quoted(kAudioOutputSymbols[c]) + " ;\n        lv2:name " + quoted(kAudioOutputNames[c]) +
-            " ;\n        pg:group " + uri("#out") + " ;\n        lv2:designation " + kOutputDesignations[c] +
-            " ;\n    ]");
+            quoted(kAudioOutputs[c].symbol) + " ;\n        lv2:name " + quoted(kAudioOutputs[c].name) +
+            " ;\n        pg:group " + uri("#out") + " ;\n        lv2:designation " +
+            kAudioOutputs[c].designation + " ;\n    ]");
     for (int i = 0; i < kNumParameters; ++i)
         add(controlPort(i));
     for (int m = 0; m < kNumMeters; ++m)

@@ -3,6 +3,7 @@
 #include "KalvoController.h"
 #include "Vst3Parameters.h"
 #include "Vst3State.h"
+#include "effect/ChannelLayout.h"
 #include "effect/Kalvo.h"
 #include "effect/KalvoParameters.h"
 #include "vst2/AEffEditor.h"
@@ -76,9 +77,9 @@ std::unique_ptr<Kalvo> buildEffect(double rate, vst3::int32 maxBlock)
     return effect;
 }
 
-constexpr vst3::int32 kInputChannels = 3;
-constexpr vst3::int32 kOutputChannels = 6;
-constexpr vst3::uint64 kLfeChannelBit = 1u << 3;
+constexpr vst3::int32 kInputChannels = kNumAudioInputs;
+constexpr vst3::int32 kOutputChannels = kNumAudioOutputs;
+constexpr vst3::uint64 kLfeChannelBit = vst3::uint64{1} << kSilentLfeOutput;
 /// Queues of one block the processor follows at once; a host sends one per parameter.
 constexpr int kMaxQueues = 32;
 
@@ -219,7 +220,7 @@ vst3::tresult KalvoProcessor::getBusInfo(vst3::MediaType type, vst3::BusDirectio
     bus.mediaType = type;
     bus.direction = dir;
     bus.channelCount = dir == vst3::kInput ? kInputChannels : kOutputChannels;
-    copyToUtf16(bus.name, 128, dir == vst3::kInput ? "Front Mid, Side, Rear Mid" : "5.1 Out");
+    copyToUtf16(bus.name, 128, dir == vst3::kInput ? kInputBusName : kOutputBusName);
     bus.busType = vst3::kMainBus;
     bus.flags = vst3::kBusDefaultActive;
     return vst3::kResultOk;
@@ -406,7 +407,7 @@ template <typename Sample> void KalvoProcessor::processAudio(vst3::ProcessData& 
         if (Sample** ch = channels(bus, Sample()))
             for (vst3::int32 c = 0; c < std::min(bus.numChannels, kOutputChannels); ++c)
                 out[c] = ch[c];
-        bus.silenceFlags = bus.numChannels > 3 ? kLfeChannelBit : 0;
+        bus.silenceFlags = bus.numChannels > kSilentLfeOutput ? kLfeChannelBit : 0;
     }
 
     QueueCursor cursors[kMaxQueues];

@@ -3,8 +3,10 @@
 #include "editor/KalvoEditor.h"
 #include "editor/CPlotDisplay.h"
 #include "editor/CVuMeter.h"
+#include "editor/PanelLayout.h"
 #include "effect/Kalvo.h"
 #include "effect/KalvoConverters.h"
+#include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/controls/COnOffButton.h"
 #include "gui/controls/COptionMenu.h"
@@ -18,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -164,6 +167,76 @@ TEST_F(KalvoEditorTest, BuildsAllThirtyFourControlsInTheirPlaces)
     EXPECT_EQ(editor->getPresetMenu()->getNbEntries(), 6);
     // The about area lies on top of everything.
     EXPECT_EQ(frame->getView(33), editor->getAboutScreen());
+}
+
+// The image generator draws each control's image to fill its rectangle in the panel layout and
+// places the captions around those rectangles. Every control the editor builds must sit on that
+// very rectangle, be the control of the parameter the layout names there, and show an image that
+// covers the rectangle exactly: the mute button's two states stacked, the display's face one
+// pixel larger each way.
+TEST_F(KalvoEditorTest, EveryControlLiesWhereTheImageGeneratorDrewItsFrame)
+{
+    open();
+    CFrame* frame = editor->getFrame();
+    ASSERT_EQ(frame->getNbViews(), static_cast<long>(std::size(panel::kControls)));
+    for (long i = 0; i < frame->getNbViews(); ++i)
+    {
+        const panel::ControlPlace& place = panel::kControls[i];
+        const panel::PixelRect& r =
+            place.kind == panel::ControlKind::AboutArea ? panel::kAboutShown : place.rect;
+        struct
+        {
+            const CView* control;
+            long image, states, margin;
+        } expected = {editor->getAboutScreen(), 138, 1, 0};
+        switch (place.kind)
+        {
+        case panel::ControlKind::MuteButton:
+            expected = {editor->getMuteButton(place.tag), 131, 2, 0};
+            break;
+        case panel::ControlKind::Meter:
+            expected = {editor->getMeter(place.tag), 132, 1, 0};
+            break;
+        case panel::ControlKind::Slider:
+            expected = {editor->getSlider(place.tag), 129, 1, 0};
+            break;
+        case panel::ControlKind::Plot:
+            expected = {editor->getPolarPlot(), 137, 1, 0};
+            break;
+        case panel::ControlKind::Display:
+            expected = {editor->getDisplay(place.tag), 134, 1, 1};
+            break;
+        case panel::ControlKind::Menu:
+            expected = {editor->getPresetMenu(), 135, 1, 0};
+            break;
+        case panel::ControlKind::AboutArea:
+            break;
+        }
+        const CView* view = frame->getView(i);
+        EXPECT_EQ(view, expected.control) << "control " << i << " is not the one of tag " << place.tag;
+        EXPECT_EQ(sizeOf(view), CRect(place.rect.left, place.rect.top, place.rect.right, place.rect.bottom))
+            << "control " << i;
+        CBitmap image(expected.image);
+        EXPECT_EQ(image.getWidth(), r.right - r.left + expected.margin) << "image " << expected.image;
+        EXPECT_EQ(image.getHeight(), (r.bottom - r.top) * expected.states + expected.margin)
+            << "image " << expected.image;
+    }
+}
+
+TEST_F(KalvoEditorTest, CtrlClickReturnsASliderToItsResetValue)
+{
+    const float atOpening = parameter(7);
+    open();
+    const CPoint frontLevel(400, 107);
+    setParameter(7, 0.2f);
+    window->press(frontLevel, kButtonLeft | kModifierCommand);
+    window->setPointer(frontLevel, 0);
+    EXPECT_FLOAT_EQ(parameter(7), atOpening) << "a level returns to where it stood at opening";
+
+    editor->setResetValue(7, 0.25f);
+    window->press(frontLevel, kButtonLeft | kModifierCommand);
+    window->setPointer(frontLevel, 0);
+    EXPECT_FLOAT_EQ(parameter(7), 0.25f) << "a binding names another place";
 }
 
 TEST_F(KalvoEditorTest, DisplaysShowPhysicalValuesThroughTheirConverters)

@@ -128,41 +128,62 @@ std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions)
     fillPixels(cr, kPanelWidth - 1, 0, kPanelWidth, kPanelHeight, kPanelEdge);
     fillPixels(cr, 1, 1, kPanelWidth - 1, 2, kPanelLight);
 
+    // Captions stand 7 pixels left of the control they name, units 5 pixels right of a display.
+    const auto sliderTop = [](int parameter) { return placeOf(ControlKind::Slider, parameter).top; };
+    const auto meterTop = [](int parameter) { return placeOf(ControlKind::Meter, parameter).top; };
+    const double leftCaptions = placeOf(ControlKind::Slider, 0).left - 7;
+    const double volumeCaptions = placeOf(ControlKind::Slider, 9).left - 7;
+    const double meterCaptions = placeOf(ControlKind::Meter, 20).left - 7;
+    const int leftDisplaysEnd = placeOf(ControlKind::Display, 0).right;
+
     // Left column: patterns, angles, surround delay and low-pass.
-    heading(cr, captions, "POLAR PATTERN", 14, 64, 250);
+    heading(cr, captions, "POLAR PATTERN", 14, 64, leftDisplaysEnd + 5);
     const char* pairs[] = {"Center", "L, R", "LS, RS"};
-    const int patternRows[] = {79, 99, 119};
+    const int patternRows[] = {sliderTop(0), sliderTop(1), sliderTop(2)};
     for (int i = 0; i < 3; ++i)
-        caption(cr, captions, kCaptionFont, pairs[i], 83, rowBaseline(patternRows[i], 14), Align::Right,
-                kCaption);
+        caption(cr, captions, kCaptionFont, pairs[i], leftCaptions, rowBaseline(patternRows[i], 14),
+                Align::Right, kCaption);
 
     heading(cr, captions, "MICROPHONE ANGLE", 14, 164, 284);
-    caption(cr, captions, kCaptionFont, "L, R", 83, rowBaseline(179, 14), Align::Right, kCaption);
-    caption(cr, captions, kCaptionFont, "LS, RS", 83, rowBaseline(199, 14), Align::Right, kCaption);
+    caption(cr, captions, kCaptionFont, "L, R", leftCaptions, rowBaseline(sliderTop(3), 14), Align::Right,
+            kCaption);
+    caption(cr, captions, kCaptionFont, "LS, RS", leftCaptions, rowBaseline(sliderTop(4), 14), Align::Right,
+            kCaption);
 
+    const PixelRect delayDisplay = placeOf(ControlKind::Display, 5);
     heading(cr, captions, "REAR DELAY", 14, 247, 284);
-    caption(cr, captions, kCaptionFont, "LS, RS", 83, rowBaseline(262, 14), Align::Right, kCaption);
-    caption(cr, captions, kCaptionFont, "ms", 250, rowBaseline(259, 14), Align::Left, kDim);
+    caption(cr, captions, kCaptionFont, "LS, RS", leftCaptions, rowBaseline(sliderTop(5), 14), Align::Right,
+            kCaption);
+    caption(cr, captions, kCaptionFont, "ms", delayDisplay.right + 5, rowBaseline(delayDisplay.top, 14),
+            Align::Left, kDim);
 
+    const PixelRect lowPassDisplay = placeOf(ControlKind::Display, 6);
     heading(cr, captions, "REAR LOW-PASS", 14, 306, 284);
-    caption(cr, captions, kCaptionFont, "LS, RS", 83, rowBaseline(321, 14), Align::Right, kCaption);
-    caption(cr, captions, kCaptionFont, "kHz", 250, rowBaseline(318, 14), Align::Left, kDim);
+    caption(cr, captions, kCaptionFont, "LS, RS", leftCaptions, rowBaseline(sliderTop(6), 14), Align::Right,
+            kCaption);
+    caption(cr, captions, kCaptionFont, "kHz", lowPassDisplay.right + 5, rowBaseline(lowPassDisplay.top, 14),
+            Align::Left, kDim);
 
     // Middle: output levels with their mutes, above the polar plot.
-    heading(cr, captions, "VOLUME", 266, 64, 505);
-    Box mute = drawText(cr, kHeadingFont, "MUTE", 535.5, 64, Align::Centre, kHeading);
+    heading(cr, captions, "VOLUME", 266, 64, placeOf(ControlKind::Display, 9).right);
+    const PixelRect firstMute = placeOf(ControlKind::MuteButton, 10);
+    Box mute = drawText(cr, kHeadingFont, "MUTE", (firstMute.left + firstMute.right) / 2.0, 64, Align::Centre,
+                        kHeading);
     if (captions)
         captions->push_back({"MUTE", mute});
-    const int volumeRows[] = {79, 99, 119};
+    const int volumeRows[] = {sliderTop(9), sliderTop(7), sliderTop(8)};
     for (int i = 0; i < 3; ++i)
-        caption(cr, captions, kCaptionFont, pairs[i], 343, rowBaseline(volumeRows[i], 14), Align::Right,
-                kCaption);
+        caption(cr, captions, kCaptionFont, pairs[i], volumeCaptions, rowBaseline(volumeRows[i], 14),
+                Align::Right, kCaption);
 
-    // Axis marks of the polar plot, whose centre pixel is 439, 273.
-    caption(cr, captions, kSmallFont, "0", 439.5, 145, Align::Centre, kDim);
-    caption(cr, captions, kSmallFont, "90", 570, 276.5, Align::Left, kDim);
-    caption(cr, captions, kSmallFont, "180", 439.5, 411, Align::Centre, kDim);
-    caption(cr, captions, kSmallFont, "270", 309, 276.5, Align::Right, kDim);
+    // Axis marks around the polar plot, whose grid is 253 pixels square with its centre pixel
+    // 126 pixels in from the top left corner.
+    const PixelRect plot = placeOf(ControlKind::Plot, 13);
+    const double centreX = plot.left + 126 + 0.5, centreY = plot.top + 126 + 0.5;
+    caption(cr, captions, kSmallFont, "0", centreX, plot.top - 2, Align::Centre, kDim);
+    caption(cr, captions, kSmallFont, "90", plot.right + 4, centreY + 3, Align::Left, kDim);
+    caption(cr, captions, kSmallFont, "180", centreX, plot.bottom + 11, Align::Centre, kDim);
+    caption(cr, captions, kSmallFont, "270", plot.left - 4, centreY + 3, Align::Right, kDim);
 
     // Bottom left: which curve is which, and the rings' scale.
     heading(cr, captions, "POLAR PLOT", 14, 366, 284);
@@ -171,25 +192,29 @@ std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions)
 
     // Right column: logo, presets, meters.
     drawLogo(cr);
-    heading(cr, captions, "PRESET", 630, 125, 795);
+    const PixelRect menu = placeOf(ControlKind::Menu, 14);
+    heading(cr, captions, "PRESET", menu.left, 125, menu.right);
 
-    heading(cr, captions, "INPUT", 630, 212, 801);
+    const PixelRect lastMeter = placeOf(ControlKind::Meter, 27);
+    heading(cr, captions, "INPUT", menu.left, 212, lastMeter.right);
     const char* inputs[] = {"Cardioid Front", "Figure of Eight", "Cardioid Rear"};
-    const int inputRows[] = {225, 245, 265};
+    const int inputRows[] = {meterTop(20), meterTop(22), meterTop(21)};
     for (int i = 0; i < 3; ++i)
-        caption(cr, captions, kCaptionFont, inputs[i], 733, rowBaseline(inputRows[i], 12), Align::Right,
-                kCaption);
+        caption(cr, captions, kCaptionFont, inputs[i], meterCaptions, rowBaseline(inputRows[i], 12),
+                Align::Right, kCaption);
 
-    heading(cr, captions, "OUTPUT", 630, 302, 801);
+    heading(cr, captions, "OUTPUT", menu.left, 302, lastMeter.right);
     const char* outputs[] = {"Front Left", "Front Right", "Center", "Rear Left", "Rear Right"};
-    const int outputRows[] = {315, 335, 355, 375, 395};
+    const int outputRows[] = {meterTop(24), meterTop(25), meterTop(23), meterTop(26), meterTop(27)};
     for (int i = 0; i < 5; ++i)
-        caption(cr, captions, kCaptionFont, outputs[i], 733, rowBaseline(outputRows[i], 12), Align::Right,
-                kCaption);
+        caption(cr, captions, kCaptionFont, outputs[i], meterCaptions, rowBaseline(outputRows[i], 12),
+                Align::Right, kCaption);
     // Meter scale under the last meter: 40 dB from the left end to 0 dB at the right.
-    caption(cr, captions, kSmallFont, "-40", 740, 420, Align::Left, kDim);
-    caption(cr, captions, kSmallFont, "-20", 770.5, 420, Align::Centre, kDim);
-    caption(cr, captions, kSmallFont, "0 dB", 801, 420, Align::Right, kDim);
+    const double scaleBaseline = lastMeter.bottom + 12;
+    caption(cr, captions, kSmallFont, "-40", lastMeter.left, scaleBaseline, Align::Left, kDim);
+    caption(cr, captions, kSmallFont, "-20", (lastMeter.left + lastMeter.right) / 2.0, scaleBaseline,
+            Align::Centre, kDim);
+    caption(cr, captions, kSmallFont, "0 dB", lastMeter.right, scaleBaseline, Align::Right, kDim);
     return c;
 }
 

@@ -44,6 +44,8 @@ void displayText(Canvas& c, const PixelRect& r, const std::string& text)
 void curve(cairo_t* cr, double pattern, double axisDeg, double levelFactor, Rgb colour)
 {
     const double pi = 3.14159265358979323846;
+    // Around the grid's centre pixel, 126 pixels in from the plot's top left corner.
+    const PixelRect plot = placeOf(ControlKind::Plot, 13);
     setColour(cr, colour);
     cairo_set_line_width(cr, 1);
     for (int i = 0; i <= 120; ++i)
@@ -52,8 +54,8 @@ void curve(cairo_t* cr, double pattern, double axisDeg, double levelFactor, Rgb 
         double r = std::fabs(pattern + (1 - pattern) * std::cos(t - axisDeg * pi / 180));
         double rho = r < 0.1 ? 0 : std::log10(r) + 1;
         rho *= levelFactor;
-        double x = 313 + 126 + 126 * rho * std::sin(t) + 0.5;
-        double y = 147 + 126 - 126 * rho * std::cos(t) + 0.5;
+        double x = plot.left + 126 + 126 * rho * std::sin(t) + 0.5;
+        double y = plot.top + 126 - 126 * rho * std::cos(t) + 0.5;
         if (i == 0)
             cairo_move_to(cr, x, y);
         else

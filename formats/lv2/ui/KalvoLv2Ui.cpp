@@ -9,7 +9,6 @@
 #include "formats/lv2/Lv2Ports.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/CFrame.h"
-#include "gui/controls/CSlider.h"
 #include "gui/platform/Platform.h"
 
 #include <lv2/core/lv2.h>
@@ -127,9 +126,8 @@ private:
         if (kalvo::parameterSpec(index).unit != kalvo::ParameterUnit::LevelDb || resetTargetKnown[index])
             return;
         resetTargetKnown[index] = true;
-        auto* editor = dynamic_cast<KalvoEditor*>(effect->getEditor());
-        if (CHorizontalSlider* slider = editor ? editor->getSlider(index) : nullptr)
-            slider->setDefaultValue(knob);
+        if (auto* editor = dynamic_cast<KalvoEditor*>(effect->getEditor()))
+            editor->setResetValue(index, knob);
     }
 
     LV2UI_Write_Function write;

@@ -4,6 +4,7 @@
 // editor's frame in the host's window and, on Linux, runs its events and redraws from the
 // host's run loop: a handler on the X connection's descriptor and a timer.
 #include "ControllerPanel.h"
+#include "editor/PanelLayout.h"
 #include "effect/RemoteEffect.h"
 #include "formats/vst3/KalvoController.h"
 #include "formats/vst3/Vst3Support.h"
@@ -194,8 +195,8 @@ private:
         panel.controller.release();
     }
 
-    static constexpr vst3::int32 kWidth = 841;
-    static constexpr vst3::int32 kHeight = 453;
+    static constexpr vst3::int32 kWidth = ::panel::kPanelWidth;
+    static constexpr vst3::int32 kHeight = ::panel::kPanelHeight;
 
     static const char* nativeType()
     {

@@ -15,6 +15,7 @@
 #include <sndfile.h>
 
 #include "SoundInput.h"
+#include "tools/kalvo-render/layouts/OutputLayout.h"
 
 namespace render
 {
@@ -35,7 +36,7 @@ struct OutputSpec
     bool monoFiles =
         false; ///< one mono file per channel: NAME.L.wav, NAME.R.wav, ... (NAME = path less ".wav")
     /// The channels in file order; they also name the mono files.
-    std::vector<std::string> channelNames{"L", "R", "C", "LFE", "Ls", "Rs"};
+    std::vector<std::string> channelNames = surroundChannelNames();
     uint32_t channelMask = 0x3F; ///< speaker mask of the multi-channel file
     SampleFormat format = SampleFormat::Pcm24;
     int sampleRate = 48000;

@@ -1,5 +1,7 @@
 #include "OutputLayout.h"
 
+#include "effect/ChannelLayout.h"
+
 #include <cctype>
 
 namespace render
@@ -11,13 +13,28 @@ namespace
 constexpr uint32_t kFrontLeft = 0x1, kFrontRight = 0x2, kFrontCenter = 0x4, kLowFrequency = 0x8,
                    kBackLeft = 0x10, kBackRight = 0x20;
 
+/// The names separated by spaces: "L R C LFE Ls Rs".
+std::string spaced(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (const std::string& name : names)
+        text += (text.empty() ? "" : " ") + name;
+    return text;
+}
+
+/// The front pair of the 5.1 decode, its first two outputs.
+std::vector<std::string> frontPairNames()
+{
+    const std::vector<std::string> surround = surroundChannelNames();
+    return {surround[0], surround[1]};
+}
+
 const LayoutInfo kLayouts[] = {
-    {"5.1",
-     {"L", "R", "C", "LFE", "Ls", "Rs"},
+    {"5.1", surroundChannelNames(),
      kFrontLeft | kFrontRight | kFrontCenter | kLowFrequency | kBackLeft | kBackRight,
-     "5.1: L R C LFE Ls Rs",
-     true},
-    {"stereo", {"L", "R"}, kFrontLeft | kFrontRight, "stereo: L R of the 5.1 decode", true},
+     "5.1: " + spaced(surroundChannelNames()), true},
+    {"stereo", frontPairNames(), kFrontLeft | kFrontRight,
+     "stereo: " + spaced(frontPairNames()) + " of the 5.1 decode", true},
     {"ambix",
      {"W", "Y", "Z", "X"},
      0,
@@ -38,6 +55,14 @@ const LayoutInfo kLayouts[] = {
 };
 
 } // namespace
+
+std::vector<std::string> surroundChannelNames()
+{
+    std::vector<std::string> names;
+    for (const kalvo::AudioChannel& output : kalvo::kAudioOutputs)
+        names.push_back(output.shortName);
+    return names;
+}
 
 const LayoutInfo& layoutInfo(OutputLayout layout)
 {

@@ -29,11 +29,14 @@ struct LayoutInfo
     /// right) for stereo and binaural, 0 for Ambisonics, whose channels are
     /// not speakers.
     uint32_t channelMask;
-    const char* contents; ///< what the channels hold, for the summary
+    std::string contents; ///< what the channels hold, for the summary
     bool usesEffect;      ///< decoded by the plug-in (Ambisonics come from the capsules)
 };
 
 const LayoutInfo& layoutInfo(OutputLayout layout);
+
+/// The plug-in's six outputs under the names kalvo-render gives them: L R C LFE Ls Rs.
+std::vector<std::string> surroundChannelNames();
 
 /// Parses a --layout name (5.1, stereo, ambix, fuma, binaural; any case).
 /// False with a one-line reason in `error`.
