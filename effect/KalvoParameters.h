@@ -103,6 +103,14 @@ constexpr int kNumMeters = kLastMeter - kFirstMeter + 1;
 /// Meter 0..7 in the engine's order: front mid, rear mid, side, C, L, R, Ls, Rs
 /// (parameters 20 to 27).
 const MeterSpec& meterSpec(int meter);
+/// A meter reading as the newer formats hand it to hosts' generic controls: exact 0 below a
+/// millionth of the scale. The engine's meters never quite reach their floor (their smoothing
+/// keeps an offset of 1e-20 against subnormal numbers), which hosts would show as "1e-20" on
+/// silence; a millionth of the 0..1 scale lies far below the panel's first LED.
+inline float hostMeterValue(float level)
+{
+    return level < 1e-6f ? 0.0f : level;
+}
 
 /// The 13 knob positions of factory preset 0..4 (program entries 4 to 8); null otherwise.
 const float* factoryPresetValues(int preset);

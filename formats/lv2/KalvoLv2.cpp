@@ -206,11 +206,11 @@ void run(LV2_Handle handle, uint32_t frames)
             inputs[c] = const_cast<float*>(instance->audioIn[c]); // read only
         effect.processReplacing(inputs, instance->audioOut, static_cast<VstInt32>(frames));
     }
-    // The meters as getParameter(20 + m) reads them, straight from the engine.
+    // The meters as getParameter(20 + m) reads them, straight from the engine, with silence as 0.
     const KalvoAlgo& algo = effect.getAlgo();
     for (int m = 0; m < kNumMeters; ++m)
         if (float* port = instance->meter[m])
-            *port = static_cast<float>(algo.meterLevel[m].load());
+            *port = hostMeterValue(static_cast<float>(algo.meterLevel[m].load()));
 }
 
 void cleanup(LV2_Handle handle)

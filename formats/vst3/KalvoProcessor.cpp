@@ -477,7 +477,7 @@ void KalvoProcessor::reportMeters(vst3::ProcessData& data)
         return;
     for (int m = 0; m < kMeterCount; ++m)
     {
-        const float level = effect->getParameter(kFirstMeter + m);
+        const float level = hostMeterValue(effect->getParameter(kFirstMeter + m));
         if (level == sentMeters[m])
             continue;
         const vst3::ParamID id = kFirstMeterParamId + static_cast<vst3::ParamID>(m);

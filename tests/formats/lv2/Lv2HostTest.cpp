@@ -10,6 +10,7 @@
 #include <lilv/lilv.h>
 #include <lv2/urid/urid.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -271,7 +272,7 @@ void fillNoise(std::vector<std::vector<float>>& channels, unsigned seed)
         if (lv2OutPtr[5][n] != 9.0f)
             return ::testing::AssertionFailure() << "wrote past the block";
         for (int m = 0; m < kNumMeters; ++m)
-            if (lv2.meters[m] != vst.effect->getParameter(vst.effect, kFirstMeter + m))
+            if (lv2.meters[m] != kalvo::hostMeterValue(vst.effect->getParameter(vst.effect, kFirstMeter + m)))
                 return ::testing::AssertionFailure() << "meter " << m;
     }
     lilv_instance_deactivate(lv2.instance);
@@ -407,6 +408,26 @@ TEST(Lv2Bundle, SurvivesWhatHostsDo)
     }
     for (float m : lv2.meters)
         EXPECT_TRUE(std::isfinite(m) && m >= 0.0f && m <= 1.0f);
+}
+
+TEST(Lv2Bundle, MetersReadExactZeroOnSilence)
+{
+    // Hosts show the meter ports in their generic controls: silence must read 0, not the
+    // engine's anti-subnormal offset ("1e-20"). Signal still reads as the engine has it.
+    constexpr int kFrames = 512;
+    WiredEffect lv2(48000.0, kFrames, 5);
+    ASSERT_NE(lv2.instance, nullptr);
+    lilv_instance_activate(lv2.instance);
+    lilv_instance_run(lv2.instance, kFrames);
+    for (float m : lv2.meters)
+        EXPECT_GT(m, 0.01f);
+    for (auto& channel : lv2.in)
+        std::fill(channel.begin(), channel.end(), 0.0f);
+    for (int block = 0; block < 30 * 48000 / kFrames; ++block)
+        lilv_instance_run(lv2.instance, kFrames);
+    for (float m : lv2.meters)
+        EXPECT_EQ(m, 0.0f);
+    lilv_instance_deactivate(lv2.instance);
 }
 
 TEST(Lv2Bundle, RunAllocatesNothing)

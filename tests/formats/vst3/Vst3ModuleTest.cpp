@@ -586,6 +586,20 @@ TEST(Vst3Module, SendsTheMeterReadingsAsOutputParameters)
         EXPECT_EQ(plugin.controller->setParamNormalized(id, level), vst3::kResultOk);
         EXPECT_EQ(plugin.controller->getParamNormalized(id), level);
     }
+    // Silence reads exact 0 in the host's generic controls, not the meters' anti-subnormal offset.
+    const std::vector<std::vector<float>> silence(3, std::vector<float>(1024, 0.0f));
+    Buffers<float> quiet(silence, 1024);
+    double shown[28] = {};
+    for (int block = 0; block < 30 * 48; ++block)
+    {
+        meters.clear();
+        plugin.process(quiet.inPtr, quiet.outPtr, 1024, nullptr, &meters);
+        for (vst3::ParamID id = 20; id < 28; ++id)
+            if (meters.last(id) >= 0.0)
+                shown[id] = meters.last(id);
+    }
+    for (vst3::ParamID id = 20; id < 28; ++id)
+        EXPECT_EQ(shown[id], 0.0) << id;
 }
 
 TEST(Vst3Interface, IdsHaveThePlatformsByteLayout)
