@@ -229,6 +229,7 @@ private:
     {
         if (isShowing())
             editor()->idle();
+        panel.controller.idle();
     }
 
     void startRunLoop()
