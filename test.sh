@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Builds with warnings as errors and runs every test; the X server tests run under Xvfb.
-#   ./test.sh              normal build in build/, renders through the LV2 and VST 3 builds in Ardour
-#                          (tests/hosts), then the Windows build in build-windows/
-#                          (cross-compiled) with its tests under Wine (scripts/test-windows.sh)
+#   ./test.sh              normal build in build/, renders through the LV2 and VST 3 builds in Ardour,
+#                          their factory presets chosen there (tests/hosts), then the Windows build
+#                          in build-windows/ (cross-compiled) with its tests under Wine
+#                          (scripts/test-windows.sh)
 #   ./test.sh --sanitize   AddressSanitizer + UndefinedBehaviorSanitizer build in build-asan/
 #   ./test.sh --thread     ThreadSanitizer build in build-tsan/ of the tests that run the
 #                          engine on two threads (kalvo-render's batches and the VST 3 build's
@@ -42,9 +43,11 @@ else
 fi
 if [ "$builddir" = build ]; then
   # A real host: Ardour renders a take through the LV2 and the VST 3 build, compared with
-  # kalvo-render.
+  # kalvo-render, and chooses each factory preset from its own preset list (a hang fails).
   scripts/deps.sh --hosts
   tests/hosts/ardour-render-check.sh lv2 "$builddir"
   tests/hosts/ardour-render-check.sh vst3 "$builddir"
+  tests/hosts/ardour-preset-check.sh lv2 "$builddir"
+  tests/hosts/ardour-preset-check.sh vst3 "$builddir"
   scripts/test-windows.sh
 fi

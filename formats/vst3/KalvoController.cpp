@@ -189,14 +189,16 @@ vst3::tresult KalvoController::setParamNormalized(vst3::ParamID id, vst3::ParamV
     value = clamp01(value);
     if (id == kProgramParamId)
     {
-        // The host chose a program: the processor loads it from the same parameter; the
-        // controller shows its values and has the host read them all again.
+        // The host chose a program: the processor loads it from the same parameter (and
+        // reports the loaded values back as output parameters); the controller shows them.
+        // The host must not be asked to read every value again from in here: hosts choose a
+        // program while holding their own locks, and reading the values back takes them
+        // again. The request waits for the panel's next tick, outside any host call.
         program = normalizedToProgram(value);
         if (const float* preset = factoryPresetValues(program))
             for (int i = 0; i < kNumParameters; ++i)
                 showValue(static_cast<vst3::ParamID>(i), static_cast<double>(preset[i]));
-        if (handler)
-            handler->restartComponent(vst3::kParamValuesChanged);
+        valuesChanged.store(true);
         return vst3::kResultOk;
     }
     if (!isKnobParam(id) && !isMeterParam(id))
@@ -256,6 +258,12 @@ void KalvoController::endEdit(vst3::ParamID id)
 }
 
 void KalvoController::viewClosed() {}
+
+void KalvoController::idle()
+{
+    if (valuesChanged.exchange(false) && handler)
+        handler->restartComponent(vst3::kParamValuesChanged);
+}
 
 // ---- IEditController2 ----
 

@@ -11,6 +11,8 @@
 #include "Vst3Support.h"
 #include "effect/KalvoProgram.h"
 
+#include <atomic>
+
 struct KalvoBuildRules;
 
 namespace kalvo::vst3adapter
@@ -97,6 +99,9 @@ public:
     void endEdit(vst3::ParamID id);
     /// The panel closed its view (the view tells the controller before it goes).
     void viewClosed();
+    /// The panel's periodic tick on the UI thread, outside every host call: tells the host
+    /// what changed since (a chosen program's values).
+    void idle();
     const KalvoBuildRules& rules() const { return buildRules; }
 
 private:
@@ -112,6 +117,8 @@ private:
     double knobs[kNumParameters];
     double meters[kMeterCount] = {};
     int program = 0;
+    /// A program changed the values since the host last read them.
+    std::atomic<bool> valuesChanged{false};
 };
 
 } // namespace kalvo::vst3adapter

@@ -371,7 +371,7 @@ vst3::tresult KalvoProcessor::setProcessing(vst3::TBool)
     return vst3::kResultOk;
 }
 
-void KalvoProcessor::applyChange(vst3::ParamID id, double value)
+void KalvoProcessor::applyChange(vst3::ParamID id, double value, vst3::int32 offset)
 {
     if (!std::isfinite(value))
         return;
@@ -381,6 +381,8 @@ void KalvoProcessor::applyChange(vst3::ParamID id, double value)
         const float knob = static_cast<float>(value);
         effect->setParameter(static_cast<VstInt32>(id), knob);
         knobs[id].store(knob, std::memory_order_relaxed);
+        if (loadedProgramToReport)
+            loadedProgram[id] = knob; // the host's own later value stands, not the program's
     }
     else if (id == kProgramParamId)
     {
@@ -388,7 +390,12 @@ void KalvoProcessor::applyChange(vst3::ParamID id, double value)
         // panel's menu does in the VST 2.4 build.
         effect->setParameter(kPresetSelect, static_cast<float>(normalizedToProgram(value) + 1));
         for (int i = 0; i < kNumParameters; ++i)
-            knobs[i].store(effect->getParameter(i), std::memory_order_relaxed);
+        {
+            loadedProgram[i] = effect->getParameter(i);
+            knobs[i].store(loadedProgram[i], std::memory_order_relaxed);
+        }
+        loadedProgramOffset = offset;
+        loadedProgramToReport = true;
     }
 }
 
@@ -461,7 +468,7 @@ template <typename Sample> void KalvoProcessor::processAudio(vst3::ProcessData& 
             QueueCursor& cursor = cursors[q];
             while (cursor.next < cursor.count && cursor.offset == at)
             {
-                applyChange(cursor.id, cursor.value);
+                applyChange(cursor.id, cursor.value, at);
                 ++cursor.next;
                 loadPoint(cursor, frames);
             }
@@ -491,6 +498,29 @@ void KalvoProcessor::reportMeters(vst3::ProcessData& data)
     }
 }
 
+void KalvoProcessor::reportLoadedProgram(vst3::ProcessData& data)
+{
+    vst3::IParameterChanges* changes = data.outputParameterChanges;
+    if (!loadedProgramToReport || !changes)
+        return;
+    // The host learns a program's values from here, at the frame the program was loaded:
+    // the controller cannot ask it to read them again from inside the host's own call.
+    // A point the host could not take goes with the next block.
+    const vst3::int32 offset = std::clamp(loadedProgramOffset, 0, std::max(data.numSamples - 1, 0));
+    bool all = true;
+    for (int i = 0; i < kNumParameters; ++i)
+    {
+        const vst3::ParamID id = static_cast<vst3::ParamID>(i);
+        vst3::int32 index = 0;
+        vst3::int32 point = 0;
+        vst3::IParamValueQueue* queue = changes->addParameterData(id, index);
+        all = queue &&
+              queue->addPoint(offset, static_cast<double>(loadedProgram[i]), point) == vst3::kResultOk && all;
+    }
+    loadedProgramToReport = !all;
+    loadedProgramOffset = 0;
+}
+
 vst3::tresult KalvoProcessor::process(vst3::ProcessData& data)
 {
     if (!effect)
@@ -500,6 +530,7 @@ vst3::tresult KalvoProcessor::process(vst3::ProcessData& data)
         processAudio<double>(data);
     else
         processAudio<float>(data);
+    reportLoadedProgram(data);
     reportMeters(data);
     return vst3::kResultOk;
 }

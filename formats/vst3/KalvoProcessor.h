@@ -82,10 +82,12 @@ private:
     ~KalvoProcessor();
 
     template <typename Sample> void processAudio(vst3::ProcessData& data);
-    /// Applies one parameter point on the audio thread.
-    void applyChange(vst3::ParamID id, double value);
+    /// Applies one parameter point at frame `offset` of the block, on the audio thread.
+    void applyChange(vst3::ParamID id, double value, vst3::int32 offset);
     /// Applies a state that setState left for the audio thread, if any.
     void applyPendingState();
+    /// Reports a program's values, once loaded, as output parameter changes.
+    void reportLoadedProgram(vst3::ProcessData& data);
     void reportMeters(vst3::ProcessData& data);
 
     RefCount refs;
@@ -104,6 +106,10 @@ private:
     std::atomic<unsigned> appliedSerial{0};
     /// The meter readings last sent as output parameters (audio thread only).
     float sentMeters[8] = {-1, -1, -1, -1, -1, -1, -1, -1};
+    /// The values since the program the host chose last, until reported (audio thread only).
+    float loadedProgram[kNumParameters] = {};
+    vst3::int32 loadedProgramOffset = 0;
+    bool loadedProgramToReport = false;
 };
 
 } // namespace kalvo::vst3adapter

@@ -230,6 +230,7 @@ private:
     {
         if (isShowing())
             editor()->idle();
+        panel.controller.idle();
     }
 
     void startRunLoop()

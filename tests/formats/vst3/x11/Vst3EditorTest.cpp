@@ -234,6 +234,13 @@ TEST_F(Vst3EditorOnX11, EmbedsInTheHostsWindowAndRunsFromItsRunLoop)
     EXPECT_EQ(runUntilShown(headlessPanel({"5=0.5"})).pixels, 0);
     EXPECT_TRUE(handler.events.empty()) << "never echoed: " << describe(handler.events);
 
+    // A program the host chooses: the host is asked to read every value again from its run
+    // loop, never from inside its own call.
+    ASSERT_EQ(plugin->controller->setParamNormalized(14, 1.0), vst3::kResultOk);
+    EXPECT_TRUE(handler.events.empty()) << describe(handler.events);
+    EXPECT_TRUE(runUntilEvent("restart " + std::to_string(vst3::kParamValuesChanged)));
+    EXPECT_EQ(handler.events.size(), 1u) << describe(handler.events);
+
     closeView();
     EXPECT_TRUE(loop.handlers.empty());
     EXPECT_TRUE(loop.timers.empty());
