@@ -118,6 +118,39 @@ public:
     vst3::int64 goodBytes;
 };
 
+/// A stream as a real host declares it: the interface's slots in the interface's order, but
+/// the host's own class, not ours. The module must call it through the slots alone; it
+/// cannot know the host's type (a sanitizer's type check of it would abort the host).
+class ForeignStream
+{
+public:
+    explicit ForeignStream(MemoryStream& memory) : memory(memory) {}
+    virtual vst3::tresult KALVO_VST3_API queryInterface(const vst3::TUID, void** obj)
+    {
+        *obj = nullptr;
+        return vst3::kNoInterface;
+    }
+    virtual vst3::uint32 KALVO_VST3_API addRef() { return 1; }
+    virtual vst3::uint32 KALVO_VST3_API release() { return 1; }
+    virtual vst3::tresult KALVO_VST3_API read(void* buffer, vst3::int32 n, vst3::int32* got)
+    {
+        return memory.read(buffer, n, got);
+    }
+    virtual vst3::tresult KALVO_VST3_API write(void* buffer, vst3::int32 n, vst3::int32* put)
+    {
+        return memory.write(buffer, n, put);
+    }
+    virtual vst3::tresult KALVO_VST3_API seek(vst3::int64 pos, vst3::int32 mode, vst3::int64* result)
+    {
+        return memory.seek(pos, mode, result);
+    }
+    virtual vst3::tresult KALVO_VST3_API tell(vst3::int64* pos) { return memory.tell(pos); }
+    vst3::IBStream* asStream() { return reinterpret_cast<vst3::IBStream*>(this); }
+
+private:
+    MemoryStream& memory;
+};
+
 template <typename Sample> void hostileInputsLeaveFiniteOutput()
 {
     const Sample nan = std::numeric_limits<Sample>::quiet_NaN();
@@ -635,4 +668,27 @@ TEST(Vst3Validator, LifecycleCyclesAndAHundredInstancesReleasedInRandomOrder)
             ASSERT_TRUE(many.front()->run(64));
         }
     }
+}
+
+TEST(Vst3Validator, TakesAndGivesStatesThroughAHostsOwnStreamClass)
+{
+    Instance plugin;
+    MemoryStream saved;
+    ForeignStream out(saved);
+    ASSERT_EQ(plugin.component->getState(out.asStream()), vst3::kResultOk);
+    ASSERT_EQ(saved.bytes, stateOf(plugin.component));
+    for (int part = 0; part < 3; ++part)
+    {
+        saved.rewind();
+        ForeignStream in(saved);
+        EXPECT_EQ(part == 0   ? plugin.component->setState(in.asStream())
+                  : part == 1 ? plugin.controller->setComponentState(in.asStream())
+                              : plugin.controller->setState(in.asStream()),
+                  vst3::kResultOk)
+            << part;
+    }
+    MemoryStream controllerState;
+    ForeignStream controllerOut(controllerState);
+    EXPECT_EQ(plugin.controller->getState(controllerOut.asStream()), vst3::kResultOk);
+    EXPECT_EQ(controllerState.bytes, saved.bytes);
 }
