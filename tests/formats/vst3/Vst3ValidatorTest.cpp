@@ -517,11 +517,11 @@ TEST(Vst3Validator, StatesThatAreNotOursChangeNothingAndOursRoundTripExactly)
                 bytes[rng() % bytes.size()] ^= static_cast<unsigned char>(1u << (rng() % 8));
         for (int part = 0; part < 3; ++part)
         {
-            std::unique_ptr<MemoryStream> s(trial < 0 ? new FailingStream(bytes, trial + 61)
-                                                      : new MemoryStream(bytes));
-            const vst3::tresult r = part == 0   ? plugin.component->setState(s.get())
-                                    : part == 1 ? plugin.controller->setComponentState(s.get())
-                                                : plugin.controller->setState(s.get());
+            FailingStream stream(bytes, trial < 0 ? trial + 61 : std::numeric_limits<vst3::int64>::max());
+            FailingStream* s = &stream;
+            const vst3::tresult r = part == 0   ? plugin.component->setState(s)
+                                    : part == 1 ? plugin.controller->setComponentState(s)
+                                                : plugin.controller->setState(s);
             if (r == vst3::kResultOk)
             {
                 ASSERT_EQ(bytes.size(), good.size()) << "trial " << trial << " part " << part;
