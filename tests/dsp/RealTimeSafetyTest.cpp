@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <mutex>
 
 TEST(KalvoAlgoRealTime, CounterSeesAllocations)
 {
@@ -22,6 +23,10 @@ TEST(KalvoAlgoRealTime, CounterSeesAllocations)
         void* volatile p = std::malloc(16);
         std::free(p);
         EXPECT_EQ(counter.count(), 1);
+        std::mutex lock;
+        lock.lock();
+        lock.unlock();
+        EXPECT_EQ(counter.waits(), 1);
     }
 }
 
@@ -59,4 +64,5 @@ TEST(KalvoAlgoRealTime, ProcessingAllocatesNothing)
         if (k.setKernel(kernel))
             b.process(k);
     EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(counter.waits(), 0);
 }

@@ -460,6 +460,7 @@ TEST(Lv2Bundle, RunAllocatesNothing)
         lilv_instance_run(lv2.instance, static_cast<uint32_t>(block == 7 ? 1 : kFrames));
     }
     EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(counter.waits(), 0); // no lock taken, no read, write or sleep
     lilv_instance_deactivate(lv2.instance);
 }
 
