@@ -155,6 +155,19 @@ public:
     virtual void platformPaint(const CRect& damaged) = 0;
     /// A button went down at `where` (window pixels) with the given button and modifier bits.
     virtual void platformMouseDown(const CPoint& where, long buttons) = 0;
+    /// The pointer moved to `where` (window pixels) with a button held; `buttons` are the buttons
+    /// and modifiers now. Only from windows that report pointer motion.
+    virtual void platformMouseMoved(const CPoint& where, long buttons)
+    {
+        (void)where;
+        (void)buttons;
+    }
+    /// A button went up at `where`; `buttons` are those still held afterwards.
+    virtual void platformMouseUp(const CPoint& where, long buttons)
+    {
+        (void)where;
+        (void)buttons;
+    }
     /// The wheel turned by `distance` notches (positive away from the user / to the right).
     virtual void platformWheel(const CPoint& where, CMouseWheelAxis axis, float distance) = 0;
     /// The window system destroyed the window on its own (with the host's window); nothing more
@@ -192,6 +205,10 @@ public:
     /// Position of the window's origin on the screen (for popup menus).
     virtual CPoint screenOrigin() = 0;
     virtual void setCursor(CCursorType type) = 0;
+    /// True when the window reports the pointer's motion while a button is held and the button's
+    /// release (platformMouseMoved, platformMouseUp), so that a drag can follow events instead of
+    /// polling the pointer.
+    virtual bool reportsPointerMotion() const { return false; }
     /// Delivers all pending events to the listener. Re-entered from inside a mouse call (a
     /// tracking loop's idle pump) it delivers only repaints.
     virtual void pumpEvents() = 0;
@@ -222,6 +239,10 @@ public:
     /// the listener. Off by default: VST hosts pass keys through their own calls, and the window
     /// would see each of them twice.
     virtual void takeKeys() {}
+    /// While a text field is open: takes the keyboard focus for the window (true), so that typed
+    /// keys reach the listener instead of the host and its shortcuts, and hands it back to the
+    /// window that had it (false). Nothing where the host passes keys through its own calls.
+    virtual void takeKeyboardFocus(bool take) { (void)take; }
 };
 
 /// Creates a visible child of `size` at (0, 0) in the host's window `parent`, routing its events

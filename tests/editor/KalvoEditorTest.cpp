@@ -13,6 +13,7 @@
 #include "gui/controls/CParamDisplay.h"
 #include "gui/controls/CSlider.h"
 #include "gui/controls/CSplashScreen.h"
+#include "gui/controls/CTextEdit.h"
 #include "gui/platform/headless/HeadlessWindow.h"
 
 #include <algorithm>
@@ -454,4 +455,79 @@ TEST_F(KalvoEditorTest, DefaultPanelMatchesTheReferenceImage)
             differing += d > 24;
         }
     EXPECT_LE(differing, 841 * 453 / 500) << "pixels differing from " << golden;
+}
+
+namespace
+{
+VstKeyCode key(char character, unsigned char virt = 0)
+{
+    return VstKeyCode{character, virt, 0};
+}
+} // namespace
+
+TEST_F(KalvoEditorTest, TypedValuesApplyOnEnterAsOneEditAndKeepTheirKeysFromTheHost)
+{
+    open();
+    events.clear();
+    kalvo::headless::setTicks(1000); // a clock reading 0 never pairs clicks
+    const CPoint angleDisplay(227, 183);
+    window->press(angleDisplay, kButtonLeft);
+    window->setPointer(angleDisplay, 0);
+    EXPECT_EQ(editor->getFrame()->getFocusView(), nullptr); // one click opens nothing
+    window->press(angleDisplay, kButtonLeft);
+    window->setPointer(angleDisplay, 0);
+    CTextEdit* field = editor->getTypedValueField();
+    ASSERT_EQ(editor->getFrame()->getFocusView(), field);
+    char shown[CParamDisplay::kTextSize];
+    editor->getDisplay(3)->formatValue(editor->getDisplay(3)->getValue(), shown);
+    EXPECT_EQ(field->text(), shown);
+
+    // Every key is the field's (the host hears "handled"); out of range is clamped: 120 -> 90.
+    for (VstKeyCode k : {key(0, VKEY_END), key(0, VKEY_BACK), key(0, VKEY_BACK), key(0, VKEY_BACK),
+                         key(0, VKEY_BACK), key(0, VKEY_BACK), key('1'), key('2'), key('0'), key(' ')})
+        EXPECT_TRUE(editor->onKeyDown(k));
+    EXPECT_TRUE(events.empty());
+    VstKeyCode enter = key(0, VKEY_RETURN);
+    EXPECT_TRUE(editor->onKeyDown(enter));
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].opcode, audioMasterBeginEdit);
+    EXPECT_EQ(events[1].opcode, audioMasterAutomate);
+    EXPECT_EQ(events[1].index, 3);
+    EXPECT_EQ(events[1].value, 1.0f);
+    EXPECT_EQ(events[2].opcode, audioMasterEndEdit);
+    EXPECT_EQ(parameter(3), 1.0f);
+    EXPECT_EQ(editor->getFrame()->getFocusView(), nullptr);
+    EXPECT_FALSE(editor->getFrame()->isChild(field));
+    VstKeyCode space = key(' ', VKEY_SPACE);
+    EXPECT_FALSE(editor->onKeyDown(space)); // closed: the host's keys are the host's again
+}
+
+TEST_F(KalvoEditorTest, TextThatIsNoValueChangesNothingAndAClickElsewhereCancels)
+{
+    open();
+    const float level = parameter(7);
+    events.clear();
+    ASSERT_TRUE(editor->startTypedValue(7));
+    CTextEdit* field = editor->getTypedValueField();
+    for (VstKeyCode k : {key('x'), key(0, VKEY_RETURN)})
+        editor->onKeyDown(k);
+    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(field->isRefused()); // it says so, and stays open for a correction
+    EXPECT_TRUE(editor->getFrame()->isChild(field));
+    kalvo::headless::advanceTicks(2000);
+    editor->idle();
+    EXPECT_FALSE(field->isRefused());
+
+    VstKeyCode escape = key(0, VKEY_ESCAPE);
+    EXPECT_TRUE(editor->onKeyDown(escape));
+    EXPECT_FALSE(editor->getFrame()->isChild(field));
+
+    ASSERT_TRUE(editor->startTypedValue(7));
+    VstKeyCode minus = key('-');
+    editor->onKeyDown(minus);
+    window->press(CPoint(400, 300), kButtonLeft); // on the plot: the field goes, nothing changes
+    window->setPointer(CPoint(400, 300), 0);
+    EXPECT_FALSE(editor->getFrame()->isChild(field));
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(parameter(7), level);
 }

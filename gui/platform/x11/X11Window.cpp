@@ -100,7 +100,10 @@ constexpr int kCursorCount = kCursorHand + 1;
 // over the panel from the host (its shortcuts, the transport's space bar). A host that passes a
 // key on sends it to the window, and such an event reaches the client that made the window
 // whatever it selects (takeKeys).
-constexpr long kWindowEvents = ExposureMask | ButtonPressMask | StructureNotifyMask;
+// Motion only while a button is held, for drags; the press's implicit grab brings the motion and
+// the release here also when the pointer leaves the window.
+constexpr long kWindowEvents =
+    ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | StructureNotifyMask;
 
 unsigned char virtualKey(KeySym sym)
 {
@@ -209,6 +212,8 @@ public:
     ~X11Window() override
     {
         *alive = false;
+        // The keys go back to whoever had them before an open text field took them.
+        takeKeyboardFocus(false);
         {
             // The host may have destroyed its window, and ours with it, before closing us.
             ErrorTrap trap;
@@ -355,9 +360,24 @@ public:
             case ButtonPress:
                 dispatchButton(event.xbutton);
                 break;
+            case MotionNotify:
+                listener.platformMouseMoved(CPoint(event.xmotion.x, event.xmotion.y),
+                                            buttonsFromState(event.xmotion.state));
+                break;
+            case ButtonRelease:
+                if (event.xbutton.button >= Button1 && event.xbutton.button <= Button3)
+                {
+                    // The state holds what was down before the release.
+                    const unsigned int released = event.xbutton.button == Button1   ? Button1Mask
+                                                  : event.xbutton.button == Button2 ? Button2Mask
+                                                                                    : Button3Mask;
+                    listener.platformMouseUp(CPoint(event.xbutton.x, event.xbutton.y),
+                                             buttonsFromState(event.xbutton.state & ~released));
+                }
+                break;
             case KeyPress:
             case KeyRelease:
-                if (takingKeys)
+                if (takingKeys || holdingFocus)
                     listener.platformKey(keyCodeOf(event.xkey), event.type == KeyPress);
                 break;
             case ConfigureNotify:
@@ -399,6 +419,8 @@ public:
         return true;
     }
 
+    bool reportsPointerMotion() const override { return true; }
+
     int eventDescriptor() const override { return ConnectionNumber(display); }
 
     long showPopupMenu(const platform::PopupMenu& menu, const CPoint& where) override
@@ -409,6 +431,33 @@ public:
     void* nativeHandle() override { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)); }
 
     void takeKeys() override { takingKeys = true; }
+
+    void takeKeyboardFocus(bool take) override
+    {
+        if (gone || take == holdingFocus)
+            return;
+        ErrorTrap trap;
+        if (take)
+        {
+            int revert = 0;
+            XGetInputFocus(display, &focusBefore, &revert);
+            XSelectInput(display, window, kWindowEvents | KeyPressMask | KeyReleaseMask);
+            XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        }
+        else
+        {
+            XSelectInput(display, window, kWindowEvents);
+            // Back to the window that had the keys, unless the user gave them elsewhere meanwhile.
+            ::Window now = None;
+            int revert = 0;
+            XGetInputFocus(display, &now, &revert);
+            if (now == window && focusBefore != None)
+                XSetInputFocus(display, focusBefore, RevertToParent, CurrentTime);
+            focusBefore = None;
+        }
+        XSync(display, False);
+        holdingFocus = take;
+    }
 
 private:
     // The next event of the connection, false when none is waiting; errors that arrive with it
@@ -494,6 +543,8 @@ private:
     Cursor cursors[kCursorCount] = {};
     int dispatching = 0;
     bool takingKeys = false;
+    bool holdingFocus = false;   ///< a text field holds the keyboard focus
+    ::Window focusBefore = None; ///< where the keys went before it took them
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
 

@@ -150,6 +150,27 @@ TEST_F(KalvoEditorOnX11, ARealDragOfASliderAutomatesInsideOneEditBracket)
     EXPECT_EQ(d.pixels, 0) << where(d);
 }
 
+TEST_F(KalvoEditorOnX11, ADoubleClickOnADisplayTakesATypedValueAsOneEdit)
+{
+    ASSERT_TRUE(openEditor());
+    ASSERT_EQ(idleUntilShown(headlessPanel({})).pixels, 0);
+    Watchdog watchdog;
+    User hand;
+    // The front angle's display; the field takes the keyboard, so the keys reach the panel and
+    // not the host's window.
+    hand.click(227, 183);
+    hand.click(227, 183);
+    for (int i = 0; i < 10; i++)
+        plugin->idle();
+    hand.typeText("\b\b\b\b\b\b60\n");
+    ASSERT_TRUE(plugin->idleUntilEditEnds(3)) << describe(plugin->events);
+    EXPECT_FALSE(watchdog.fired());
+    const float sixtyDegrees = static_cast<float>(60.0 / 90.0);
+    EXPECT_EQ(plugin->events, (std::vector<HostEvent>{beginEdit(3), automate(3, sixtyDegrees), endEdit(3)}))
+        << describe(plugin->events);
+    EXPECT_EQ(plugin->parameter(3), sixtyDegrees);
+}
+
 TEST_F(KalvoEditorOnX11, AClickOnAMuteButtonTurnsItOnAndTellsTheHost)
 {
     ASSERT_TRUE(openEditor());
