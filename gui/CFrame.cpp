@@ -12,6 +12,8 @@ CFrame::CFrame(const CRect& size, void* systemWindow, void* editor)
     frame = this;
     firstDraw = true;
     openFlag = true;
+    if (editor)
+        scale = guiEditor()->getContentScale();
     initFrame(systemWindow);
 }
 
@@ -47,8 +49,8 @@ bool CFrame::initFrame(void* window)
 {
     if (!window)
         return false;
-    nativeWindow =
-        kalvo::platform::createChildWindow(window, CRect(0, 0, size.width(), size.height()), eventRouter);
+    nativeWindow = kalvo::platform::createChildWindow(window, CRect(0, 0, size.width(), size.height()),
+                                                      eventRouter, scale);
     if (!nativeWindow)
         return false;
     size = CRect(0, 0, size.width(), size.height());

@@ -108,6 +108,9 @@ public:
     kalvo::platform::NativeWindow* getPlatformWindow() const { return nativeWindow.get(); }
     /// Drops the focus and modal pointers to `view` (or to a view inside it) as it leaves the tree.
     void viewLeavesTree(CView* view);
+    /// Window pixels per panel pixel: 1, or the zoom the editor chose before the frame was made.
+    double getScale() const { return scale; }
+
     /// True until the frame was drawn the first time.
     bool isFirstDraw() const { return firstDraw; }
 
@@ -145,4 +148,5 @@ protected:
     EventRouter eventRouter{*this};
     CDrawContext* frameContext = nullptr;
     bool ownWindow = false;
+    double scale = 1.0;
 };

@@ -58,8 +58,11 @@ class Surface
 {
 public:
     virtual ~Surface() = default;
+    /// The size in the caller's (panel) pixels.
     virtual long width() const = 0;
     virtual long height() const = 0;
+    /// Pixels of the surface per panel pixel: 1, or the panel's zoom (2 on a 200 % desktop).
+    virtual double scale() const { return 1.0; }
 
     /// Fills columns r.left..r.right-1, rows r.top..r.bottom-1 with state.fillColor.
     virtual void fillRect(const CRect& r, const DrawAttributes& state) = 0;
@@ -104,12 +107,16 @@ public:
 
 // ---- drawing backend (kalvo_gui_cairo) ----
 
-/// A width x height surface of 8-bit RGBA pixels, or null when it cannot be allocated.
-std::unique_ptr<Surface> createOffscreenSurface(long width, long height);
+/// A width x height (panel pixels) surface of 8-bit RGBA pixels at `scale` pixels per panel
+/// pixel, or null when it cannot be allocated.
+std::unique_ptr<Surface> createOffscreenSurface(long width, long height, double scale = 1.0);
 /// An empty (transparent black) 32-bit image, or null.
 std::unique_ptr<Image> createImage(long width, long height);
 /// Decodes the image embedded under `id` (see EmbeddedImages.h); null when there is none.
 std::unique_ptr<Image> loadImage(long id);
+/// The image `id` drawn for `scale` pixels per panel pixel where the binary carries such a set
+/// (the panel's images at 2x), else null; its width and height are still in panel pixels.
+std::unique_ptr<Image> loadImageForScale(long id, double scale);
 /// Decodes PNG bytes; null when they are not a readable PNG.
 std::unique_ptr<Image> decodePng(const unsigned char* data, std::size_t size);
 /// A surface drawing straight into the image's pixels (the image must outlive it), or null.
@@ -245,9 +252,17 @@ public:
     virtual void takeKeyboardFocus(bool take) { (void)take; }
 };
 
-/// Creates a visible child of `size` at (0, 0) in the host's window `parent`, routing its events
-/// to `listener`; null when `parent` is null or creation fails.
-std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener);
+/// Creates a visible child of `size` (panel pixels) at (0, 0) in the host's window `parent`,
+/// `scale` window pixels per panel pixel, routing its events to `listener` in panel pixels; null
+/// when `parent` is null or creation fails.
+std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener,
+                                                double scale = 1.0);
+/// The desktop's own zoom (X11: the Xft.dpi resource / 96; Windows: the monitor's DPI / 96), or
+/// 1 where it says none.
+double desktopScale();
+/// True where the backend draws at other scales than 1 (cairo); false where it draws the panel
+/// at its own size only (GDI), so that the panel keeps scale 1 there.
+bool scalesDrawing();
 /// Milliseconds of a monotonic clock (wraps like a 32-bit tick count).
 long ticksMs();
 /// Waits about `ms` milliseconds (the headless backend advances its clock instead).
