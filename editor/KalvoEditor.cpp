@@ -5,6 +5,7 @@
 #include "PanelLayout.h"
 #include "PolarPattern.h"
 #include "effect/KalvoParameters.h"
+#include "effect/ParameterText.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/controls/COnOffButton.h"
@@ -12,6 +13,7 @@
 #include "gui/controls/CParamDisplay.h"
 #include "gui/controls/CSlider.h"
 #include "gui/controls/CSplashScreen.h"
+#include "gui/controls/CTextEdit.h"
 
 #include <cmath>
 
@@ -44,6 +46,33 @@ constexpr long kHandleTravel = 91; // 111 - 19 - 1
 constexpr long kDisplayStyle = 1; // none of the display style bits
 constexpr long kPlotPoints = kalvo::kPolarPoints;
 constexpr long kMenuStyle = 1024; // mark the current entry
+
+// How long the typing field shows a text that is no value before it turns plain again.
+constexpr long kRefusedTextMs = 1200;
+// The typing field's tag: an edit of its own, never a parameter.
+constexpr long kTypedValueTag = -1;
+
+/// A numeric display that opens the typing field on a double-click.
+class ValueDisplay : public CParamDisplay
+{
+public:
+    ValueDisplay(const CRect& size, CBitmap* background, long style, KalvoEditor& editor, int index)
+        : CParamDisplay(size, background, style), editor(editor), index(index)
+    {
+    }
+    void mouse(CDrawContext* context, CPoint& /*where*/, long buttons) override
+    {
+        buttons = resolveButtons(context, buttons);
+        if (!mouseEnabled || !(buttons & kButtonLeft))
+            return;
+        if (isDoubleClick())
+            editor.startTypedValue(index);
+    }
+
+private:
+    KalvoEditor& editor;
+    const int index;
+};
 
 CRect toCRect(const panel::PixelRect& r)
 {
@@ -137,6 +166,11 @@ bool KalvoEditor::open(void* ptr)
     for (CBitmap* image : {track, handle, mute, lit, unlit, displayFace, menuFace, menuFaceOpen, grid, about})
         image->forget();
 
+    // The typing field joins the frame only while it is open; the editor keeps it meanwhile.
+    typedValue = new CTextEdit(CRect(0, 0, 0, 0), this, kTypedValueTag);
+    typedValue->setFont(kNormalFontSmall);
+    typedIndex = -1;
+
     opened = true;
     return true;
 }
@@ -187,7 +221,7 @@ void KalvoEditor::addPolarPlot(const CRect& size, CBitmap* grid)
 
 void KalvoEditor::addDisplay(const CRect& size, int tag, CBitmap* background)
 {
-    auto* display = new CParamDisplay(size, background, kDisplayStyle);
+    auto* display = new ValueDisplay(size, background, kDisplayStyle, *this, tag);
     display->setFont(kNormalFontSmall);
     display->setFontColor(kYellowCColor);
     display->setBackColor(kGreyCColor);
@@ -217,8 +251,12 @@ void KalvoEditor::addPresetMenu(const CRect& size, CBitmap* face, CBitmap* faceO
 void KalvoEditor::close()
 {
     opened = false;
+    typedIndex = -1;
     delete frame; // releases every control
     frame = nullptr;
+    if (typedValue)
+        typedValue->forget();
+    typedValue = nullptr;
     for (auto& slider : sliders)
         slider = nullptr;
     for (auto& button : muteButtons)
@@ -249,6 +287,8 @@ void KalvoEditor::idle()
     }
     if (polarPlot)
         updatePolarPlot();
+    if (typedValue)
+        typedValue->idleTick();
     AEffGUIEditor::idle();
 }
 
@@ -299,10 +339,63 @@ void KalvoEditor::setParameter(int index, float /*value*/)
     }
 }
 
+bool KalvoEditor::startTypedValue(int index)
+{
+    CParamDisplay* display = getDisplay(index);
+    if (!opened || !frame || !typedValue || !display)
+        return false;
+    if (typedIndex >= 0)
+        frame->setFocusView(nullptr); // another field was open: it is cancelled
+    CRect place;
+    display->getViewSize(place);
+    typedValue->setViewSize(place);
+    typedValue->setMouseableArea(place);
+    char text[CParamDisplay::kTextSize];
+    display->formatValue(display->getValue(), text);
+    typedIndex = index;
+    frame->addView(typedValue);
+    typedValue->remember(); // the frame's reference; addView takes over the creator's otherwise
+    typedValue->start(text);
+    return true;
+}
+
+void KalvoEditor::typedValueEnded()
+{
+    const int index = typedIndex;
+    if (index < 0)
+        return;
+    if (typedValue->ending() == CTextEdit::Ending::committed)
+    {
+        float knob = 0.0f;
+        std::string error;
+        if (!kalvo::parseParameterText(index, typedValue->text(), knob, error, kalvo::OutOfRange::clamp))
+        {
+            // Text that is no value changes nothing; the field says so and stays for a correction.
+            typedValue->start(typedValue->text().c_str());
+            typedValue->showRefused(kRefusedTextMs);
+            return;
+        }
+        // One automated edit, bracketed like a gesture on the slider.
+        beginEdit(index);
+        effect->setParameterAutomated(index, knob);
+        endEdit(index);
+    }
+    typedIndex = -1;
+    CRect place;
+    typedValue->getViewSize(place);
+    frame->removeView(typedValue, true);
+    frame->invalidate(place); // the display under the field shows again
+}
+
 void KalvoEditor::valueChanged(CDrawContext* /*context*/, CControl* control)
 {
     if (!control)
         return;
+    if (control == typedValue)
+    {
+        typedValueEnded();
+        return;
+    }
     const long tag = control->getTag();
     const bool isParameter = (tag >= 0 && tag <= 12) || tag == kPresetTag ||
                              (tag >= kFirstMeter && tag < kFirstMeter + kNumMeters);

@@ -5,6 +5,8 @@
 #include "gui/platform/Platform.h"
 #include "vst2/AudioEffectX.h"
 
+#include <cmath>
+
 namespace
 {
 // A tracking loop's idle pump waits this long when the next idle work is not due.
@@ -51,9 +53,61 @@ std::int32_t AEffGUIEditor::getTicks()
 
 bool AEffGUIEditor::getRect(ERect** ppRect)
 {
+    const double scale = getContentScale();
+    const auto scaled = [scale](VstInt16 v)
+    { return static_cast<VstInt16>(std::ceil(static_cast<double>(v) * scale - 1e-9)); };
+    scaledRect = ERect{scaled(rect.top), scaled(rect.left), scaled(rect.bottom), scaled(rect.right)};
     if (ppRect)
-        *ppRect = &rect;
+        *ppRect = &scaledRect;
     return true;
+}
+
+namespace
+{
+// The zoom range the panel is drawn at.
+constexpr double kMinScale = 1.0;
+constexpr double kMaxScale = 3.0;
+
+double clampScale(double scale)
+{
+    return scale < kMinScale ? kMinScale : scale > kMaxScale ? kMaxScale : scale;
+}
+} // namespace
+
+void AEffGUIEditor::setUserScale(double scale)
+{
+    userScale = scale > 0.0 ? clampScale(scale) : 0.0;
+}
+
+void AEffGUIEditor::setHostScale(double scale)
+{
+    hostScale = scale > 0.0 && std::isfinite(scale) ? clampScale(scale) : 0.0;
+}
+
+double AEffGUIEditor::getContentScale() const
+{
+    if (!kalvo::platform::scalesDrawing())
+        return 1.0;
+    if (userScale > 0.0)
+        return userScale;
+    if (hostScale > 0.0)
+        return hostScale;
+    if (desktop == 0.0)
+        desktop = clampScale(kalvo::platform::desktopScale());
+    return desktop;
+}
+
+void AEffGUIEditor::applyContentScale()
+{
+    const double scale = getContentScale();
+    if (!frame || scale == frame->getScale())
+        return;
+    void* parent = systemWindow;
+    close();
+    open(parent);
+    ERect* size = nullptr;
+    getRect(&size);
+    requestWindowSize(size->right - size->left, size->bottom - size->top);
 }
 
 void AEffGUIEditor::idle()

@@ -147,7 +147,7 @@ public:
     {
         if (!size)
             return vst3::kInvalidArgument;
-        *size = {0, 0, kWidth, kHeight};
+        *size = {0, 0, width(), height()};
         return vst3::kResultOk;
     }
     vst3::tresult KALVO_VST3_API onSize(vst3::ViewRect* newSize) override
@@ -175,8 +175,8 @@ public:
     {
         if (!rect)
             return vst3::kInvalidArgument;
-        rect->right = rect->left + kWidth;
-        rect->bottom = rect->top + kHeight;
+        rect->right = rect->left + width();
+        rect->bottom = rect->top + height();
         return vst3::kResultOk;
     }
 
@@ -197,6 +197,19 @@ private:
 
     static constexpr vst3::int32 kWidth = ::panel::kPanelWidth;
     static constexpr vst3::int32 kHeight = ::panel::kPanelHeight;
+
+    // The panel's size in window pixels: the editor's rectangle at its zoom (the desktop's on
+    // a scaled desktop), so that the host makes the window as large as the panel draws.
+    vst3::int32 width()
+    {
+        ERect* r = nullptr;
+        return editor() && editor()->getRect(&r) && r ? r->right - r->left : kWidth;
+    }
+    vst3::int32 height()
+    {
+        ERect* r = nullptr;
+        return editor() && editor()->getRect(&r) && r ? r->bottom - r->top : kHeight;
+    }
 
     static const char* nativeType()
     {

@@ -363,6 +363,28 @@ TEST_F(KalvoLv2Ui, PortEventsMoveThePanelAndCtrlClickReturnsALevelToTheSessionsV
                                         "release " + level}));
 }
 
+TEST_F(KalvoLv2Ui, MetersFollowTheHostWhileASliderIsHeld)
+{
+    ASSERT_TRUE(ui.open(parent->handle()));
+    const Image panel = headlessPanel({});
+    ASSERT_EQ(idleUntilShown(panel).pixels, 0);
+    Watchdog watchdog;
+    User hand;
+    // The front level's handle is grabbed where it stands (0 dB) and held there.
+    hand.moveTo(450, (kFrontLevelSlider[1] + kFrontLevelSlider[3]) / 2);
+    hand.press();
+    ASSERT_TRUE(ui.idleUntil([&] { return !ui.events.empty(); })) << joined(ui.events);
+    // The host's idle calls return during the drag, so the meter port it sends reaches the panel.
+    ui.send(static_cast<uint32_t>(kalvo::lv2::kFirstMeterPort), 1.0f);
+    const bool lit = ui.idleUntil([&] { return against(panel).pixels > 100; }, 1000);
+    const Difference elsewhere = against(panel, {kFrontMidMeter});
+    hand.release();
+    ASSERT_TRUE(ui.idleUntilReleased(port(7))) << joined(ui.events);
+    EXPECT_FALSE(watchdog.fired());
+    EXPECT_TRUE(lit) << "the front mid meter lights while the slider is held";
+    EXPECT_EQ(elsewhere.pixels, 0) << where(elsewhere);
+}
+
 TEST_F(KalvoLv2Ui, ThePresetMenuWritesAllThirteenPortsInsideOneGesture)
 {
     ASSERT_TRUE(ui.open(parent->handle()));

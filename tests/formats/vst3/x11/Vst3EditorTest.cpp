@@ -293,6 +293,26 @@ TEST_F(Vst3EditorOnX11, ARealDragAndARealClickReachTheHostAsBeginPerformEnd)
               0);
 }
 
+TEST_F(Vst3EditorOnX11, MetersFollowTheHostWhileASliderIsHeld)
+{
+    ASSERT_TRUE(openView());
+    const kalvo::editortest::Image panel = headlessPanel({});
+    ASSERT_EQ(runUntilShown(panel).pixels, 0);
+    Watchdog watchdog;
+    User hand;
+    // The front level's handle is grabbed where it stands (value 1) and held there.
+    hand.moveTo(450, (kFrontLevelSlider[1] + kFrontLevelSlider[3]) / 2);
+    hand.press();
+    ASSERT_TRUE(runUntilEvent("begin 7")) << describe(handler.events);
+    // The run loop keeps turning during the drag, so the meter the host reports reaches the panel.
+    ASSERT_EQ(plugin->controller->setParamNormalized(20, 1.0), vst3::kResultOk);
+    const bool lit = loop.runUntil([&] { return shown(panel).pixels > 100; }, 1000);
+    hand.release();
+    ASSERT_TRUE(runUntilEvent("end 7")) << describe(handler.events);
+    EXPECT_FALSE(watchdog.fired());
+    EXPECT_TRUE(lit) << "the front mid meter lights while the slider is held";
+}
+
 TEST_F(Vst3EditorOnX11, ThreeHundredOpenCloseCyclesLeakNeitherMemoryNorServerResources)
 {
     User eyes;
