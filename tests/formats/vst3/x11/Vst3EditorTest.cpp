@@ -9,7 +9,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <malloc.h>
 #include <memory>
@@ -345,4 +347,44 @@ TEST_F(Vst3EditorOnX11, ThreeHundredOpenCloseCyclesLeakNeitherMemoryNorServerRes
         EXPECT_EQ(eyes.serverClients(), clients);
     }
     EXPECT_TRUE(handler.events.empty()) << describe(handler.events);
+}
+
+TEST_F(Vst3EditorOnX11, ThePanelOpensAndClosesWhileTheProcessorRuns)
+{
+    // Hosts open and close the panel whenever the user likes, with the audio thread running.
+    std::atomic<bool> running{true};
+    std::atomic<long> blocks{0};
+    std::atomic<bool> finite{true};
+    std::thread audio(
+        [&]
+        {
+            std::vector<std::vector<float>> in(3, std::vector<float>(256)), out(6, std::vector<float>(256));
+            float* inPtr[3] = {in[0].data(), in[1].data(), in[2].data()};
+            float* outPtr[6];
+            for (int c = 0; c < 6; ++c)
+                outPtr[c] = out[static_cast<size_t>(c)].data();
+            for (long n = 0; running.load(); ++n)
+            {
+                for (auto& channel : in)
+                    for (size_t i = 0; i < channel.size(); ++i)
+                        channel[i] =
+                            static_cast<float>(((n * 256 + static_cast<long>(i)) % 101) / 101.0 - 0.5);
+                plugin->process(inPtr, outPtr, 256);
+                for (const auto& channel : out)
+                    for (float s : channel)
+                        if (!std::isfinite(s))
+                            finite = false;
+                ++blocks;
+            }
+        });
+    for (int i = 0; i < 30; ++i)
+    {
+        ASSERT_TRUE(openView());
+        loop.runOnce(0);
+        closeView();
+    }
+    running = false;
+    audio.join();
+    EXPECT_GT(blocks.load(), 0);
+    EXPECT_TRUE(finite.load());
 }
