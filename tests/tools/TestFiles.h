@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -92,6 +93,36 @@ inline bool readSound(const std::string& path, Sound& sound)
     sf_readf_double(f, sound.samples.data(), sound.info.frames);
     sf_close(f);
     return true;
+}
+
+/// A 3-channel 24-bit recording of independent white noise on each capsule,
+/// each channel reaching full scale: the hottest diffuse take there is.
+/// `level` scales it (0.5 peaks at -6 dBFS).
+inline bool writeFullScaleTake(const std::string& path, int64_t frames, double level = 1.0, int rate = 48000)
+{
+    std::vector<double> x(static_cast<size_t>(frames) * 3);
+    uint32_t state = 2463534242u;
+    for (double& v : x)
+    {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        v = level * (static_cast<double>(state) / 2147483647.5 - 1.0);
+    }
+    x[0] = level; // full scale reached exactly, whatever the noise does
+    return writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_24, rate, 3, x);
+}
+
+/// The largest magnitude of any sample of a file; -1 when it cannot be read.
+inline double filePeak(const std::string& path)
+{
+    Sound s;
+    if (!readSound(path, s))
+        return -1.0;
+    double peak = 0.0;
+    for (double v : s.samples)
+        peak = std::max(peak, std::fabs(v));
+    return peak;
 }
 
 /// A take as a multitrack field recorder writes it: 24-bit tracks, a

@@ -108,8 +108,23 @@ struct Outcome
     } state = NotStarted;
     int64_t frames = 0;
     int sampleRate = 0;
+    double peak = 0.0;   ///< of the output written
     std::string message; ///< the error of a failed file
     std::vector<std::string> warnings;
+};
+
+// A file's progress through one of its passes: a normalised file is decoded
+// twice and counts twice its length, the second pass after the first.
+class PassProgress : public ProgressReport
+{
+public:
+    PassProgress(ProgressReport& file, int64_t offset) : file_(file), offset_(offset) {}
+    void update(int64_t framesDone) override { file_.update(offset_ + framesDone); }
+    void finish() override {} // the file is done when its last pass is
+
+private:
+    ProgressReport& file_;
+    int64_t offset_;
 };
 
 // One recording of the batch, decoded as a single run decodes it.
@@ -148,29 +163,51 @@ void decodeItem(const RenderOptions& options, const BatchItem& item, ProgressRep
     spec.historyText = decodeHistoryText(options);
     spec.ixml = source->ixml();
 
+    settings.prepare = &switchOffMetering;
+    if (options.normalize)
+    {
+        // Two passes, as a single run makes them: the peak first, then the
+        // decode with the gain that brings it to the level asked for.
+        EffectHost measuring(&linkedEffectEntry, source->sampleRate(), settings.blockSize);
+        if (!measuring.ok())
+            return fail(measuring.error());
+        applySettings(measuring, settings);
+        SoundOutput nowhere;
+        nowhere.openForMeasuring(spec);
+        PassProgress firstPass(progress, 0);
+        RenderResult measured;
+        if (!render(*source, measuring, settings, nowhere, firstPass, stop, BlockObserver(), measured, error))
+            return fail(error);
+        spec.gain = normalizingGain(measured.peak, options.normalizeDbfs);
+        if (!(measured.peak > 0.0))
+            outcome.warnings.push_back("the output is silent; there is no peak to normalise");
+        source = openSoundInput({item.input}, options.order, options.tracks, error);
+        if (!source)
+            return fail(error);
+    }
+    PassProgress secondPass(progress, options.normalize ? source->frames() : 0);
     EffectHost host(&linkedEffectEntry, source->sampleRate(), settings.blockSize);
     if (!host.ok())
         return fail(host.error());
-    settings.prepare = &switchOffMetering;
     applySettings(host, settings);
     SoundOutput output;
     if (!output.open(spec, error))
         return fail(error);
     RenderResult result;
-    if (!render(*source, host, settings, output, progress, stop, BlockObserver(), result, error))
+    if (!render(*source, host, settings, output, secondPass, stop, BlockObserver(), result, error))
         return fail(error);
     outcome.state = Outcome::Decoded;
     outcome.frames = result.frames;
+    outcome.peak = result.peak;
     const std::string shortfall = source->shortfallWarning();
     if (!shortfall.empty())
         outcome.warnings.push_back(shortfall);
     if (result.nonFiniteInputs > 0)
         outcome.warnings.push_back(std::to_string(result.nonFiniteInputs) +
                                    " input samples were not finite numbers and became silence");
-    if (result.clippedSamples > 0)
-        outcome.warnings.push_back(
-            std::to_string(result.clippedSamples) +
-            " samples went beyond full scale and were clipped; lower the levels or use --bits 32");
+    const std::string level = levelWarning(options, result.clippedSamples, result.peak);
+    if (!level.empty())
+        outcome.warnings.push_back(level);
 }
 
 std::string elapsedText(double seconds)
@@ -293,7 +330,7 @@ int runBatch(const RenderOptions& options, const std::vector<BatchItem>& items,
     int64_t total = 0;
     for (const BatchItem& item : items)
     {
-        frames.push_back(recordingFrames(item.input));
+        frames.push_back(recordingFrames(item.input) * (options.normalize ? 2 : 1));
         total += frames.back();
     }
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
@@ -352,9 +389,9 @@ int runBatch(const RenderOptions& options, const std::vector<BatchItem>& items,
 
     if (!options.quiet)
     {
-        // file | length | result, the columns as wide as their longest entry.
-        std::vector<std::array<std::string, 3>> rows;
-        rows.push_back({"file", "length", "result"});
+        // file | length | peak | result, the columns as wide as their longest entry.
+        std::vector<std::array<std::string, 4>> rows;
+        rows.push_back({"file", "length", "peak", "result"});
         for (size_t i = 0; i < items.size(); ++i)
         {
             const Outcome& o = outcomes[i];
@@ -367,16 +404,18 @@ int runBatch(const RenderOptions& options, const std::vector<BatchItem>& items,
                 result = interrupted && o.message == "interrupted" ? "interrupted" : "FAILED (see above)";
             else
                 result = "not started";
-            rows.push_back(
-                {items[i].input, o.sampleRate > 0 ? durationText(o.frames, o.sampleRate) : "-", result});
+            const bool decoded = o.state == Outcome::Decoded;
+            rows.push_back({items[i].input, o.sampleRate > 0 ? durationText(o.frames, o.sampleRate) : "-",
+                            decoded ? peakText(o.peak) : "-", result});
         }
-        size_t width[2] = {0, 0};
+        size_t width[3] = {0, 0, 0};
         for (const auto& r : rows)
-            for (int c = 0; c < 2; ++c)
-                width[c] = std::max(width[c], r[static_cast<size_t>(c)].size());
+            for (size_t c = 0; c < 3; ++c)
+                width[c] = std::max(width[c], r[c].size());
         for (const auto& r : rows)
-            std::fprintf(out, "%-*s  %*s  %s\n", static_cast<int>(width[0]), r[0].c_str(),
-                         static_cast<int>(width[1]), r[1].c_str(), r[2].c_str());
+            std::fprintf(out, "%-*s  %*s  %*s  %s\n", static_cast<int>(width[0]), r[0].c_str(),
+                         static_cast<int>(width[1]), r[1].c_str(), static_cast<int>(width[2]), r[2].c_str(),
+                         r[3].c_str());
         std::string failures;
         if (failed > 0)
             failures = std::to_string(failed) + " failed";

@@ -368,6 +368,35 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
 
 } // namespace
 
+double decibels(double level)
+{
+    return level > 0.0 ? 20.0 * std::log10(level) : -HUGE_VAL;
+}
+
+double gainOfDecibels(double db)
+{
+    // 20 log10(2) dB per doubling.
+    constexpr double kDbPerDoubling = 6.020599913279624;
+    constexpr double kSnapDb = 0.001;
+    const double doublings = std::round(db / kDbPerDoubling);
+    if (std::fabs(db - doublings * kDbPerDoubling) < kSnapDb && std::fabs(doublings) < 1000.0)
+        return std::ldexp(1.0, static_cast<int>(doublings));
+    return std::pow(10.0, db / 20.0);
+}
+
+double normalizingGain(double peak, double targetDbfs)
+{
+    if (!(peak > 0.0) || !std::isfinite(peak))
+        return 1.0;
+    const double target = std::pow(10.0, targetDbfs / 20.0);
+    double gain = target / peak;
+    // Rounding may land the peak a hair above the target: a 0 dBFS target
+    // would then count as clipped.
+    while (peak * gain > target)
+        gain = std::nextafter(gain, 0.0);
+    return gain;
+}
+
 void applySettings(EffectHost& host, const RenderSettings& settings)
 {
     if (settings.preset > 0)
@@ -395,6 +424,7 @@ bool render(FrameSource& source, EffectHost& host, const RenderSettings& setting
     else
         output.abandon();
     result.clippedSamples = output.clippedSamples();
+    result.peak = output.peakLevel();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return ok;
 }
