@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libx11-dev libxtst-dev libxres-dev libfontconfig-dev fonts-liberation
   libsndfile1-dev libcli11-dev   # kalvo-render's sound files; the tools' command line
+  libexpat1-dev   # kalvo-render: the takes' iXML chunks
   lv2-dev liblilv-dev lilv-utils sordi   # the LV2 build, its test host and the bundle's validation
   libmysofa-dev libkissfft-dev   # kalvo-render's binaural output; libmysofa1 brings /usr/share/libmysofa/default.sofa
   xvfb xauth xdotool x11-utils

@@ -318,9 +318,14 @@ public:
             // A recorder's iXML is a few kilobytes; a chunk of megabytes is not one.
             constexpr uint64_t kMaxIxmlBytes = 1 << 20;
             std::string xml;
-            if (readWaveChunk(paths[i], "iXML", xml, kMaxIxmlBytes) && ixml_.empty())
+            const bool hasIxml = readWaveChunk(paths[i], "iXML", xml, kMaxIxmlBytes);
+            if (hasIxml && ixml_.empty())
                 ixml_ = xml;
-            const std::vector<std::string> names = ixmlTrackNames(xml, f.info.channels);
+            const IxmlFacts facts = readIxml(xml, f.info.channels);
+            if (hasIxml && !facts.parsed)
+                addWarning("the iXML chunk of '" + paths[i] + "' is not well-formed XML (" + facts.error +
+                           "); its tracks have no names, and the decode keeps the chunk as it is");
+            const std::vector<std::string>& names = facts.trackNames;
             if (!tracks.empty())
             {
                 if (!pickTracks(paths[i], names, tracks, files_.back().roles, error))
@@ -352,11 +357,11 @@ public:
             {
                 // The recorder's names disagree with the order the tracks are taken in.
                 const char* letters = "FSR";
-                warning_ = "'" + paths[i] + "' names its tracks " + trackListText(names) +
+                addWarning("'" + paths[i] + "' names its tracks " + trackListText(names) +
                            " but they are taken as " + letters[order[0]] + letters[order[1]] +
                            letters[order[2]] +
                            " (F front mid, S side, R rear mid); if the names are right, use --tracks " +
-                           suggestedTracks(names);
+                           suggestedTracks(names));
             }
             if (tracks.empty() && channelsEach == 3)
                 files_.back().roles.assign(order.begin(), order.end());
@@ -388,7 +393,10 @@ public:
         }
         for (const OpenFile& f : files_)
             if (f.info.frames != frames_)
-                warning_ = "the input files differ in length; the shorter ones are padded with silence";
+            {
+                addWarning("the input files differ in length; the shorter ones are padded with silence");
+                break;
+            }
         return true;
     }
 
@@ -434,6 +442,9 @@ public:
     int read(float* const out[3], int count) override { return readAny(out, count); }
 
 private:
+    // Several things worth telling are told on one line.
+    void addWarning(const std::string& line) { warning_ += (warning_.empty() ? "" : "; ") + line; }
+
     static sf_count_t readFrames(SNDFILE* f, double* buf, sf_count_t n) { return sf_readf_double(f, buf, n); }
     static sf_count_t readFrames(SNDFILE* f, float* buf, sf_count_t n) { return sf_readf_float(f, buf, n); }
     std::vector<double>& scratch(double*) { return scratchDouble_; }
