@@ -539,14 +539,15 @@ TEST(KalvoRenderBatch, DecodesFoldersInNameOrderSkipsFailuresAndGivesTheSameFile
                                       a.info.samplerate, a.info.channels, a.samples));
     take.trackNames = {"MID", "SIDE", "BOOM"};
     ASSERT_TRUE(testfiles::writeTake(dir.file("day/b-no-rear.wav"), take));
-    // A write-protected output is kept, as in a single run.
+    // A write-protected output is kept, as in a single run, even with --overwrite.
     ASSERT_EQ(::mkdir(dir.file("out1").c_str(), 0755), 0);
     std::ofstream(dir.file("out1/c.5.1.wav")) << "the approved mix";
     ::chmod(dir.file("out1/c.5.1.wav").c_str(), 0444);
 
     const std::vector<std::string> common = {dir.file("day"), dir.file("g.wav"), "--tracks",
                                              "mid,side,rear", "--set",           "RearDelay=20ms"};
-    auto one = testfiles::runTool(dir, concat(common, {"--out-dir", dir.file("out1"), "--jobs", "1"}));
+    auto one = testfiles::runTool(
+        dir, concat(common, {"--out-dir", dir.file("out1"), "--jobs", "1", "--overwrite"}));
     auto two = testfiles::runTool(dir, concat(common, {"--out-dir", dir.file("out2"), "--jobs=2"}));
     for (const auto* run : {&one, &two})
     {

@@ -137,6 +137,7 @@ struct Take
     int64_t frames = 4800;
     uint64_t timeReference = 3600ull * 48000; ///< frames since midnight: 01:00:00 at 48 kHz
     bool ixml = true;
+    std::string scene = "12", take = "3";
     std::string codingHistory = "A=PCM,F=48000,W=24,M=8chn,T=field recorder\r\n";
 
     double sample(int track, int64_t frame) const
@@ -147,7 +148,9 @@ struct Take
     {
         std::string x =
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n  <IXML_VERSION>2.10</IXML_VERSION>\n"
-            "  <SCENE>12</SCENE>\n  <TAKE>3</TAKE>\n  <TAPE>DAY04</TAPE>\n"
+            "  <SCENE>" +
+            scene + "</SCENE>\n  <TAKE>" + take +
+            "</TAKE>\n  <TAPE>DAY04</TAPE>\n"
             "  <NOTE>wind from the left &amp; a plane</NOTE>\n"
             "  <SPEED>\n    <TIMECODE_RATE>25/1</TIMECODE_RATE>\n"
             "    <TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>" +

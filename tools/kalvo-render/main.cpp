@@ -152,7 +152,14 @@ int main(int argc, char** argv)
     if (!options.outDir.empty())
     {
         std::vector<render::BatchItem> items;
-        if (!render::planBatch(options, items, error))
+        std::vector<std::string> earlier;
+        const bool planned = render::planBatch(options, items, error, &earlier);
+        if (!earlier.empty() && !options.quiet)
+            std::fprintf(stderr,
+                         "kalvo-render: %zu file%s an earlier decode wrote %s not decoded again: '%s'%s\n",
+                         earlier.size(), earlier.size() == 1 ? "" : "s", earlier.size() == 1 ? "is" : "are",
+                         earlier[0].c_str(), earlier.size() > 1 ? " ..." : "");
+        if (!planned)
             return fail(error);
         if (!options.snapshot.empty())
         {

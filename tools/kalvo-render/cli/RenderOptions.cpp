@@ -65,7 +65,7 @@ bool parseDecibels(const std::string& text, double lo, double hi, double& db)
     return true;
 }
 
-// A batch's --name: {name} and {layout} and text, one file name without a folder.
+// A batch's --name: its fields and text, one file name without a folder.
 bool validNamePattern(const std::string& pattern, std::string& error)
 {
     if (pattern.empty())
@@ -80,9 +80,15 @@ bool validNamePattern(const std::string& pattern, std::string& error)
         const size_t close = pattern.find('}', open);
         const std::string field =
             close == std::string::npos ? pattern.substr(open) : pattern.substr(open, close - open + 1);
-        if (field != "{name}" && field != "{layout}")
+        static const char* const kFields[] = {"{name}", "{layout}", "{folder}",  "{scene}",   "{take}",
+                                              "{tape}", "{project}", "{date}", "{timecode}"};
+        bool known = false;
+        for (const char* f : kFields)
+            known = known || field == f;
+        if (!known)
         {
-            error = "--name knows {name} (the input's name without its extension) and {layout}, not '" +
+            error = "--name knows {name} (the input's name without its extension), {layout}, {folder}, "
+                    "{scene}, {take}, {tape}, {project}, {date} and {timecode}, not '" +
                     field + "'";
             return false;
         }
@@ -572,9 +578,17 @@ std::string helpText()
          "                      file, by number (from 1) or by the name the recorder\n"
          "                      gave them (iXML, any letter case): --tracks MID,SIDE,REAR\n"
          "  --out-dir DIR       a batch: decode every input into the folder DIR\n"
-         "  --name PATTERN      a batch's output names: {name} is the input's name less\n"
-         "                      its extension, {layout} the layout (default\n"
-         "                      {name}.{layout}; .wav is added)\n"
+         "  --name PATTERN      a batch's output names (default {name}.{layout}; .wav is\n"
+         "                      added): {name} the input's name less its extension,\n"
+         "                      {layout} the layout, {folder} the input's folder's name,\n"
+         "                      {scene} {take} {tape} {project} from the take's iXML,\n"
+         "                      {date} its bext origination date, {timecode} its bext\n"
+         "                      time of day as HH-MM-SS-FF at its iXML timecode rate\n"
+         "                      (HH-MM-SS without one). A take that lacks a field is\n"
+         "                      an error before anything is written\n"
+         "  --skip-existing     a batch leaves outputs that exist as they are\n"
+         "  --overwrite         a batch replaces outputs that exist (without either,\n"
+         "                      outputs that exist are refused before anything starts)\n"
          "  --jobs N            a batch: files decoded at once (default one per core)\n"
          "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24),\n"
          "                      32 or 64-bit float\n"
