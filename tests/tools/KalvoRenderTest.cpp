@@ -408,6 +408,9 @@ TEST(KalvoRenderTakes, TrackErrorsListTheTracksAndTheLineToUse)
     unnamed.ixml = false;
     unnamed.trackNames.resize(4);
     ASSERT_TRUE(testfiles::writeTake(dir.file("unnamed.wav"), unnamed));
+    testfiles::Take two;
+    two.trackNames = {"MIX L", "MIX R"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("two.wav"), two));
     const std::vector<std::string> before = dir.list();
     const std::string out = dir.file("out.wav");
     const std::string list = "1 MID, 2 SIDE, 3 REAR, 4 BOOM, 5 LAV 1, 6 LAV 2, 7 MIX L, 8 MIX R";
@@ -431,7 +434,15 @@ TEST(KalvoRenderTakes, TrackErrorsListTheTracksAndTheLineToUse)
         {{dir.file("twins.wav"), out, "--tracks", "M,S,lav"}, 1, "'lav' names tracks 4 and 5 of"},
         {{dir.file("unnamed.wav"), out, "--tracks", "MID,2,3"},
          1,
-         "names no tracks (it has no iXML track list)"},
+         "has 4 tracks and names none (it has no iXML track list); pick three by number, e.g. --tracks "
+         "1,2,3"},
+        // Advice that fits: a file of two tracks cannot give three, whatever --tracks says.
+        {{dir.file("two.wav"), out, "--tracks", "MID,SIDE,REAR"},
+         1,
+         "'" + dir.file("two.wav") +
+             "' has 2 channels (1 MIX L, 2 MIX R); a decode needs three: front mid, side "
+             "and rear mid. Its tracks are not a surround M/S recording on their own"},
+        {{dir.file("take.wav"), out, "--tracks", "MID,SIDE,BOOM 2"}, 1, "; e.g. --tracks MID,SIDE,REAR"},
         {{dir.file("take.wav"), out, "--tracks", "1,2"}, 2, "--tracks expects three tracks"},
         {{dir.file("take.wav"), out, "--tracks", "1,2,3", "--order", "SFR"}, 2, "leave out --order"},
     };
