@@ -2,6 +2,7 @@
 // folder with names from the takes' metadata, and batches run again.
 
 #include "TestFiles.h"
+#include "tools/kalvo-render/cli/DisplayWidth.h"
 #include "tools/kalvo-render/files/TakeMetadata.h"
 
 #include <gtest/gtest.h>
@@ -138,4 +139,36 @@ TEST(KalvoRenderDay, ABatchRunAgainIntoTheCardsFolderDecodesOnlyTheTakes)
     EXPECT_EQ(ScratchDir::listOf(dir.file("card")),
               (std::vector<std::string>{"T001.5.1.wav", "T001.WAV", "T002.5.1.wav", "T002.WAV",
                                         "mix_T001.wav", "mix_T002.wav"}));
+}
+
+TEST(KalvoRenderDay, TheTableLinesUpPathsByTheColumnsTheyTakeNotTheirBytes)
+{
+    // An umlaut written as one character and as O with a combining mark, and
+    // characters two columns wide, all 8 and 4 columns whatever their bytes.
+    EXPECT_EQ(render::displayWidth("\xC3\x96hringen"), 8);
+    EXPECT_EQ(render::displayWidth("O\xCC\x88hringen"), 8);
+    EXPECT_EQ(render::displayWidth("\xE9\x8C\xB2\xE9\x9F\xB3"), 4);
+
+    ScratchDir dir;
+    const std::string card = dir.file("Karte 01");
+    const std::string day = card + "/DAY04 Wald \xE2\x80\x93 \xC3\x96hringen";
+    ASSERT_EQ(::mkdir(card.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir(day.c_str(), 0755), 0);
+    testfiles::Take take;
+    for (const char* name : {"/T001.WAV", "/O\xCC\x88hr.WAV", "/\xE9\x8C\xB2\xE9\x9F\xB3.WAV"})
+        ASSERT_TRUE(testfiles::writeTake(day + name, take));
+    auto run = testfiles::runTool(dir, dayArgs({day}, {"--out-dir", dir.file("out")}));
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    // Where the peak column ends, in columns, on the header and on each file's line.
+    std::vector<int> ends;
+    std::istringstream lines(run.out);
+    for (std::string line; std::getline(lines, line);)
+    {
+        const size_t at = line.find(line.rfind("peak") != std::string::npos ? "peak" : "dBFS");
+        if (at != std::string::npos && line.find("files decoded") == std::string::npos)
+            ends.push_back(render::displayWidth(line.substr(0, at + 4)));
+    }
+    ASSERT_EQ(ends.size(), 4u) << run.out;
+    for (int end : ends)
+        EXPECT_EQ(end, ends[0]) << run.out;
 }

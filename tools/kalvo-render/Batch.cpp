@@ -1,6 +1,7 @@
 #include "Batch.h"
 
 #include "Render.h"
+#include "tools/kalvo-render/cli/DisplayWidth.h"
 #include "tools/kalvo-render/cli/Progress.h"
 #include "tools/kalvo-render/files/OutputFolders.h"
 #include "tools/kalvo-render/files/SoundInput.h"
@@ -619,14 +620,15 @@ int runBatch(const RenderOptions& options, const std::vector<BatchItem>& items,
             rows.push_back({items[i].input, o.sampleRate > 0 ? durationText(o.frames, o.sampleRate) : "-",
                             decoded ? peakText(o.peak) : "-", result});
         }
-        size_t width[3] = {0, 0, 0};
+        // Columns as a terminal shows them: a folder named "Öhringen" or "録音"
+        // takes 8 or 4 columns, whatever its bytes.
+        int width[3] = {0, 0, 0};
         for (const auto& r : rows)
             for (size_t c = 0; c < 3; ++c)
-                width[c] = std::max(width[c], r[c].size());
+                width[c] = std::max(width[c], displayWidth(r[c]));
         for (const auto& r : rows)
-            std::fprintf(out, "%-*s  %*s  %*s  %s\n", static_cast<int>(width[0]), r[0].c_str(),
-                         static_cast<int>(width[1]), r[1].c_str(), static_cast<int>(width[2]), r[2].c_str(),
-                         r[3].c_str());
+            std::fprintf(out, "%s  %s  %s  %s\n", padRight(r[0], width[0]).c_str(),
+                         padLeft(r[1], width[1]).c_str(), padLeft(r[2], width[2]).c_str(), r[3].c_str());
         std::string failures;
         if (failed > 0)
             failures = std::to_string(failed) + " failed";

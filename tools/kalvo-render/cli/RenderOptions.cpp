@@ -80,8 +80,8 @@ bool validNamePattern(const std::string& pattern, std::string& error)
         const size_t close = pattern.find('}', open);
         const std::string field =
             close == std::string::npos ? pattern.substr(open) : pattern.substr(open, close - open + 1);
-        static const char* const kFields[] = {"{name}", "{layout}", "{folder}",  "{scene}",   "{take}",
-                                              "{tape}", "{project}", "{date}", "{timecode}"};
+        static const char* const kFields[] = {"{name}", "{layout}",  "{folder}", "{scene}",   "{take}",
+                                              "{tape}", "{project}", "{date}",   "{timecode}"};
         bool known = false;
         for (const char* f : kFields)
             known = known || field == f;
