@@ -271,8 +271,7 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
     // kilobytes of fresh memory rather than all of its length in doubles
     // (the page faults were most of a one-second decode's time).
     constexpr int64_t kShortFileFrames = 4 * 32768;
-    const int perBlock =
-        source.frames() < kShortFileFrames ? 1 : (32768 + blockSize - 1) / blockSize;
+    const int perBlock = source.frames() < kShortFileFrames ? 1 : (32768 + blockSize - 1) / blockSize;
     const int capacity = blockSize * perBlock;
     if (output.channels() != static_cast<int>(layoutInfo(settings.layout).channelNames.size()))
     {
