@@ -32,7 +32,7 @@ const std::string& oneSecondTake()
     {
         char folder[] = "/tmp/kalvo-bench-XXXXXX";
         const std::string dir = ::mkdtemp(folder) ? folder : "/tmp";
-        const std::string file = dir + "/one-second.wav";
+        std::string file = dir + "/one-second.wav";
         SF_INFO info{};
         info.samplerate = kRate;
         info.channels = 3;
@@ -57,6 +57,7 @@ bool runCommand(const std::vector<std::string>& args)
     if (pid == 0)
     {
         std::vector<char*> argv;
+        argv.reserve(args.size() + 1);
         for (const std::string& a : args)
             argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
