@@ -10,8 +10,12 @@
 // taps at 44.1 kHz, becomes 558 taps at 48 kHz) and normalises their level:
 // a speaker straight ahead reaches each ear at about its own level. Five
 // speakers add up at one ear, and a near ear gains up to 4 dB, so the ear
-// signals are written 6 dB down (kBinauralHeadroom) to stay within full
-// scale where the 5.1 decode does.
+// signals are written 6 dB down (kBinauralHeadroom): about the level of the
+// 5.1 decode, not a guarantee of full scale. Three independent capsule
+// signals each peaking at full scale (60 s at 48 kHz) peak at the ears at
+// +1.8 dBFS as pink noise (5.1: +4.7) and +11.8 dBFS as white noise (5.1:
+// +5.7), where the ears' high-frequency gain adds up; the tool's clip
+// warning names the gain that avoids it.
 //
 // The convolution is FFT overlap-add with kissfft: BSD-licensed, so the tool
 // stays free of copyleft terms (FFTW is GPL), in Debian's archive and
