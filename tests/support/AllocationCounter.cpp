@@ -25,7 +25,7 @@ void noteAllocation()
         allocations.fetch_add(1, std::memory_order_relaxed);
 }
 
-void noteWait()
+[[maybe_unused]] void noteWait()
 {
     if (counting.load(std::memory_order_relaxed))
         waitingCalls.fetch_add(1, std::memory_order_relaxed);
