@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-#if !defined(__SANITIZE_ADDRESS__) && defined(__GLIBC__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && defined(__GLIBC__)
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sched.h>
@@ -100,7 +100,7 @@ void operator delete[](void* p, std::size_t) noexcept
     std::free(p);
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && defined(__GLIBC__)
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && defined(__GLIBC__)
 // The C allocator, forwarded to glibc's own entry points, so that allocations
 // made inside the C or C++ runtime on the engine's behalf count as well.
 extern "C"

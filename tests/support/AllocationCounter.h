@@ -16,7 +16,7 @@ public:
     AllocationCounter& operator=(const AllocationCounter&) = delete;
 
     long count() const;
-    /// Locks taken and waiting system calls made; 0 where the C library is not interposed.
+    /// Locks taken and waiting system calls made; 0 where a sanitizer owns those functions.
     long waits() const;
 };
 
