@@ -97,10 +97,14 @@ double AEffGUIEditor::getContentScale() const
     return desktop;
 }
 
+bool AEffGUIEditor::contentScaleChanged() const
+{
+    return frame && getContentScale() != frame->getScale();
+}
+
 void AEffGUIEditor::applyContentScale()
 {
-    const double scale = getContentScale();
-    if (!frame || scale == frame->getScale())
+    if (!contentScaleChanged())
         return;
     void* parent = systemWindow;
     close();
@@ -114,6 +118,10 @@ void AEffGUIEditor::idle()
 {
     if (inIdleStuff)
         return;
+    // A new zoom makes a new frame, which must not happen under a control's tracking loop: the
+    // frame and the control would go while still on the stack.
+    if (!inTrackingIdle && contentScaleChanged())
+        applyContentScale();
     if (frame)
         frame->idle();
 }
@@ -178,7 +186,9 @@ void AEffGUIEditor::doIdleStuff()
         if (untilDue > kIdleEarlyMs)
             return;
     }
+    inTrackingIdle = true;
     idle();
+    inTrackingIdle = false;
     if (frame && frame->getPlatformWindow())
         frame->getPlatformWindow()->deliverOnePendingRepaint();
     lastTicks = addTicks(now, kIdlePeriodMs);
