@@ -160,15 +160,17 @@ void AEffGUIEditor::setParameter(int index, float value)
     (void)value;
 }
 
+// Controls with negative tags are the editor's own (its zoom menu, its typing field): they
+// name no parameter, and a host must never hear of them.
 void AEffGUIEditor::beginEdit(int index)
 {
-    if (effect)
+    if (effect && index >= 0)
         effect->beginEdit(index);
 }
 
 void AEffGUIEditor::endEdit(int index)
 {
-    if (effect)
+    if (effect && index >= 0)
         effect->endEdit(index);
 }
 
