@@ -16,6 +16,7 @@
 #include "gui/controls/CTextEdit.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace
 {
@@ -51,6 +52,77 @@ constexpr long kMenuStyle = 1024; // mark the current entry
 constexpr long kRefusedTextMs = 1200;
 // The typing field's tag: an edit of its own, never a parameter.
 constexpr long kTypedValueTag = -1;
+
+// The panel's zoom: the menu's entries and the zoom each chooses; 0 follows the host (or the
+// desktop).
+constexpr long kZoomTag = -2; // the editor's own, never a parameter
+struct ZoomChoice
+{
+    const char* text;
+    double scale;
+};
+constexpr ZoomChoice kZoomChoices[] = {{"100 %", 1.0}, {"125 %", 1.25}, {"150 %", 1.5},      {"200 %", 2.0},
+                                       {"250 %", 2.5}, {"300 %", 3.0},  {"Follow host", 0.0}};
+
+/// The zoom choices. They pop up where the background was right-clicked, and join the frame
+/// only for that while.
+class ZoomMenu : public COptionMenu
+{
+public:
+    explicit ZoomMenu(CControlListener* listener)
+        : COptionMenu(CRect(0, 0, 0, 0), listener, kZoomTag, nullptr, nullptr, kMenuMarkCurrent)
+    {
+        for (const ZoomChoice& choice : kZoomChoices)
+            addEntry(choice.text);
+    }
+    void draw(CDrawContext*) override {}
+    /// Marks the entry of the current choice: `userScale` 0 follows the host.
+    void markChoice(double userScale)
+    {
+        long index = 0;
+        for (const ZoomChoice& choice : kZoomChoices)
+        {
+            if (choice.scale == userScale)
+                break;
+            index++;
+        }
+        setCurrent(index);
+    }
+    double chosenScale() const
+    {
+        const long index = getCurrent();
+        return index >= 0 && index < static_cast<long>(std::size(kZoomChoices)) ? kZoomChoices[index].scale
+                                                                                : 0.0;
+    }
+};
+
+/// The panel's frame: a right-click on a spot that no control covers pops up the zoom choices
+/// there. A right-click because the panel is a fixed picture with no free room for another
+/// control, and a plug-in's background is where users look for settings that are not the
+/// sound's.
+class PanelFrame : public CFrame
+{
+public:
+    PanelFrame(const CRect& size, void* parent, KalvoEditor& editor)
+        : CFrame(size, parent, &editor), owner(editor)
+    {
+    }
+    void mouse(CDrawContext* context, CPoint& where, long buttons) override
+    {
+        if (context && buttons == -1)
+            buttons = context->getMouseButtons();
+        if ((buttons & kButtonRight) && !modalView && !hitTestSubViews(where, buttons))
+        {
+            setFocusView(nullptr);
+            owner.popUpZoomMenu(context ? context : frameContext, where);
+            return;
+        }
+        CFrame::mouse(context, where, buttons);
+    }
+
+private:
+    KalvoEditor& owner;
+};
 
 /// A numeric display that opens the typing field on a double-click.
 class ValueDisplay : public CParamDisplay
@@ -128,7 +200,7 @@ bool KalvoEditor::open(void* ptr)
     CBitmap* about = new CBitmap(kAboutImage);
 
     // The plot display creates its offscreen with the frame, so the frame is stored first.
-    frame = new CFrame(CRect(0, 0, rect.right, rect.bottom), ptr, this);
+    frame = new PanelFrame(CRect(0, 0, rect.right, rect.bottom), ptr, *this);
     frame->setBackground(panelBitmap);
 
     // The controls in the layout's order, which is also the order they stack in.
@@ -166,7 +238,9 @@ bool KalvoEditor::open(void* ptr)
     for (CBitmap* image : {track, handle, mute, lit, unlit, displayFace, menuFace, menuFaceOpen, grid, about})
         image->forget();
 
-    // The typing field joins the frame only while it is open; the editor keeps it meanwhile.
+    // The zoom menu and the typing field join the frame only while they are open; the editor
+    // keeps them meanwhile.
+    zoomMenu = new ZoomMenu(this);
     typedValue = new CTextEdit(CRect(0, 0, 0, 0), this, kTypedValueTag);
     typedValue->setFont(kNormalFontSmall);
     typedIndex = -1;
@@ -257,6 +331,9 @@ void KalvoEditor::close()
     if (typedValue)
         typedValue->forget();
     typedValue = nullptr;
+    if (zoomMenu)
+        zoomMenu->forget();
+    zoomMenu = nullptr;
     for (auto& slider : sliders)
         slider = nullptr;
     for (auto& button : muteButtons)
@@ -359,6 +436,21 @@ bool KalvoEditor::startTypedValue(int index)
     return true;
 }
 
+void KalvoEditor::popUpZoomMenu(CDrawContext* context, const CPoint& where)
+{
+    if (!opened || !frame || !zoomMenu || !context)
+        return;
+    auto* menu = static_cast<ZoomMenu*>(zoomMenu);
+    menu->markChoice(getUserScale());
+    CRect spot(where.x, where.y, where.x, where.y);
+    menu->setViewSize(spot);
+    menu->setMouseableArea(spot);
+    frame->addView(menu);
+    menu->remember(); // the frame's reference; the editor keeps its own
+    menu->takeFocus(context);
+    frame->removeView(menu, true);
+}
+
 void KalvoEditor::typedValueEnded()
 {
     const int index = typedIndex;
@@ -394,6 +486,12 @@ void KalvoEditor::valueChanged(CDrawContext* /*context*/, CControl* control)
     if (control == typedValue)
     {
         typedValueEnded();
+        return;
+    }
+    if (control == zoomMenu)
+    {
+        // The frame that shows the menu cannot go now: the next idle makes the panel again.
+        setUserScale(static_cast<ZoomMenu*>(zoomMenu)->chosenScale());
         return;
     }
     const long tag = control->getTag();

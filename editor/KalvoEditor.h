@@ -77,6 +77,9 @@ public:
         return inRange(index - kFirstMeter, kNumMeters) ? meters[index - kFirstMeter] : nullptr;
     }
     COptionMenu* getPresetMenu() const { return presetMenu; }
+    /// Pops up the zoom choices at `where` (panel pixels), as a right-click on the background
+    /// does; the choice applies from the next idle. Nothing while closed.
+    void popUpZoomMenu(CDrawContext* context, const CPoint& where);
     CSplashScreen* getAboutScreen() const { return aboutScreen; }
     CPlotDisplay* getPolarPlot() const { return polarPlot; }
 
@@ -110,6 +113,7 @@ private:
     COnOffButton* muteButtons[kNumMutes] = {};
     CVuMeter* meters[kNumMeters] = {};
     COptionMenu* presetMenu = nullptr;
+    COptionMenu* zoomMenu = nullptr; ///< one reference of the editor's own while open
     CSplashScreen* aboutScreen = nullptr;
     CParamDisplay* displays[kNumSliders] = {};
     CPlotDisplay* polarPlot = nullptr;

@@ -97,10 +97,14 @@ double AEffGUIEditor::getContentScale() const
     return desktop;
 }
 
+bool AEffGUIEditor::contentScaleChanged() const
+{
+    return frame && getContentScale() != frame->getScale();
+}
+
 void AEffGUIEditor::applyContentScale()
 {
-    const double scale = getContentScale();
-    if (!frame || scale == frame->getScale())
+    if (!contentScaleChanged())
         return;
     void* parent = systemWindow;
     close();
@@ -114,6 +118,10 @@ void AEffGUIEditor::idle()
 {
     if (inIdleStuff)
         return;
+    // A new zoom makes a new frame, which must not happen under a control's tracking loop: the
+    // frame and the control would go while still on the stack.
+    if (!inTrackingIdle && contentScaleChanged())
+        applyContentScale();
     if (frame)
         frame->idle();
 }
@@ -152,15 +160,17 @@ void AEffGUIEditor::setParameter(int index, float value)
     (void)value;
 }
 
+// Controls with negative tags are the editor's own (its zoom menu, its typing field): they
+// name no parameter, and a host must never hear of them.
 void AEffGUIEditor::beginEdit(int index)
 {
-    if (effect)
+    if (effect && index >= 0)
         effect->beginEdit(index);
 }
 
 void AEffGUIEditor::endEdit(int index)
 {
-    if (effect)
+    if (effect && index >= 0)
         effect->endEdit(index);
 }
 
@@ -178,7 +188,9 @@ void AEffGUIEditor::doIdleStuff()
         if (untilDue > kIdleEarlyMs)
             return;
     }
+    inTrackingIdle = true;
     idle();
+    inTrackingIdle = false;
     if (frame && frame->getPlatformWindow())
         frame->getPlatformWindow()->deliverOnePendingRepaint();
     lastTicks = addTicks(now, kIdlePeriodMs);

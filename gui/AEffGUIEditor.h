@@ -53,8 +53,13 @@ public:
     /// Window pixels per panel pixel the frame is made at: the user's, the host's, the desktop's
     /// or 1, within 1..3; 1 where the window system draws at one scale only.
     double getContentScale() const;
+    /// True while the frame is open at another scale than getContentScale(): a zoom was chosen
+    /// or the host's changed, and applyContentScale has yet to make the frame again.
+    bool contentScaleChanged() const;
     /// Makes the frame again at the current content scale when it changed (in the same host
-    /// window) and asks the host for the new size. Called outside the frame's own calls.
+    /// window) and asks the host for the new size. Called outside the frame's own calls; idle
+    /// does it on its own, so a format that must do more around it (a new event descriptor, its
+    /// own resize request) calls it before idle.
     void applyContentScale();
 
     CFrame* getFrame() const { return frame; }
@@ -65,6 +70,7 @@ protected:
     ERect rect{0, 0, 0, 0};
     std::int32_t lastTicks = 0;
     bool inIdleStuff = false;
+    bool inTrackingIdle = false; ///< idle runs from a control's tracking loop, inside the frame
     CFrame* frame = nullptr;
 
     /// Asks the host to give the window width x height window pixels; the default asks a VST 2.4

@@ -38,7 +38,7 @@ struct HostEvent
 // The host side: answers the queries the effect makes and records the edit gestures.
 std::vector<HostEvent>* recorded = nullptr;
 
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
+VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     switch (opcode)
     {
@@ -48,6 +48,12 @@ VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, voi
         return 48000;
     case audioMasterGetBlockSize:
         return 512;
+    case audioMasterCanDo:
+        return ptr && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0;
+    case audioMasterSizeWindow:
+        if (recorded)
+            recorded->push_back({opcode, index, static_cast<float>(value)});
+        return 1;
     case audioMasterAutomate:
     case audioMasterBeginEdit:
     case audioMasterEndEdit:
@@ -486,6 +492,45 @@ TEST_F(KalvoEditorTest, AtTwiceTheSizeThePanelMatchesItsReferenceAndClicksLandOn
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[1].index, 11);
     EXPECT_EQ(parameter(11), 1.0f);
+}
+
+// The user's zoom: a right-click on the background pops up the choices under the pointer; the
+// one chosen makes the panel again at that size on the next idle and asks the host for it. The
+// choice stays with the effect across closing and opening; "Follow host" goes back.
+TEST_F(KalvoEditorTest, TheBackgroundsRightClickZoomsThePanelAndTheHostIsAskedForTheSize)
+{
+    open();
+    events.clear();
+    const CPoint background(40, 420);
+    window->press(background, kButtonLeft);
+    window->setPointer(background, 0);
+    EXPECT_EQ(window->menusShown(), 0) << "a left click on the background opens nothing";
+    window->setMenuChoice(3);
+    window->press(background, kButtonRight);
+    window->setPointer(background, 0);
+    ASSERT_EQ(window->menusShown(), 1);
+    EXPECT_EQ(window->lastMenuPosition(), background);
+    EXPECT_EQ(window->lastMenuTexts(), (std::vector<std::string>{"100 %", "125 %", "150 %", "200 %", "250 %",
+                                                                 "300 %", "Follow host"}));
+    editor->idle();
+    window = host.child();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->width(), 1682);
+    EXPECT_EQ(window->height(), 906);
+    ASSERT_EQ(events.size(), 1u) << "the host hears of the size only";
+    EXPECT_EQ(events[0].opcode, audioMasterSizeWindow);
+    EXPECT_EQ(std::make_pair(events[0].index, events[0].value), std::make_pair(1682, 906.0f));
+
+    editor->close();
+    open();
+    EXPECT_EQ(window->width(), 1682);
+    window->setMenuChoice(6); // Follow host, on this desktop 100 %
+    window->press(CPoint(2 * 40, 2 * 420), kButtonRight);
+    window->setPointer(CPoint(2 * 40, 2 * 420), 0);
+    editor->idle();
+    window = host.child();
+    EXPECT_EQ(window->width(), 841);
+    EXPECT_EQ(editor->getUserScale(), 0.0);
 }
 
 namespace

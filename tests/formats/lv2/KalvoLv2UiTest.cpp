@@ -8,7 +8,10 @@
 #include "tests/support/X11TestHost.h"
 
 #include <X11/keysym.h>
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -75,7 +78,17 @@ public:
         const LV2_Feature parentFeature{LV2_UI__parent, parent};
         const LV2_Feature resizeFeature{LV2_UI__resize, &resize};
         const LV2_Feature touchFeature{LV2_UI__touch, &touch};
+        const LV2_Feature mapFeature{LV2_URID__map, &map};
+        const LV2_Options_Option options[] = {{LV2_OPTIONS_INSTANCE, 0, mapUri(LV2_UI__scaleFactor),
+                                               sizeof scaleFactor, mapUri(LV2_ATOM__Float), &scaleFactor},
+                                              {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+        const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
         std::vector<const LV2_Feature*> features{&resizeFeature};
+        if (scaleFactor > 0.0f)
+        {
+            features.push_back(&mapFeature);
+            features.push_back(&optionsFeature);
+        }
         if (parent)
             features.push_back(&parentFeature);
         if (offerTouch)
@@ -124,6 +137,7 @@ public:
     LV2UI_Widget widget = nullptr;
     std::pair<int, int> resized{-1, -1};
     const LV2UI_Idle_Interface* idleInterface = nullptr;
+    float scaleFactor = 0.0f; ///< offered as ui:scaleFactor when above 0
 
 private:
     void record(const std::string& event)
@@ -147,6 +161,18 @@ private:
     {
         static_cast<UiHost*>(h)->record((grabbed ? "grab " : "release ") + std::to_string(p));
     }
+    /// URIs as the host's map numbers them: 1 and up, in the order first asked.
+    static LV2_URID mapUri(const char* uri)
+    {
+        static std::vector<std::string> uris;
+        for (size_t i = 0; i < uris.size(); ++i)
+            if (uris[i] == uri)
+                return static_cast<LV2_URID>(i + 1);
+        uris.push_back(uri);
+        return static_cast<LV2_URID>(uris.size());
+    }
+    static LV2_URID mapped(LV2_URID_Map_Handle, const char* uri) { return mapUri(uri); }
+
     static int resizeTo(LV2UI_Feature_Handle h, int width, int height)
     {
         static_cast<UiHost*>(h)->resized = {width, height};
@@ -157,6 +183,7 @@ private:
     LV2UI_Handle handle = nullptr;
     LV2UI_Resize resize{this, &UiHost::resizeTo};
     LV2UI_Touch touch{this, &UiHost::touched};
+    LV2_URID_Map map{nullptr, &UiHost::mapped};
 };
 
 std::string joined(const std::vector<std::string>& events)
@@ -238,6 +265,17 @@ TEST_F(KalvoLv2Ui, OpensInTheParentAtThePanelsSizeAndShowsTheReferenceImage)
     EXPECT_FALSE(lost.open(reinterpret_cast<void*>(std::uintptr_t{0x7ffffff0})));
     EXPECT_FALSE(stranger.open(parent->handle(), "urn:someone:else"));
     EXPECT_TRUE(eyes.childrenOf(parentId()).empty());
+}
+
+TEST_F(KalvoLv2Ui, OpensAtTheHostsScaleFactor)
+{
+    ui.scaleFactor = 1.5f;
+    ASSERT_TRUE(ui.open(parent->handle()));
+    const long width = 1262, height = 680; // 841 x 453 at 1.5, whole pixels covering the panel
+    EXPECT_EQ(ui.resized, std::make_pair(int(width), int(height)));
+    User eyes;
+    EXPECT_EQ(eyes.geometry(reinterpret_cast<std::uintptr_t>(ui.widget)),
+              (std::vector<long>{0, 0, width, height}));
 }
 
 TEST_F(KalvoLv2Ui, ARealClickDragKeyAndWheelWriteUnitsInsideTouchBrackets)
@@ -426,9 +464,11 @@ TEST_F(KalvoLv2Ui, ThePresetMenuWritesAllThirteenPortsInsideOneGesture)
 TEST_F(KalvoLv2Ui, ThreeHundredOpenCloseCyclesLeakNeitherMemoryNorServerResources)
 {
     User eyes;
+    int cycles = 0;
     const auto cycle = [&]
     {
         UiHost host;
+        host.scaleFactor = (cycles++ % 2) ? 2.0f : 0.0f; // every other panel at twice the size
         ASSERT_TRUE(host.open(parent->handle()));
         host.send(port(0), 0.5f);
         host.idle();

@@ -2,6 +2,7 @@
 // from the controller, a plug frame offering the host's run loop, the view attached to the
 // host's window; the panel's events and redraws run from that run loop only. The user acts
 // with real pointer events. Skipped when no server is available.
+#include "formats/vst3/ui/ContentScaleSupport.h"
 #include "tests/formats/vst3/Vst3Module.h"
 #include "tests/support/X11Screen.h"
 
@@ -126,11 +127,14 @@ public:
         }
         return HostObject<vst3::IPlugFrame>::queryInterface(requested, obj);
     }
-    vst3::tresult KALVO_VST3_API resizeView(vst3::IPlugView*, vst3::ViewRect*) override
+    vst3::tresult KALVO_VST3_API resizeView(vst3::IPlugView*, vst3::ViewRect* size) override
     {
+        if (size)
+            resized.push_back({size->right - size->left, size->bottom - size->top});
         return vst3::kResultOk;
     }
     RunLoop& loop;
+    std::vector<std::pair<int, int>> resized;
 };
 
 class Vst3EditorOnX11 : public ::testing::Test
@@ -248,6 +252,28 @@ TEST_F(Vst3EditorOnX11, EmbedsInTheHostsWindowAndRunsFromItsRunLoop)
     EXPECT_TRUE(loop.timers.empty());
     parent->sync();
     EXPECT_EQ(parent->childCount(), 0);
+}
+
+TEST_F(Vst3EditorOnX11, TheHostsContentScaleResizesThePanelFromTheViewsTimer)
+{
+    ASSERT_TRUE(openView());
+    void* obj = nullptr;
+    ASSERT_EQ(view->queryInterface(vst3::IPlugViewContentScaleSupport::iid.bytes, &obj), vst3::kResultOk);
+    auto* scaling = static_cast<vst3::IPlugViewContentScaleSupport*>(obj);
+    EXPECT_EQ(scaling->setContentScaleFactor(2.0f), vst3::kResultTrue);
+    EXPECT_TRUE(frame.resized.empty()) << "never from inside the host's call";
+    vst3::ViewRect size{};
+    ASSERT_EQ(view->getSize(&size), vst3::kResultOk);
+    EXPECT_EQ(std::make_pair(size.right, size.bottom), std::make_pair(2 * int(kWidth), 2 * int(kHeight)));
+
+    ASSERT_TRUE(loop.runUntil([&] { return !frame.resized.empty(); }));
+    EXPECT_EQ(frame.resized, (std::vector<std::pair<int, int>>{{2 * int(kWidth), 2 * int(kHeight)}}));
+    User eyes;
+    const auto children = eyes.childrenOf(reinterpret_cast<std::uintptr_t>(parent->handle()));
+    ASSERT_EQ(children.size(), 1u);
+    EXPECT_EQ(eyes.geometry(children[0]), (std::vector<long>{0, 0, 2 * kWidth, 2 * kHeight}));
+    EXPECT_EQ(loop.handlers.size(), 1u) << "the new window's X connection, watched instead of the old";
+    scaling->release();
 }
 
 TEST_F(Vst3EditorOnX11, ARealDragAndARealClickReachTheHostAsBeginPerformEnd)
