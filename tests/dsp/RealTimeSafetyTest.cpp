@@ -23,6 +23,10 @@ TEST(KalvoAlgoRealTime, CounterSeesAllocations)
         void* volatile p = std::malloc(16);
         std::free(p);
         EXPECT_EQ(counter.count(), 1);
+    }
+    if (allocationCounterSeesWaits())
+    {
+        AllocationCounter counter;
         std::mutex lock;
         lock.lock();
         lock.unlock();

@@ -54,6 +54,15 @@ long AllocationCounter::count() const
     return allocations.load();
 }
 
+bool allocationCounterSeesWaits()
+{
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && defined(__GLIBC__)
+    return true;
+#else
+    return false;
+#endif
+}
+
 bool allocationCounterSeesMalloc()
 {
 #if !defined(__SANITIZE_ADDRESS__) && defined(__GLIBC__)
@@ -100,7 +109,7 @@ void operator delete[](void* p, std::size_t) noexcept
     std::free(p);
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && defined(__GLIBC__)
+#if !defined(__SANITIZE_ADDRESS__) && defined(__GLIBC__)
 // The C allocator, forwarded to glibc's own entry points, so that allocations
 // made inside the C or C++ runtime on the engine's behalf count as well.
 extern "C"
@@ -145,7 +154,9 @@ extern "C"
         return 0;
     }
 }
+#endif
 
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__) && defined(__GLIBC__)
 // Calls that can make a thread wait, forwarded to the C library's own definitions (looked up
 // once, when the program starts, so that the lookup never happens inside a counted call).
 // The plug-in binaries resolve these names in the test program first: it exports them.

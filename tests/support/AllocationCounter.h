@@ -20,6 +20,7 @@ public:
     long waits() const;
 };
 
-/// True when the C allocator (malloc and friends) is counted too, not only operator new; the
-/// waits are counted under the same condition.
+/// True when the C allocator (malloc and friends) is counted too, not only operator new.
 bool allocationCounterSeesMalloc();
+/// True when locks and waiting system calls are counted (not where a sanitizer owns them).
+bool allocationCounterSeesWaits();
