@@ -19,7 +19,7 @@ hardening_link="-Wl,-z,relro -Wl,-z,now"
 cmake -S . -B "$builddir" -DCMAKE_BUILD_TYPE=Release -DKALVO_BUILD_TESTS=OFF -DKALVO_BUILD_BENCH=OFF \
   -DCMAKE_CXX_FLAGS="-D_FORTIFY_SOURCE=2" -DCMAKE_EXE_LINKER_FLAGS="$hardening_link" \
   -DCMAKE_MODULE_LINKER_FLAGS="$hardening_link" >/dev/null
-cmake --build "$builddir" -j"$(nproc)" --target all kalvo_man_pages
+cmake --build "$builddir" -j"$(nproc)"
 
 version=$(sed -n 's/^#define KALVO_VERSION_STRING "\(.*\)"$/\1/p' "$builddir/generated/KalvoVersion.h")
 changelog_version=$(dpkg-parsechangelog -l packaging/debian/changelog -S Version)
