@@ -467,9 +467,9 @@ TEST_F(KalvoEditorTest, DefaultPanelMatchesTheReferenceImage)
     EXPECT_LE(differing, 841 * 453 / 500);
 }
 
-// Zoomed to 200 %: a window of twice the size whose picture matches the 2x reference with the
-// same tolerance (0.2 % of the pixels beyond 24 levels), and whose clicks, in window pixels,
-// land on the control drawn there.
+// Zoomed to 200 %: a window of twice the size whose picture, drawn from the double-size images,
+// matches the 2x reference with the same tolerance (at most 0.2 % of the pixels differing by more
+// than 24 levels), and whose clicks, in window pixels, land on the control drawn there.
 TEST_F(KalvoEditorTest, AtTwiceTheSizeThePanelMatchesItsReferenceAndClicksLandOnTheirControls)
 {
     editor->setUserScale(2.0);

@@ -21,6 +21,24 @@ TEST(CBitmap, ImageWithItsOwnAlphaIsDrawnByThatAlpha)
     EXPECT_EQ(context.getPoint(CPoint(1, 1)), kWhiteCColor); // white is not keyed out here
 }
 
+TEST(CBitmap, AboveScaleOneTheDoubleSizeTwinIsDrawnAndAtOneTheImageItself)
+{
+    // bmp00200@2x.png is bmp00200.png with each pixel doubled, except its device pixel 1, 1,
+    // which only the twin has: drawn at 2 it shows; at 1 the panel-size image is drawn.
+    const CColor twinOnly{7, 77, 177, 255};
+    CBitmap image(200);
+    CRect where(0, 0, 6, 4);
+    for (double scale : {1.0, 2.0})
+    {
+        auto surface = kalvo::platform::createOffscreenSurface(6, 4, scale);
+        ASSERT_NE(surface, nullptr);
+        CDrawContext context(nullptr, surface.get());
+        image.draw(&context, where);
+        EXPECT_EQ(surface->getPixel(CPoint(0, 0)), scale == 2.0 ? twinOnly : kRedCColor) << scale;
+        EXPECT_EQ(surface->getPixel(CPoint(5, 3)), (CColor{100, 0, 100, 255})) << scale;
+    }
+}
+
 using DrawContextOnAFrame = HeadlessFrameTest;
 
 TEST_F(DrawContextOnAFrame, DoubleClickWaitEndsAcrossTheClockWrap)

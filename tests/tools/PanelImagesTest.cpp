@@ -15,14 +15,14 @@
 namespace
 {
 
-// An image loaded from editor/images; pixels as 0xRRGGBB.
+// An image loaded from editor/images (scale 2: its double-size twin); pixels as 0xRRGGBB.
 class Image
 {
 public:
-    explicit Image(int number)
+    explicit Image(int number, int scale = 1)
     {
         char name[32];
-        std::snprintf(name, sizeof name, "/bmp%05d.png", number);
+        std::snprintf(name, sizeof name, scale == 2 ? "/bmp%05d@2x.png" : "/bmp%05d.png", number);
         surface_ = cairo_image_surface_create_from_png((std::string(KALVO_IMAGES_DIR) + name).c_str());
     }
     ~Image() { cairo_surface_destroy(surface_); }
@@ -65,12 +65,13 @@ TEST(PanelImages, EveryImageHasTheSizeTheLayoutAssumes)
                  {132, 61, 13},   {133, 61, 13},   {134, 36, 15},  {135, 165, 25},
                  {136, 165, 25},  {137, 253, 253}, {138, 455, 434}};
     for (const auto& s : sizes)
-    {
-        Image image(s.number);
-        ASSERT_TRUE(image.loaded()) << s.number;
-        EXPECT_EQ(image.width(), s.width) << s.number;
-        EXPECT_EQ(image.height(), s.height) << s.number;
-    }
+        for (int scale : {1, 2})
+        {
+            Image image(s.number, scale);
+            ASSERT_TRUE(image.loaded()) << s.number << " at " << scale << "x";
+            EXPECT_EQ(image.width(), s.width * scale) << s.number << " at " << scale << "x";
+            EXPECT_EQ(image.height(), s.height * scale) << s.number << " at " << scale << "x";
+        }
 }
 
 TEST(PanelImages, SliderHandleIsKeyedOnlyOutsideItsShape)
@@ -151,23 +152,25 @@ TEST(PanelImages, CommittedImagesAreWhatTheGeneratorDrawsForThisVersion)
 {
     // The about screen shows the build's version, so a new version number needs the images
     // made again (target kalvo_panel_images_update) and committed.
-    for (const panel::NumberedImage& drawn : panel::drawAllImages(nullptr))
-    {
-        Image committed(drawn.number);
-        ASSERT_TRUE(committed.loaded()) << drawn.number;
-        ASSERT_EQ(committed.width(), drawn.canvas->width()) << drawn.number;
-        ASSERT_EQ(committed.height(), drawn.canvas->height()) << drawn.number;
-        cairo_surface_t* fresh = drawn.canvas->surface();
-        cairo_surface_flush(fresh);
-        long differing = 0;
-        for (int y = 0; y < committed.height(); ++y)
+    for (int scale : {1, 2})
+        for (const panel::NumberedImage& drawn : panel::drawAllImages(nullptr, scale))
         {
-            const auto* row = reinterpret_cast<const uint32_t*>(cairo_image_surface_get_data(fresh) +
-                                                                y * cairo_image_surface_get_stride(fresh));
-            for (int x = 0; x < committed.width(); ++x)
-                differing += (row[x] & 0xFFFFFFu) != committed.at(x, y);
+            Image committed(drawn.number, scale);
+            ASSERT_TRUE(committed.loaded()) << drawn.number << " at " << scale << "x";
+            cairo_surface_t* fresh = drawn.canvas->surface();
+            ASSERT_EQ(committed.width(), cairo_image_surface_get_width(fresh)) << drawn.number;
+            ASSERT_EQ(committed.height(), cairo_image_surface_get_height(fresh)) << drawn.number;
+            cairo_surface_flush(fresh);
+            long differing = 0;
+            for (int y = 0; y < committed.height(); ++y)
+            {
+                const auto* row = reinterpret_cast<const uint32_t*>(
+                    cairo_image_surface_get_data(fresh) + y * cairo_image_surface_get_stride(fresh));
+                for (int x = 0; x < committed.width(); ++x)
+                    differing += (row[x] & 0xFFFFFFu) != committed.at(x, y);
+            }
+            EXPECT_EQ(differing, 0) << "editor/images/bmp00" << drawn.number << (scale == 2 ? "@2x" : "")
+                                    << ".png is out of date";
         }
-        EXPECT_EQ(differing, 0) << "editor/images/bmp00" << drawn.number << ".png is out of date";
-    }
 }
 #endif

@@ -10,10 +10,13 @@ Rgb mix(Rgb a, Rgb b, double t)
     return Rgb{a.r + (b.r - a.r) * t, a.g + (b.g - a.g) * t, a.b + (b.b - a.b) * t};
 }
 
-Canvas::Canvas(int width, int height)
-    : width_(width), height_(height), surface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)),
+Canvas::Canvas(int width, int height, int scale)
+    : width_(width), height_(height), scale_(scale),
+      surface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width * scale, height * scale)),
       cr_(cairo_create(surface_))
 {
+    if (scale != 1)
+        cairo_scale(cr_, scale, scale);
     // Grey anti-aliasing without hinting: the same pixels on every machine.
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);

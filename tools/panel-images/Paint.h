@@ -27,25 +27,29 @@ constexpr Rgb hex(unsigned v)
 /// Linear mix: t = 0 gives a, t = 1 gives b.
 Rgb mix(Rgb a, Rgb b, double t);
 
-/// An opaque image surface with its cairo context; owns both.
+/// An opaque image surface with its cairo context; owns both. With a scale above 1 the surface
+/// has that many pixels per panel pixel and the context draws in panel pixels, so the same
+/// drawing code makes the image for a zoomed panel.
 class Canvas
 {
 public:
-    Canvas(int width, int height);
+    Canvas(int width, int height, int scale = 1);
     ~Canvas();
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
     cairo_t* cr() const { return cr_; }
     cairo_surface_t* surface() const { return surface_; }
+    /// Size in panel pixels; the surface is scale() times as large.
     int width() const { return width_; }
     int height() const { return height_; }
+    int scale() const { return scale_; }
 
     /// Writes the image as a PNG; false when cairo could not write it.
     bool writePng(const std::string& path);
 
 private:
-    int width_, height_;
+    int width_, height_, scale_;
     cairo_surface_t* surface_;
     cairo_t* cr_;
 };
@@ -91,7 +95,8 @@ void roundedRect(cairo_t* cr, double x, double y, double w, double h, double rad
 /// Fills the whole canvas with one colour.
 void fillAll(Canvas& canvas, Rgb c);
 
-/// Fills a pixel rectangle exactly (no anti-aliasing at its edges).
+/// Fills a pixel rectangle exactly (no anti-aliasing at its edges); on a scaled canvas it covers
+/// the same panel pixels, so a 1-pixel rule becomes scale() device pixels wide.
 void fillPixels(cairo_t* cr, int left, int top, int right, int bottom, Rgb c);
 
 /// A vertical linear gradient between two colours over y0..y1.

@@ -35,9 +35,9 @@ const Rgb kCurveCentre = hex(0xf7941d);
 const Rgb kCurveLeftSurround = hex(0x0000ff);
 const Rgb kCurveRightSurround = hex(0x00ff00);
 
-std::unique_ptr<Canvas> makeCanvas(int w, int h)
+std::unique_ptr<Canvas> makeCanvas(int w, int h, int scale)
 {
-    return std::make_unique<Canvas>(w, h);
+    return std::make_unique<Canvas>(w, h, scale);
 }
 
 // Heading in capitals with a hairline rule running from its end to `ruleEnd`.
@@ -116,9 +116,9 @@ int meterLedStart(int k, int width)
                             static_cast<float>(width));
 }
 
-std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions)
+std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions, int scale)
 {
-    auto c = makeCanvas(kPanelWidth, kPanelHeight);
+    auto c = makeCanvas(kPanelWidth, kPanelHeight, scale);
     cairo_t* cr = c->cr();
     fillAll(*c, kPanel);
     // A dark outer edge with a faint inner highlight frames the panel.
@@ -218,9 +218,9 @@ std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions)
     return c;
 }
 
-std::unique_ptr<Canvas> drawSliderTrack()
+std::unique_ptr<Canvas> drawSliderTrack(int scale)
 {
-    auto c = makeCanvas(111, 16);
+    auto c = makeCanvas(111, 16, scale);
     cairo_t* cr = c->cr();
     fillAll(*c, kPanel);
     // The handle covers rows 0..13 and moves its centre from x 10.5 to 101.5;
@@ -242,13 +242,15 @@ std::unique_ptr<Canvas> drawSliderTrack()
     return c;
 }
 
-std::unique_ptr<Canvas> drawSliderHandle()
+std::unique_ptr<Canvas> drawSliderHandle(int scale)
 {
     const int w = 19, h = 14;
     // Draw on a separate surface with alpha, then flatten onto the panel
     // colour and give every untouched pixel the transparent key colour.
-    cairo_surface_t* shape = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
+    cairo_surface_t* shape = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w * scale, h * scale);
     cairo_t* sc = cairo_create(shape);
+    if (scale != 1)
+        cairo_scale(sc, scale, scale);
     roundedRect(sc, 0.5, 0.5, w - 1, h - 1, 3);
     cairo_pattern_t* g = verticalGradient(0, h, hex(0xe2e5e9), hex(0x9aa1ab));
     cairo_set_source(sc, g);
@@ -263,17 +265,20 @@ std::unique_ptr<Canvas> drawSliderHandle()
     cairo_destroy(sc);
     cairo_surface_flush(shape);
 
-    auto c = makeCanvas(w, h);
+    auto c = makeCanvas(w, h, scale);
     fillAll(*c, kPanel);
+    cairo_save(c->cr());
+    cairo_identity_matrix(c->cr());
     cairo_set_source_surface(c->cr(), shape, 0, 0);
     cairo_paint(c->cr());
+    cairo_restore(c->cr());
     cairo_surface_flush(c->surface());
     const unsigned char* src = cairo_image_surface_get_data(shape);
     unsigned char* dst = cairo_image_surface_get_data(c->surface());
     int srcStride = cairo_image_surface_get_stride(shape);
     int dstStride = cairo_image_surface_get_stride(c->surface());
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
+    for (int y = 0; y < h * scale; ++y)
+        for (int x = 0; x < w * scale; ++x)
         {
             uint32_t s = reinterpret_cast<const uint32_t*>(src + y * srcStride)[x];
             if ((s >> 24) == 0)
@@ -285,9 +290,9 @@ std::unique_ptr<Canvas> drawSliderHandle()
     return c;
 }
 
-std::unique_ptr<Canvas> drawMuteButton()
+std::unique_ptr<Canvas> drawMuteButton(int scale)
 {
-    auto c = makeCanvas(31, 32);
+    auto c = makeCanvas(31, 32, scale);
     cairo_t* cr = c->cr();
     fillAll(*c, kPanel);
     for (int state = 0; state < 2; ++state)
@@ -329,10 +334,10 @@ std::unique_ptr<Canvas> drawMuteButton()
     return c;
 }
 
-std::unique_ptr<Canvas> drawMeter(bool lit)
+std::unique_ptr<Canvas> drawMeter(bool lit, int scale)
 {
     const int w = 61, h = 13;
-    auto c = makeCanvas(w, h);
+    auto c = makeCanvas(w, h, scale);
     cairo_t* cr = c->cr();
     fillAll(*c, hex(0x08090b));
     for (int k = 0; k < kMeterLeds; ++k)
@@ -357,11 +362,11 @@ std::unique_ptr<Canvas> drawMeter(bool lit)
     return c;
 }
 
-std::unique_ptr<Canvas> drawDisplayBackground()
+std::unique_ptr<Canvas> drawDisplayBackground(int scale)
 {
     // Drawn at 35 x 14 (one pixel less each way than the image), so the
     // frame sits inside that part.
-    auto c = makeCanvas(36, 15);
+    auto c = makeCanvas(36, 15, scale);
     cairo_t* cr = c->cr();
     fillAll(*c, kPanel);
     fillPixels(cr, 0, 0, 35, 14, kWell);
@@ -372,10 +377,10 @@ std::unique_ptr<Canvas> drawDisplayBackground()
     return c;
 }
 
-std::unique_ptr<Canvas> drawMenuFace(bool open)
+std::unique_ptr<Canvas> drawMenuFace(bool open, int scale)
 {
     const int w = 165, h = 25;
-    auto c = makeCanvas(w, h);
+    auto c = makeCanvas(w, h, scale);
     cairo_t* cr = c->cr();
     fillAll(*c, kPanel);
     cairo_save(cr);
@@ -414,10 +419,10 @@ std::unique_ptr<Canvas> drawMenuFace(bool open)
     return c;
 }
 
-std::unique_ptr<Canvas> drawPolarGrid()
+std::unique_ptr<Canvas> drawPolarGrid(int scale)
 {
     const int size = 253;
-    auto c = makeCanvas(size, size);
+    auto c = makeCanvas(size, size, scale);
     cairo_t* cr = c->cr();
     fillAll(*c, kPanel);
     // Pixel 126, 126 is the centre; its middle is at 126.5 in cairo's space.
@@ -465,10 +470,10 @@ std::unique_ptr<Canvas> drawPolarGrid()
     return c;
 }
 
-std::unique_ptr<Canvas> drawAbout()
+std::unique_ptr<Canvas> drawAbout(int scale)
 {
     const int w = 455, h = 434;
-    auto c = makeCanvas(w, h);
+    auto c = makeCanvas(w, h, scale);
     cairo_t* cr = c->cr();
     fillAll(*c, hex(0x15171b));
     // Frame: dark edge, amber line at the top.
@@ -486,19 +491,19 @@ std::unique_ptr<Canvas> drawAbout()
     fillPixels(cr, 32, 98, w - 32, 99, kRule);
 
     // The microphone array: front and rear cardioids and a sideways figure of eight.
-    const double ox = 112, oy = 200, scale = 62;
+    const double ox = 112, oy = 200, lobe = 62;
     cairo_save(cr);
     cairo_set_line_width(cr, 1);
     setColour(cr, hex(0x2c3138));
-    for (double r : {scale, scale * 0.5})
+    for (double r : {lobe, lobe * 0.5})
     {
         cairo_arc(cr, ox, oy, r, 0, 2 * kPi);
         cairo_stroke(cr);
     }
-    cairo_move_to(cr, ox - scale, oy);
-    cairo_line_to(cr, ox + scale, oy);
-    cairo_move_to(cr, ox, oy - scale);
-    cairo_line_to(cr, ox, oy + scale);
+    cairo_move_to(cr, ox - lobe, oy);
+    cairo_line_to(cr, ox + lobe, oy);
+    cairo_move_to(cr, ox, oy - lobe);
+    cairo_line_to(cr, ox, oy + lobe);
     cairo_stroke(cr);
     cairo_set_line_width(cr, 2);
     struct Capsule
@@ -515,7 +520,7 @@ std::unique_ptr<Canvas> drawAbout()
         for (int i = 0; i <= 240; ++i)
         {
             double t = i * 2 * kPi / 240;
-            double r = std::fabs(cap.omni + (1 - cap.omni) * std::cos(t - cap.facing)) * scale;
+            double r = std::fabs(cap.omni + (1 - cap.omni) * std::cos(t - cap.facing)) * lobe;
             double x = ox + r * std::sin(t), y = oy - r * std::cos(t);
             if (i == 0)
                 cairo_move_to(cr, x, y);
@@ -526,8 +531,8 @@ std::unique_ptr<Canvas> drawAbout()
         cairo_stroke(cr);
     }
     cairo_restore(cr);
-    drawText(cr, kSmallFont, "front", ox, oy - scale - 6, Align::Centre, kDim);
-    drawText(cr, kSmallFont, "rear", ox, oy + scale + 13, Align::Centre, kDim);
+    drawText(cr, kSmallFont, "front", ox, oy - lobe - 6, Align::Centre, kDim);
+    drawText(cr, kSmallFont, "rear", ox, oy + lobe + 13, Align::Centre, kDim);
 
     // What goes in and what comes out.
     const double tx = 210;
@@ -559,20 +564,20 @@ std::unique_ptr<Canvas> drawAbout()
     return c;
 }
 
-std::vector<NumberedImage> drawAllImages(std::vector<CaptionBox>* captions)
+std::vector<NumberedImage> drawAllImages(std::vector<CaptionBox>* captions, int scale)
 {
     std::vector<NumberedImage> images;
-    images.push_back({128, drawPanelBackground(captions)});
-    images.push_back({129, drawSliderTrack()});
-    images.push_back({130, drawSliderHandle()});
-    images.push_back({131, drawMuteButton()});
-    images.push_back({132, drawMeter(true)});
-    images.push_back({133, drawMeter(false)});
-    images.push_back({134, drawDisplayBackground()});
-    images.push_back({135, drawMenuFace(false)});
-    images.push_back({136, drawMenuFace(true)});
-    images.push_back({137, drawPolarGrid()});
-    images.push_back({138, drawAbout()});
+    images.push_back({128, drawPanelBackground(captions, scale)});
+    images.push_back({129, drawSliderTrack(scale)});
+    images.push_back({130, drawSliderHandle(scale)});
+    images.push_back({131, drawMuteButton(scale)});
+    images.push_back({132, drawMeter(true, scale)});
+    images.push_back({133, drawMeter(false, scale)});
+    images.push_back({134, drawDisplayBackground(scale)});
+    images.push_back({135, drawMenuFace(false, scale)});
+    images.push_back({136, drawMenuFace(true, scale)});
+    images.push_back({137, drawPolarGrid(scale)});
+    images.push_back({138, drawAbout(scale)});
     return images;
 }
 

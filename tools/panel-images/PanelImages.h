@@ -1,7 +1,8 @@
 #pragma once
 
 // The eleven panel images, numbered as the editor loads them. Each function
-// draws one image at its exact size.
+// draws one image at its exact size, in panel pixels; `scale` 2 draws the same
+// image with twice as many pixels each way for a zoomed panel.
 
 #include "Paint.h"
 
@@ -26,18 +27,19 @@ struct CaptionBox
     Box box;
 };
 
-std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions); // 128
-std::unique_ptr<Canvas> drawSliderTrack();                                      // 129
-std::unique_ptr<Canvas> drawSliderHandle();                                     // 130
-std::unique_ptr<Canvas> drawMuteButton();                                       // 131
-std::unique_ptr<Canvas> drawMeter(bool lit);                                    // 132, 133
-std::unique_ptr<Canvas> drawDisplayBackground();                                // 134
-std::unique_ptr<Canvas> drawMenuFace(bool open);                                // 135, 136
-std::unique_ptr<Canvas> drawPolarGrid();                                        // 137
-std::unique_ptr<Canvas> drawAbout();                                            // 138
+std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions, int scale = 1); // 128
+std::unique_ptr<Canvas> drawSliderTrack(int scale = 1);                                        // 129
+std::unique_ptr<Canvas> drawSliderHandle(int scale = 1);                                       // 130
+std::unique_ptr<Canvas> drawMuteButton(int scale = 1);                                         // 131
+std::unique_ptr<Canvas> drawMeter(bool lit, int scale = 1);                                    // 132, 133
+std::unique_ptr<Canvas> drawDisplayBackground(int scale = 1);                                  // 134
+std::unique_ptr<Canvas> drawMenuFace(bool open, int scale = 1);                                // 135, 136
+std::unique_ptr<Canvas> drawPolarGrid(int scale = 1);                                          // 137
+std::unique_ptr<Canvas> drawAbout(int scale = 1);                                              // 138
 
-/// All eleven in number order; captions of the panel go to `captions`.
-std::vector<NumberedImage> drawAllImages(std::vector<CaptionBox>* captions);
+/// All eleven in number order at `scale`; captions of the panel (in panel pixels) go to
+/// `captions`.
+std::vector<NumberedImage> drawAllImages(std::vector<CaptionBox>* captions, int scale = 1);
 
 /// Number of LEDs of a meter and the pixel where LED `k` starts (k = 0..14),
 /// computed the way the meter computes its split point.

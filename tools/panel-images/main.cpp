@@ -1,7 +1,8 @@
 // kalvo_panel_images: draws the editor's panel images and writes them as
-// bmp00128.png ... bmp00138.png into a folder.
+// bmp00128.png ... bmp00138.png into a folder, and the same at twice the size
+// as bmp00128@2x.png ... bmp00138@2x.png.
 //
-//   kalvo_panel_images DIR                 write the eleven images into DIR
+//   kalvo_panel_images DIR                 write the images into DIR
 //   kalvo_panel_images DIR --preview FILE  also write the composed panel to
 //                                          FILE and FILE with "-about" added
 //
@@ -61,6 +62,14 @@ int main(int argc, char** argv)
     {
         char name[32];
         std::snprintf(name, sizeof name, "/bmp%05d.png", image.number);
+        if (!image.canvas->writePng(dir + name))
+            return 1;
+    }
+    // The same images with twice the pixels, which a zoomed panel draws instead.
+    for (const panel::NumberedImage& image : panel::drawAllImages(nullptr, 2))
+    {
+        char name[32];
+        std::snprintf(name, sizeof name, "/bmp%05d@2x.png", image.number);
         if (!image.canvas->writePng(dir + name))
             return 1;
     }
