@@ -220,7 +220,8 @@ bool parseParameterText(int index, const std::string& rawText, float& normalised
             return rangeError(p, text, rangeText(p), error);
         x = unitToKnob(index, value);
     }
-    else if ((p.unit == ParameterUnit::FrontAngle || p.unit == ParameterUnit::SurroundAngle) && isDegrees(unit))
+    else if ((p.unit == ParameterUnit::FrontAngle || p.unit == ParameterUnit::SurroundAngle) &&
+             isDegrees(unit))
     {
         if (!fit(value, p.minimum, p.maximum))
             return rangeError(p, text, rangeText(p) + " degrees", error);
