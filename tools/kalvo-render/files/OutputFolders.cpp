@@ -26,7 +26,9 @@ bool OutputFolders::makeFor(const std::string& filePath, std::string& error)
     for (size_t end = folder.find('/', 1);; end = folder.find('/', end + 1))
     {
         const std::string step = folder.substr(0, end);
-        struct stat st{};
+        struct stat st
+        {
+        };
         if (!step.empty() && ::stat(step.c_str(), &st) != 0)
         {
             if (errno != ENOENT || ::mkdir(step.c_str(), 0777) != 0)
