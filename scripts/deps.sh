@@ -11,7 +11,7 @@ packages=(
   libcairo2-dev libx11-dev libxtst-dev libxres-dev libfontconfig-dev fonts-liberation
   libsndfile1-dev libcli11-dev   # kalvo-render's sound files; the tools' command line
   lv2-dev liblilv-dev lilv-utils sordi   # the LV2 build, its test host and the bundle's validation
-  libmysofa-dev libkissfft-dev   # kalvo-render's binaural output; libmysofa1 brings /usr/share/libmysofa/default.sofa
+  libmysofa-dev liblo-dev liblo-tools   # binaural output (libmysofa1 brings /usr/share/libmysofa/default.sofa); head tracking over OSC (oscsend to try it)
   xvfb xauth xdotool x11-utils
   g++-mingw-w64-x86-64-posix wine64 wine
 )
