@@ -106,20 +106,6 @@ void HeadTracker::take(const HeadOrientation& head, bool yaw, bool pitch, bool r
     messages_.fetch_add(1);
 }
 
-const char* HeadTracker::statusText(Status status) noexcept
-{
-    switch (status)
-    {
-    case Status::Listening:
-        return "listening";
-    case Status::PortInUse:
-        return "port in use";
-    case Status::Off:
-        break;
-    }
-    return "off";
-}
-
 void HeadTracker::serve()
 {
     using Clock = std::chrono::steady_clock;

@@ -13,6 +13,7 @@
 // types, or with values that are not finite are ignored.
 
 #include "dsp/BinauralRenderer.h"
+#include "effect/HeadControls.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -25,14 +26,9 @@ namespace kalvo
 class HeadTracker
 {
 public:
-    enum class Status : int
-    {
-        Off = 0,       ///< not listening: no port asked for
-        Listening = 1, ///< the port is open
-        PortInUse = 2  ///< the port could not be opened: another program or instance holds it
-    };
-    static constexpr int kMinPort = 1024;
-    static constexpr int kMaxPort = 65535;
+    using Status = TrackerStatus;
+    static constexpr int kMinPort = kMinTrackerPort;
+    static constexpr int kMaxPort = kMaxTrackerPort;
 
     /// Starts the receiving thread, listening nowhere yet.
     HeadTracker();
@@ -54,8 +50,7 @@ public:
     /// How many messages were taken (tests wait on it).
     unsigned messages() const noexcept { return messages_.load(); }
 
-    /// A one-line text for the status: "listening on UDP port 9000".
-    static const char* statusText(Status status) noexcept;
+    static const char* statusText(Status status) { return trackerStatusText(status); }
 
 private:
     struct Receiver;

@@ -7,32 +7,10 @@
 
 namespace kalvo
 {
-namespace
-{
-
-const HeadControlSpec kHeadControls[kNumHeadControls] = {
-    {"head_yaw", "Head yaw", HeadControlKind::Degrees, -180.0, 180.0, 0.0},
-    {"head_pitch", "Head pitch", HeadControlKind::Degrees, -180.0, 180.0, 0.0},
-    {"head_roll", "Head roll", HeadControlKind::Degrees, -180.0, 180.0, 0.0},
-    {"tracker_on", "Head tracker", HeadControlKind::Toggle, 0.0, 1.0, 0.0},
-    {"tracker_port", "Tracker UDP port", HeadControlKind::Port, HeadTracker::kMinPort, HeadTracker::kMaxPort,
-     HeadphoneMonitor::kDefaultPort},
-    {"flip_yaw", "Flip tracker yaw", HeadControlKind::Toggle, 0.0, 1.0, 0.0},
-    {"flip_pitch", "Flip tracker pitch", HeadControlKind::Toggle, 0.0, 1.0, 0.0},
-    {"flip_roll", "Flip tracker roll", HeadControlKind::Toggle, 0.0, 1.0, 0.0},
-};
-
-} // namespace
-
-const HeadControlSpec& headControlSpec(int control)
-{
-    return kHeadControls[std::clamp(control, 0, kNumHeadControls - 1)];
-}
-
 HeadphoneMonitor::HeadphoneMonitor()
 {
     for (int c = 0; c < kNumHeadControls; ++c)
-        controls_[c].store(static_cast<float>(kHeadControls[c].defaultValue));
+        controls_[c].store(static_cast<float>(headControlSpec(c).defaultValue));
 }
 
 bool HeadphoneMonitor::prepare(double sampleRate, const std::string& sofaPath, std::string& error)
@@ -48,7 +26,7 @@ void HeadphoneMonitor::setControl(int control, double value) noexcept
 {
     if (control < 0 || control >= kNumHeadControls || std::isnan(value))
         return;
-    const HeadControlSpec& spec = kHeadControls[control];
+    const HeadControlSpec& spec = headControlSpec(control);
     value = std::clamp(value, spec.minimum, spec.maximum);
     if (spec.kind != HeadControlKind::Degrees)
         value = std::round(value); // switches and ports are whole numbers
@@ -79,11 +57,16 @@ void HeadphoneMonitor::reset() noexcept
     renderer_.reset();
 }
 
+void HeadphoneMonitor::keepListening() noexcept
+{
+    tracker_.listen(control(kTrackerOn) >= 0.5 ? static_cast<int>(control(kTrackerPort)) : 0);
+}
+
 template <typename Sample>
 void HeadphoneMonitor::process(const Sample* const decoded[6], Sample* left, Sample* right,
                                int frames) noexcept
 {
-    tracker_.listen(control(kTrackerOn) >= 0.5 ? static_cast<int>(control(kTrackerPort)) : 0);
+    keepListening();
     renderer_.setOrientation(requestedOrientation());
     renderer_.process(decoded, left, right, frames);
 }

@@ -10,6 +10,7 @@
 // tracker the controls turn the head; with one, they set where "ahead" is.
 
 #include "dsp/BinauralRenderer.h"
+#include "effect/HeadControls.h"
 #include "effect/HeadTracker.h"
 
 #include <atomic>
@@ -18,42 +19,9 @@
 namespace kalvo
 {
 
-enum HeadControl : int
-{
-    kHeadYaw,
-    kHeadPitch,
-    kHeadRoll,
-    kTrackerOn,
-    kTrackerPort,
-    kFlipYaw,
-    kFlipPitch,
-    kFlipRoll,
-    kNumHeadControls
-};
-
-enum class HeadControlKind
-{
-    Degrees,
-    Toggle,
-    Port
-};
-
-struct HeadControlSpec
-{
-    const char* symbol; ///< LV2 symbol, also the VST 3 parameter's short name
-    const char* title;
-    HeadControlKind kind;
-    double minimum, maximum, defaultValue;
-};
-
-const HeadControlSpec& headControlSpec(int control);
-
 class HeadphoneMonitor
 {
 public:
-    /// The tracker's port before anyone sets one (listening stays off until asked).
-    static constexpr int kDefaultPort = 9000;
-
     HeadphoneMonitor();
 
     /// Reads the responses at `sampleRate` from `sofaPath` (allocates, reads a
@@ -69,6 +37,9 @@ public:
 
     /// Clears the sound and puts the head where the controls say, at once.
     void reset() noexcept;
+    /// Keeps the tracker listening where the controls ask (a lock-free request). Real-time safe;
+    /// process does it too, so a format calls it alone only when there is nothing to render.
+    void keepListening() noexcept;
     /// Renders `frames` frames of the decode (L R C LFE Ls Rs) to the ears and
     /// keeps the tracker listening where the controls ask. Real-time safe.
     template <typename Sample>
