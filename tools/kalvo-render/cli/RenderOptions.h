@@ -33,6 +33,7 @@ struct RenderOptions
     std::string snapshot; ///< PNG of the editor, empty for none
     std::string hrtf;     ///< binaural: the SOFA file (the default set when empty)
     bool sideGainGiven = false;
+    bool headGiven = false; ///< --yaw, --pitch or --roll
 };
 
 /// Parses the arguments after the program name. False with a one-line reason

@@ -32,7 +32,7 @@ _kalvo_render()
             _filedir sofa
             return
             ;;
-        --side-gain)
+        --side-gain|--yaw|--pitch|--roll)
             return
             ;;
         --preset)
