@@ -10,7 +10,7 @@
 namespace kalvo::lv2::binaural
 {
 
-constexpr const char* kPluginUri = "urn:velmora:kalvo#binaural";
+constexpr const char* kPluginUri = lv2::kBinauralPluginUri;
 
 constexpr int kFirstAudioInput = 0;
 constexpr int kFirstEarOutput = kFirstAudioInput + kNumAudioInputs;
