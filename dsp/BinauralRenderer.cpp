@@ -139,7 +139,7 @@ struct BinauralRenderer::Fft
         for (int len = 2; len <= kSize; len <<= 1)
             for (int j = 0; j < len / 2; ++j)
             {
-                const size_t at = static_cast<size_t>(len / 2 - 1 + j);
+                const size_t at = static_cast<size_t>(len / 2 - 1) + static_cast<size_t>(j);
                 cosine[at] = static_cast<float>(std::cos(2.0 * kPi * j / len));
                 sine[at] = static_cast<float>(std::sin(2.0 * kPi * j / len));
             }

@@ -84,7 +84,8 @@ bool loadHrirGrid(const std::string& sofaPath, double sampleRate, HrirGrid& grid
     for (int row = 0; row < grid.elevations; ++row)
         for (int column = 0; column < grid.azimuths; ++column)
         {
-            const size_t d = static_cast<size_t>(row * grid.azimuths + column);
+            const size_t d =
+                static_cast<size_t>(row) * static_cast<size_t>(grid.azimuths) + static_cast<size_t>(column);
             // SOFA directions: azimuth counter-clockwise from the front, as the grid's.
             float direction[3] = {static_cast<float>(grid.azimuthDeg(column)),
                                   static_cast<float>(grid.elevationDeg(row)), 1.0f};
