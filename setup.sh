@@ -40,8 +40,15 @@ for tool in kalvo-render kalvo-snapshot; do
     linked+=("$tool")
   fi
 done
+# Their manual pages where man looks for a user's own: man finds ~/.local/share/man
+# through ~/.local/bin on the PATH.
+mandir="$HOME/.local/share/man/man1"
+for tool in "${linked[@]}"; do
+  mkdir -p "$mandir"
+  install -m 0644 "tools/$tool/$tool.1" "$mandir/$tool.1"
+done
 if [ ${#linked[@]} -gt 0 ]; then
-  echo "Linked ${linked[*]} into $bindir"
+  echo "Linked ${linked[*]} into $bindir, their manual pages into $mandir"
   case ":$PATH:" in
     *":$bindir:"*) ;;
     *)

@@ -16,8 +16,11 @@ constexpr int kVirtualSpeakers = 5;
 
 /// Gain of the ear signals: 0.5, -6 dB. The responses bring a speaker straight
 /// ahead to each ear at about its own level; five speakers add up at one ear,
-/// and a near ear gains up to 4 dB, so the ears are 6 dB down to stay within
-/// full scale where the 5.1 decode does.
+/// and a near ear gains up to 4 dB, so the ears are 6 dB down: about the level
+/// of the 5.1 decode, not a guarantee of full scale. Three independent capsule
+/// signals each peaking at full scale (60 s at 48 kHz) peak at the ears at
+/// +1.8 dBFS as pink noise (5.1: +4.7) and +11.8 dBFS as white noise (5.1:
+/// +5.7), where the ears' high-frequency gain adds up.
 constexpr float kBinauralHeadroom = 0.5f;
 
 /// Which decoded channel feeds each virtual speaker, and where it stands:

@@ -4,7 +4,7 @@
 #include "gui/platform/headless/HeadlessWindow.h"
 #include "vst2/AudioEffect.h"
 
-bool renderEditorSnapshot(AudioEffect& effect, const char* pngPath, int idleCalls)
+bool renderEditorSnapshot(AudioEffect& effect, const char* pngPath, int idleCalls, double scale)
 {
     auto* editor = dynamic_cast<AEffGUIEditor*>(effect.getEditor());
     if (!editor || !pngPath)
@@ -13,10 +13,13 @@ bool renderEditorSnapshot(AudioEffect& effect, const char* pngPath, int idleCall
     if (wasOpen)
         editor->close();
 
+    const double userScale = editor->getUserScale();
+    editor->setUserScale(scale);
     kalvo::headless::HostWindow host;
     if (!editor->open(host.handle()) || !host.child())
     {
         editor->close();
+        editor->setUserScale(userScale);
         return false;
     }
     kalvo::headless::Window& window = *host.child();
@@ -25,5 +28,6 @@ bool renderEditorSnapshot(AudioEffect& effect, const char* pngPath, int idleCall
     window.paintNow(CRect(0, 0, window.width(), window.height()));
     const bool written = window.writePng(pngPath);
     editor->close();
+    editor->setUserScale(userScale);
     return written;
 }

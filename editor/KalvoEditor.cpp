@@ -5,6 +5,7 @@
 #include "PanelLayout.h"
 #include "PolarPattern.h"
 #include "effect/KalvoParameters.h"
+#include "effect/ParameterText.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/controls/COnOffButton.h"
@@ -12,8 +13,10 @@
 #include "gui/controls/CParamDisplay.h"
 #include "gui/controls/CSlider.h"
 #include "gui/controls/CSplashScreen.h"
+#include "gui/controls/CTextEdit.h"
 
 #include <cmath>
+#include <iterator>
 
 namespace
 {
@@ -44,6 +47,104 @@ constexpr long kHandleTravel = 91; // 111 - 19 - 1
 constexpr long kDisplayStyle = 1; // none of the display style bits
 constexpr long kPlotPoints = kalvo::kPolarPoints;
 constexpr long kMenuStyle = 1024; // mark the current entry
+
+// How long the typing field shows a text that is no value before it turns plain again.
+constexpr long kRefusedTextMs = 1200;
+// The typing field's tag: an edit of its own, never a parameter.
+constexpr long kTypedValueTag = -1;
+
+// The panel's zoom: the menu's entries and the zoom each chooses; 0 follows the host (or the
+// desktop).
+constexpr long kZoomTag = -2; // the editor's own, never a parameter
+struct ZoomChoice
+{
+    const char* text;
+    double scale;
+};
+constexpr ZoomChoice kZoomChoices[] = {{"100 %", 1.0}, {"125 %", 1.25}, {"150 %", 1.5},      {"200 %", 2.0},
+                                       {"250 %", 2.5}, {"300 %", 3.0},  {"Follow host", 0.0}};
+
+/// The zoom choices. They pop up where the background was right-clicked, and join the frame
+/// only for that while.
+class ZoomMenu : public COptionMenu
+{
+public:
+    explicit ZoomMenu(CControlListener* listener)
+        : COptionMenu(CRect(0, 0, 0, 0), listener, kZoomTag, nullptr, nullptr, kMenuMarkCurrent)
+    {
+        for (const ZoomChoice& choice : kZoomChoices)
+            addEntry(choice.text);
+    }
+    void draw(CDrawContext*) override {}
+    /// Marks the entry of the current choice: `userScale` 0 follows the host.
+    void markChoice(double userScale)
+    {
+        long index = 0;
+        for (const ZoomChoice& choice : kZoomChoices)
+        {
+            if (choice.scale == userScale)
+                break;
+            index++;
+        }
+        setCurrent(index);
+    }
+    double chosenScale() const
+    {
+        const long index = getCurrent();
+        return index >= 0 && index < static_cast<long>(std::size(kZoomChoices)) ? kZoomChoices[index].scale
+                                                                                : 0.0;
+    }
+};
+
+/// The panel's frame: a right-click on a spot that no control covers pops up the zoom choices
+/// there. A right-click because the panel is a fixed picture with no free room for another
+/// control, and a plug-in's background is where users look for settings that are not the
+/// sound's.
+class PanelFrame : public CFrame
+{
+public:
+    PanelFrame(const CRect& size, void* parent, KalvoEditor& editor)
+        : CFrame(size, parent, &editor), owner(editor)
+    {
+    }
+    void mouse(CDrawContext* context, CPoint& where, long buttons) override
+    {
+        if (context && buttons == -1)
+            buttons = context->getMouseButtons();
+        if ((buttons & kButtonRight) && !modalView && !hitTestSubViews(where, buttons))
+        {
+            setFocusView(nullptr);
+            owner.popUpZoomMenu(context ? context : frameContext, where);
+            return;
+        }
+        CFrame::mouse(context, where, buttons);
+    }
+
+private:
+    KalvoEditor& owner;
+};
+
+/// A numeric display that opens the typing field on a double-click.
+class ValueDisplay : public CParamDisplay
+{
+public:
+    ValueDisplay(const CRect& size, CBitmap* background, long style, KalvoEditor& editor, int index)
+        : CParamDisplay(size, background, style), editor(editor), index(index)
+    {
+    }
+    void mouse(CDrawContext* context, CPoint& /*where*/, long buttons) override
+    {
+        buttons = resolveButtons(context, buttons);
+        if (!mouseEnabled || !(buttons & kButtonLeft))
+            return;
+        if (isDoubleClick())
+            editor.startTypedValue(index);
+    }
+
+private:
+    KalvoEditor& editor;
+    const int index;
+};
 
 CRect toCRect(const panel::PixelRect& r)
 {
@@ -99,7 +200,7 @@ bool KalvoEditor::open(void* ptr)
     CBitmap* about = new CBitmap(kAboutImage);
 
     // The plot display creates its offscreen with the frame, so the frame is stored first.
-    frame = new CFrame(CRect(0, 0, rect.right, rect.bottom), ptr, this);
+    frame = new PanelFrame(CRect(0, 0, rect.right, rect.bottom), ptr, *this);
     frame->setBackground(panelBitmap);
 
     // The controls in the layout's order, which is also the order they stack in.
@@ -136,6 +237,13 @@ bool KalvoEditor::open(void* ptr)
 
     for (CBitmap* image : {track, handle, mute, lit, unlit, displayFace, menuFace, menuFaceOpen, grid, about})
         image->forget();
+
+    // The zoom menu and the typing field join the frame only while they are open; the editor
+    // keeps them meanwhile.
+    zoomMenu = new ZoomMenu(this);
+    typedValue = new CTextEdit(CRect(0, 0, 0, 0), this, kTypedValueTag);
+    typedValue->setFont(kNormalFontSmall);
+    typedIndex = -1;
 
     opened = true;
     return true;
@@ -187,7 +295,7 @@ void KalvoEditor::addPolarPlot(const CRect& size, CBitmap* grid)
 
 void KalvoEditor::addDisplay(const CRect& size, int tag, CBitmap* background)
 {
-    auto* display = new CParamDisplay(size, background, kDisplayStyle);
+    auto* display = new ValueDisplay(size, background, kDisplayStyle, *this, tag);
     display->setFont(kNormalFontSmall);
     display->setFontColor(kYellowCColor);
     display->setBackColor(kGreyCColor);
@@ -217,8 +325,15 @@ void KalvoEditor::addPresetMenu(const CRect& size, CBitmap* face, CBitmap* faceO
 void KalvoEditor::close()
 {
     opened = false;
+    typedIndex = -1;
     delete frame; // releases every control
     frame = nullptr;
+    if (typedValue)
+        typedValue->forget();
+    typedValue = nullptr;
+    if (zoomMenu)
+        zoomMenu->forget();
+    zoomMenu = nullptr;
     for (auto& slider : sliders)
         slider = nullptr;
     for (auto& button : muteButtons)
@@ -249,6 +364,8 @@ void KalvoEditor::idle()
     }
     if (polarPlot)
         updatePolarPlot();
+    if (typedValue)
+        typedValue->idleTick();
     AEffGUIEditor::idle();
 }
 
@@ -299,10 +416,84 @@ void KalvoEditor::setParameter(int index, float /*value*/)
     }
 }
 
+bool KalvoEditor::startTypedValue(int index)
+{
+    CParamDisplay* display = getDisplay(index);
+    if (!opened || !frame || !typedValue || !display)
+        return false;
+    if (typedIndex >= 0)
+        frame->setFocusView(nullptr); // another field was open: it is cancelled
+    CRect place;
+    display->getViewSize(place);
+    typedValue->setViewSize(place);
+    typedValue->setMouseableArea(place);
+    char text[CParamDisplay::kTextSize];
+    display->formatValue(display->getValue(), text);
+    typedIndex = index;
+    frame->addView(typedValue);
+    typedValue->remember(); // the frame's reference; addView takes over the creator's otherwise
+    typedValue->start(text);
+    return true;
+}
+
+void KalvoEditor::popUpZoomMenu(CDrawContext* context, const CPoint& where)
+{
+    if (!opened || !frame || !zoomMenu || !context)
+        return;
+    auto* menu = static_cast<ZoomMenu*>(zoomMenu);
+    menu->markChoice(getUserScale());
+    CRect spot(where.x, where.y, where.x, where.y);
+    menu->setViewSize(spot);
+    menu->setMouseableArea(spot);
+    frame->addView(menu);
+    menu->remember(); // the frame's reference; the editor keeps its own
+    menu->takeFocus(context);
+    frame->removeView(menu, true);
+}
+
+void KalvoEditor::typedValueEnded()
+{
+    const int index = typedIndex;
+    if (index < 0)
+        return;
+    if (typedValue->ending() == CTextEdit::Ending::committed)
+    {
+        float knob = 0.0f;
+        std::string error;
+        if (!kalvo::parseParameterText(index, typedValue->text(), knob, error, kalvo::OutOfRange::clamp))
+        {
+            // Text that is no value changes nothing; the field says so and stays for a correction.
+            typedValue->start(typedValue->text().c_str());
+            typedValue->showRefused(kRefusedTextMs);
+            return;
+        }
+        // One automated edit, bracketed like a gesture on the slider.
+        beginEdit(index);
+        effect->setParameterAutomated(index, knob);
+        endEdit(index);
+    }
+    typedIndex = -1;
+    CRect place;
+    typedValue->getViewSize(place);
+    frame->removeView(typedValue, true);
+    frame->invalidate(place); // the display under the field shows again
+}
+
 void KalvoEditor::valueChanged(CDrawContext* /*context*/, CControl* control)
 {
     if (!control)
         return;
+    if (control == typedValue)
+    {
+        typedValueEnded();
+        return;
+    }
+    if (control == zoomMenu)
+    {
+        // The frame that shows the menu cannot go now: the next idle makes the panel again.
+        setUserScale(static_cast<ZoomMenu*>(zoomMenu)->chosenScale());
+        return;
+    }
     const long tag = control->getTag();
     const bool isParameter = (tag >= 0 && tag <= 12) || tag == kPresetTag ||
                              (tag >= kFirstMeter && tag < kFirstMeter + kNumMeters);

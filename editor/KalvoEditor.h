@@ -20,6 +20,7 @@ class COptionMenu;
 class CParamDisplay;
 class CPlotDisplay;
 class CSplashScreen;
+class CTextEdit;
 class CVuMeter;
 
 class KalvoEditor : public AEffGUIEditor, public CControlListener
@@ -50,6 +51,13 @@ public:
     /// arrive after the panel opened names that place here. Nothing while closed, or for an
     /// index without a slider.
     void setResetValue(int index, float knob);
+    /// Opens the typing field over the numeric display of parameter `index` (0-9), prefilled
+    /// with the display's text, as a double-click on the display does. Enter applies the text
+    /// as one automated edit (begin, set, end); Escape or a click elsewhere leaves everything
+    /// as it was. False while closed or for a parameter without a display.
+    bool startTypedValue(int index);
+    /// The typing field (open or not); null while closed.
+    CTextEdit* getTypedValueField() const { return typedValue; }
 
     // ---- inspection, for tests and tools; null while closed ----
     CHorizontalSlider* getSlider(int index) const
@@ -69,6 +77,9 @@ public:
         return inRange(index - kFirstMeter, kNumMeters) ? meters[index - kFirstMeter] : nullptr;
     }
     COptionMenu* getPresetMenu() const { return presetMenu; }
+    /// Pops up the zoom choices at `where` (panel pixels), as a right-click on the background
+    /// does; the choice applies from the next idle. Nothing while closed.
+    void popUpZoomMenu(CDrawContext* context, const CPoint& where);
     CSplashScreen* getAboutScreen() const { return aboutScreen; }
     CPlotDisplay* getPolarPlot() const { return polarPlot; }
 
@@ -92,6 +103,8 @@ private:
     void addDisplay(const CRect& size, int tag, CBitmap* background);
     void addPresetMenu(const CRect& size, CBitmap* face, CBitmap* faceOpen);
     void updatePolarPlot();
+    /// The typing field ended: applies a committed text, then takes the field off the panel.
+    void typedValueEnded();
     /// The value a display shows for parameter `index` at normalised value p.
     static float displayValue(int index, float p);
 
@@ -100,9 +113,12 @@ private:
     COnOffButton* muteButtons[kNumMutes] = {};
     CVuMeter* meters[kNumMeters] = {};
     COptionMenu* presetMenu = nullptr;
+    COptionMenu* zoomMenu = nullptr; ///< one reference of the editor's own while open
     CSplashScreen* aboutScreen = nullptr;
     CParamDisplay* displays[kNumSliders] = {};
     CPlotDisplay* polarPlot = nullptr;
+    CTextEdit* typedValue = nullptr; ///< one reference of the editor's own while open
+    int typedIndex = -1;             ///< the parameter the field edits; -1 while it is closed
     CBitmap* panelBitmap = nullptr;
     bool opened = false;
 };

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 namespace kalvo
@@ -15,10 +16,14 @@ namespace
 /// are answered by the status or by ignoring the packet, never by printing.
 void quiet(int, const char*, const char*) {}
 
-/// The value of a numeric argument the method's type list asked for.
-float number(lo_arg* arg)
+/// The value of a float argument (the method's type list asks for floats; liblo turns other
+/// numbers into floats). The argument lies in the packet at a 4-byte boundary only, so it is
+/// copied out rather than read through the 8-byte-aligned union.
+float number(const lo_arg* arg)
 {
-    return arg->f;
+    float value = 0.0f;
+    std::memcpy(&value, static_cast<const void*>(arg), sizeof value);
+    return value;
 }
 
 bool allFinite(const float* v, int n)

@@ -26,10 +26,27 @@ std::string trim(const std::string& s)
     return b == std::string::npos ? std::string() : s.substr(b, e - b + 1);
 }
 
+// The number as strtod reads it: a typographic minus (U+2212) becomes '-', a decimal comma
+// a point. Only the characters of the number itself are touched, not the unit.
+std::string plainNumber(const std::string& text)
+{
+    static const std::string kMinus = "\xe2\x88\x92";
+    std::string out = text.compare(0, kMinus.size(), kMinus) == 0 ? "-" + text.substr(kMinus.size()) : text;
+    for (char& c : out)
+    {
+        if (c == ',')
+            c = '.';
+        else if (!(std::isdigit(static_cast<unsigned char>(c)) || c == '-' || c == '+' || c == '.'))
+            break;
+    }
+    return out;
+}
+
 // A number followed by an optional unit word; false when the number is missing
 // or not finite.
-bool splitNumber(const std::string& text, double& number, std::string& unit)
+bool splitNumber(const std::string& rawText, double& number, std::string& unit)
 {
+    const std::string text = plainNumber(rawText);
     const char* begin = text.c_str();
     char* end = nullptr;
     errno = 0;
@@ -130,7 +147,8 @@ std::string unitSyntaxHelp(ParameterUnit unit)
     return "";
 }
 
-bool parseParameterText(int index, const std::string& rawText, float& normalised, std::string& error)
+bool parseParameterText(int index, const std::string& rawText, float& normalised, std::string& error,
+                        OutOfRange outOfRange)
 {
     if (index < 0 || index >= kNumParameters)
     {
@@ -178,42 +196,52 @@ bool parseParameterText(int index, const std::string& rawText, float& normalised
         return false;
     }
 
+    // In range, or pulled into it when the caller asks for clamping.
+    const auto fit = [outOfRange](double& v, double lo, double hi)
+    {
+        if (inRange(v, lo, hi))
+            return true;
+        if (outOfRange == OutOfRange::reject)
+            return false;
+        v = v < lo ? lo : hi;
+        return true;
+    };
     double x = 0.0;
     if (unit == "%")
     {
         // The slider's position, whatever the unit it shows.
-        if (!inRange(value, 0.0, 100.0))
+        if (!fit(value, 0.0, 100.0))
             return rangeError(p, text, "0..100%", error);
         x = value / 100.0;
     }
     else if (p.unit == ParameterUnit::Pattern && unit.empty())
     {
-        if (!inRange(value, p.minimum, p.maximum))
+        if (!fit(value, p.minimum, p.maximum))
             return rangeError(p, text, rangeText(p), error);
         x = unitToKnob(index, value);
     }
     else if (p.unit == ParameterUnit::FrontAngle && isDegrees(unit))
     {
-        if (!inRange(value, p.minimum, p.maximum))
+        if (!fit(value, p.minimum, p.maximum))
             return rangeError(p, text, rangeText(p) + " degrees", error);
         x = unitToKnob(index, value);
     }
     else if (p.unit == ParameterUnit::SurroundAngle && isDegrees(unit))
     {
-        if (!inRange(value, p.minimum, p.maximum))
+        if (!fit(value, p.minimum, p.maximum))
             return rangeError(p, text, rangeText(p) + " degrees", error);
         x = unitToKnob(index, value);
     }
     else if (p.unit == ParameterUnit::DelayMs && (unit.empty() || unit == "ms"))
     {
-        if (!inRange(value, p.minimum, p.maximum))
+        if (!fit(value, p.minimum, p.maximum))
             return rangeError(p, text, rangeText(p) + " ms", error);
         x = unitToKnob(index, value);
     }
     else if (p.unit == ParameterUnit::CornerKHz && (unit.empty() || unit == "khz" || unit == "hz"))
     {
-        const double kHz = unit == "hz" ? value / 1000.0 : value;
-        if (!inRange(kHz, p.minimum, p.maximum))
+        double kHz = unit == "hz" ? value / 1000.0 : value;
+        if (!fit(kHz, p.minimum, p.maximum))
             return rangeError(p, text, rangeText(p) + " kHz", error);
         x = unitToKnob(index, kHz);
     }
@@ -221,7 +249,7 @@ bool parseParameterText(int index, const std::string& rawText, float& normalised
     {
         // Levels are gains up to 1: 0 dB is the loudest setting. Typed text reaches below
         // the range's floor (-80 dB is a gain, not silence), so the gain is formed here.
-        if (value > 1e-9)
+        if (value > 1e-9 && outOfRange == OutOfRange::reject)
             return rangeError(p, text, rangeText(p) + " dB", error);
         x = std::pow(10.0, value / 20.0);
         x = x > 1.0 ? 1.0 : x;

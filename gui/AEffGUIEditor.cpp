@@ -5,6 +5,8 @@
 #include "gui/platform/Platform.h"
 #include "vst2/AudioEffectX.h"
 
+#include <cmath>
+
 namespace
 {
 // A tracking loop's idle pump waits this long when the next idle work is not due.
@@ -51,15 +53,75 @@ std::int32_t AEffGUIEditor::getTicks()
 
 bool AEffGUIEditor::getRect(ERect** ppRect)
 {
+    const double scale = getContentScale();
+    const auto scaled = [scale](VstInt16 v)
+    { return static_cast<VstInt16>(std::ceil(static_cast<double>(v) * scale - 1e-9)); };
+    scaledRect = ERect{scaled(rect.top), scaled(rect.left), scaled(rect.bottom), scaled(rect.right)};
     if (ppRect)
-        *ppRect = &rect;
+        *ppRect = &scaledRect;
     return true;
+}
+
+namespace
+{
+// The zoom range the panel is drawn at.
+constexpr double kMinScale = 1.0;
+constexpr double kMaxScale = 3.0;
+
+double clampScale(double scale)
+{
+    return scale < kMinScale ? kMinScale : scale > kMaxScale ? kMaxScale : scale;
+}
+} // namespace
+
+void AEffGUIEditor::setUserScale(double scale)
+{
+    userScale = scale > 0.0 ? clampScale(scale) : 0.0;
+}
+
+void AEffGUIEditor::setHostScale(double scale)
+{
+    hostScale = scale > 0.0 && std::isfinite(scale) ? clampScale(scale) : 0.0;
+}
+
+double AEffGUIEditor::getContentScale() const
+{
+    if (!kalvo::platform::scalesDrawing())
+        return 1.0;
+    if (userScale > 0.0)
+        return userScale;
+    if (hostScale > 0.0)
+        return hostScale;
+    if (desktop == 0.0)
+        desktop = clampScale(kalvo::platform::desktopScale());
+    return desktop;
+}
+
+bool AEffGUIEditor::contentScaleChanged() const
+{
+    return frame && getContentScale() != frame->getScale();
+}
+
+void AEffGUIEditor::applyContentScale()
+{
+    if (!contentScaleChanged())
+        return;
+    void* parent = systemWindow;
+    close();
+    open(parent);
+    ERect* size = nullptr;
+    getRect(&size);
+    requestWindowSize(size->right - size->left, size->bottom - size->top);
 }
 
 void AEffGUIEditor::idle()
 {
     if (inIdleStuff)
         return;
+    // A new zoom makes a new frame, which must not happen under a control's tracking loop: the
+    // frame and the control would go while still on the stack.
+    if (!inTrackingIdle && contentScaleChanged())
+        applyContentScale();
     if (frame)
         frame->idle();
 }
@@ -98,15 +160,17 @@ void AEffGUIEditor::setParameter(int index, float value)
     (void)value;
 }
 
+// Controls with negative tags are the editor's own (its zoom menu, its typing field): they
+// name no parameter, and a host must never hear of them.
 void AEffGUIEditor::beginEdit(int index)
 {
-    if (effect)
+    if (effect && index >= 0)
         effect->beginEdit(index);
 }
 
 void AEffGUIEditor::endEdit(int index)
 {
-    if (effect)
+    if (effect && index >= 0)
         effect->endEdit(index);
 }
 
@@ -124,7 +188,9 @@ void AEffGUIEditor::doIdleStuff()
         if (untilDue > kIdleEarlyMs)
             return;
     }
+    inTrackingIdle = true;
     idle();
+    inTrackingIdle = false;
     if (frame && frame->getPlatformWindow())
         frame->getPlatformWindow()->deliverOnePendingRepaint();
     lastTicks = addTicks(now, kIdlePeriodMs);

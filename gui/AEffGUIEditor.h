@@ -17,7 +17,7 @@ public:
     explicit AEffGUIEditor(AudioEffect* effect);
     ~AEffGUIEditor() override;
 
-    /// Stores the address of `rect` (all zero until the subclass sets it); true.
+    /// The editor rectangle in window pixels: `rect` (panel pixels) at the content scale; true.
     bool getRect(ERect** ppRect) override;
     /// The frame's idle pass, unless doIdleStuff is inside the host's idle call.
     void idle() override;
@@ -44,6 +44,24 @@ public:
     /// The knob mode last set by the host (class-wide).
     static std::int32_t knobMode;
 
+    // ---- zoom: the first of these that is set wins ----
+    /// The user's choice (1 to 3); 0 follows the host.
+    void setUserScale(double scale);
+    double getUserScale() const { return userScale; }
+    /// The host's (VST 3 content scale, LV2 ui:scaleFactor); 0 for none, which follows the desktop.
+    void setHostScale(double scale);
+    /// Window pixels per panel pixel the frame is made at: the user's, the host's, the desktop's
+    /// or 1, within 1..3; 1 where the window system draws at one scale only.
+    double getContentScale() const;
+    /// True while the frame is open at another scale than getContentScale(): a zoom was chosen
+    /// or the host's changed, and applyContentScale has yet to make the frame again.
+    bool contentScaleChanged() const;
+    /// Makes the frame again at the current content scale when it changed (in the same host
+    /// window) and asks the host for the new size. Called outside the frame's own calls; idle
+    /// does it on its own, so a format that must do more around it (a new event descriptor, its
+    /// own resize request) calls it before idle.
+    void applyContentScale();
+
     CFrame* getFrame() const { return frame; }
     /// Asks the host to resize its window to width x height; true when it agreed.
     bool requestHostResize(long width, long height);
@@ -52,8 +70,17 @@ protected:
     ERect rect{0, 0, 0, 0};
     std::int32_t lastTicks = 0;
     bool inIdleStuff = false;
+    bool inTrackingIdle = false; ///< idle runs from a control's tracking loop, inside the frame
     CFrame* frame = nullptr;
+
+    /// Asks the host to give the window width x height window pixels; the default asks a VST 2.4
+    /// host (audioMasterSizeWindow). Formats with their own resize request override it.
+    virtual bool requestWindowSize(long width, long height) { return requestHostResize(width, height); }
 
 private:
     bool windowSystemSession = false; ///< the window system's per-editor start-up succeeded
+    double userScale = 0.0;
+    double hostScale = 0.0;
+    mutable double desktop = 0.0; ///< the desktop's zoom, asked once
+    ERect scaledRect{0, 0, 0, 0}; ///< what getRect answers
 };

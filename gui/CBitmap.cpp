@@ -40,6 +40,8 @@ void CBitmap::adopt(std::unique_ptr<kalvo::platform::Image> newImage)
 void CBitmap::dispose()
 {
     image.reset();
+    hiResImage.reset();
+    hiResTried = false;
     width = 0;
     height = 0;
 }
@@ -90,7 +92,15 @@ void CBitmap::drawWith(CDrawContext* context, const CRect& rect, const CPoint& o
     kalvo::platform::Surface* surface = context->getSurface();
     if (!surface)
         return;
-    surface->drawImage(*image, context->toSurface(rect), offset, static_cast<ImageBlend>(blend),
+    // A zoomed panel draws the image drawn at twice the size where there is one, so that it
+    // stays as sharp as the text and the curves beside it.
+    if (surface->scale() > 1.0 && resourceID > 0 && !hiResTried)
+    {
+        hiResTried = true;
+        hiResImage = kalvo::platform::loadImageForScale(resourceID, surface->scale());
+    }
+    const kalvo::platform::Image& picture = surface->scale() > 1.0 && hiResImage ? *hiResImage : *image;
+    surface->drawImage(picture, context->toSurface(rect), offset, static_cast<ImageBlend>(blend),
                        transparentColor, alpha, context->clipRect);
     context->touched();
 }

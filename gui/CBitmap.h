@@ -70,4 +70,8 @@ protected:
     CColor transparentColor = kTransparentCColor;
     bool noAlpha = true;
     std::unique_ptr<kalvo::platform::Image> image;
+    /// The same picture drawn for surfaces above scale 1 (loaded on first need), if the binary
+    /// carries one; `hiResTried` says whether it was looked for.
+    std::unique_ptr<kalvo::platform::Image> hiResImage;
+    bool hiResTried = false;
 };

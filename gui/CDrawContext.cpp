@@ -401,7 +401,8 @@ bool CDrawContext::waitDrag()
 COffscreenContext::COffscreenContext(CFrame* frame, long width, long height, const CColor backgroundColor)
     : CDrawContext(OffscreenTag{}, frame), width(width), height(height), backgroundColor(backgroundColor)
 {
-    ownSurface = kalvo::platform::createOffscreenSurface(width, height);
+    // Composed at the frame's scale, so that copying it to the window moves pixels one to one.
+    ownSurface = kalvo::platform::createOffscreenSurface(width, height, frame ? frame->getScale() : 1.0);
     surface = ownSurface.get();
     destroyPixmap = true;
     clipRect = CRect(0, 0, width, height);
@@ -424,7 +425,8 @@ COffscreenContext::COffscreenContext(CDrawContext* context, CBitmap* bitmap, boo
     if (drawInBitmap && loaded)
         ownSurface = kalvo::platform::createImageSurface(*bitmap->getImage());
     else
-        ownSurface = kalvo::platform::createOffscreenSurface(width, height);
+        ownSurface = kalvo::platform::createOffscreenSurface(
+            width, height, context && context->getFrame() ? context->getFrame()->getScale() : 1.0);
     surface = ownSurface.get();
     destroyPixmap = true;
     clipRect = CRect(0, 0, width, height);

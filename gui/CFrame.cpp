@@ -12,6 +12,8 @@ CFrame::CFrame(const CRect& size, void* systemWindow, void* editor)
     frame = this;
     firstDraw = true;
     openFlag = true;
+    if (editor)
+        scale = guiEditor()->getContentScale();
     initFrame(systemWindow);
 }
 
@@ -31,6 +33,8 @@ CFrame::~CFrame()
     // its references are released and it does not outlive the frame.
     modalView = nullptr;
     focusView = nullptr;
+    tracker = nullptr;
+    trackedView = nullptr;
     if (nativeWindow)
         nativeWindow->setCursor(kCursorDefault);
     setDropActive(false);
@@ -45,8 +49,8 @@ bool CFrame::initFrame(void* window)
 {
     if (!window)
         return false;
-    nativeWindow =
-        kalvo::platform::createChildWindow(window, CRect(0, 0, size.width(), size.height()), eventRouter);
+    nativeWindow = kalvo::platform::createChildWindow(window, CRect(0, 0, size.width(), size.height()),
+                                                      eventRouter, scale);
     if (!nativeWindow)
         return false;
     size = CRect(0, 0, size.width(), size.height());
@@ -64,10 +68,38 @@ CDrawContext* CFrame::createDrawContext()
     return new CDrawContext(this, nullptr, systemWindow);
 }
 
+bool CFrame::startMouseTracking(CView* view, CMouseTracker* newTracker)
+{
+    if (!nativeWindow || !nativeWindow->reportsPointerMotion() || !newTracker)
+        return false;
+    if (tracker)
+    {
+        // A release that never came: the previous gesture ends before the next one starts.
+        CMouseTracker* previous = tracker;
+        tracker = nullptr;
+        trackedView = nullptr;
+        CDrawContext* context = createDrawContext();
+        previous->trackEnded(context);
+        context->forget();
+    }
+    trackedView = view;
+    tracker = newTracker;
+    return true;
+}
+
 void CFrame::viewLeavesTree(CView* view)
 {
     if (!view)
         return;
+    for (CView* v = trackedView; v; v = v->getParentView())
+    {
+        if (v == view)
+        {
+            tracker = nullptr;
+            trackedView = nullptr;
+            break;
+        }
+    }
     for (CView* v = focusView; v; v = v->getParentView())
     {
         if (v == view)
@@ -309,8 +341,9 @@ void CFrame::mouse(CDrawContext* context, CPoint& where, long buttons)
 {
     if (!context)
         context = frameContext;
-    // Every click ends a focus, also one that hits no control.
-    if (focusView)
+    // Every click ends a focus, also one that hits no control; only a click inside an open text
+    // field leaves it open (it places the caret).
+    if (focusView && !(focusView->isTypeOf("CTextEdit") && focusView->hitTest(where, buttons)))
         setFocusView(nullptr);
     if (context && buttons == -1)
         buttons = context->getMouseButtons();
@@ -380,6 +413,12 @@ void CFrame::setCursor(CCursorType type)
 {
     if (nativeWindow)
         nativeWindow->setCursor(type);
+}
+
+void CFrame::setKeyboardFocus(bool take)
+{
+    if (nativeWindow)
+        nativeWindow->takeKeyboardFocus(take);
 }
 
 bool CFrame::setDropActive(bool val)
@@ -481,6 +520,29 @@ void CFrame::EventRouter::platformMouseDown(const CPoint& where, long buttons)
     CDrawContext* context = owner.createDrawContext();
     CPoint at = where;
     owner.mouse(context, at, buttons);
+    context->forget();
+}
+
+void CFrame::EventRouter::platformMouseMoved(const CPoint& where, long buttons)
+{
+    if (!owner.tracker)
+        return;
+    CDrawContext* context = owner.createDrawContext();
+    owner.tracker->trackMoved(context, where, buttons);
+    context->forget();
+}
+
+void CFrame::EventRouter::platformMouseUp(const CPoint& where, long buttons)
+{
+    (void)where;
+    // The release ends the gesture once the left button, which drags, is up.
+    if (!owner.tracker || (buttons & kButtonLeft))
+        return;
+    CMouseTracker* ending = owner.tracker;
+    owner.tracker = nullptr;
+    owner.trackedView = nullptr;
+    CDrawContext* context = owner.createDrawContext();
+    ending->trackEnded(context);
     context->forget();
 }
 

@@ -8,6 +8,20 @@
 
 class AEffGUIEditor;
 
+/// Follows the pointer after a press, one event at a time (a slider's drag): the frame reports
+/// each motion and the release, so the gesture never holds the host's thread between events.
+class CMouseTracker
+{
+public:
+    /// The pointer moved to `where` (frame coordinates) with `buttons` held.
+    virtual void trackMoved(CDrawContext* context, const CPoint& where, long buttons) = 0;
+    /// The button went up (or the frame ended the gesture): the tracking is over.
+    virtual void trackEnded(CDrawContext* context) = 0;
+
+protected:
+    ~CMouseTracker() = default;
+};
+
 /// Holds the editor's views, creates a native child in the host's window, routes mouse, wheel
 /// and keys, keeps a focus view and a modal view, and redraws dirty views when the editor's
 /// idle call reaches it. Destroying the frame destroys every child nobody else remembered.
@@ -73,6 +87,17 @@ public:
     /// Draws `view` now when it is a direct child, else the whole frame.
     virtual void draw(CView* view);
 
+    /// Hands the pointer's motion and release to `tracker` until the button goes up; `view` is
+    /// the view it belongs to (the tracking ends without a call when that view leaves). False
+    /// where the window reports no motion (the caller then polls the pointer in a loop).
+    bool startMouseTracking(CView* view, CMouseTracker* tracker);
+    /// True while a tracker follows the pointer.
+    bool isTrackingMouse() const { return tracker != nullptr; }
+
+    /// Asks the window system to send the keyboard's keys to the frame's window (true) while a
+    /// text field is open, or gives the keyboard back to whoever had it before (false).
+    void setKeyboardFocus(bool take);
+
     /// Builds the native child in systemWindow; false without a window or on failure.
     bool initFrame(void* systemWindow);
     /// A new context on the frame's window; the caller forgets it.
@@ -83,6 +108,9 @@ public:
     kalvo::platform::NativeWindow* getPlatformWindow() const { return nativeWindow.get(); }
     /// Drops the focus and modal pointers to `view` (or to a view inside it) as it leaves the tree.
     void viewLeavesTree(CView* view);
+    /// Window pixels per panel pixel: 1, or the zoom the editor chose before the frame was made.
+    double getScale() const { return scale; }
+
     /// True until the frame was drawn the first time.
     bool isFirstDraw() const { return firstDraw; }
 
@@ -94,6 +122,8 @@ protected:
         explicit EventRouter(CFrame& frame) : owner(frame) {}
         void platformPaint(const CRect& damaged) override;
         void platformMouseDown(const CPoint& where, long buttons) override;
+        void platformMouseMoved(const CPoint& where, long buttons) override;
+        void platformMouseUp(const CPoint& where, long buttons) override;
         void platformWheel(const CPoint& where, CMouseWheelAxis axis, float distance) override;
         void platformDestroyed() override;
         void platformKey(const VstKeyCode& key, bool down) override;
@@ -108,6 +138,8 @@ protected:
     void* systemWindow = nullptr;
     CView* modalView = nullptr;
     CView* focusView = nullptr;
+    CView* trackedView = nullptr;     ///< the view whose gesture follows the pointer
+    CMouseTracker* tracker = nullptr; ///< its tracker, while the button is down
     bool firstDraw = true;
     bool openFlag = false;
     bool dropActive = false;
@@ -116,4 +148,5 @@ protected:
     EventRouter eventRouter{*this};
     CDrawContext* frameContext = nullptr;
     bool ownWindow = false;
+    double scale = 1.0;
 };

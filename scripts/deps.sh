@@ -10,13 +10,15 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libcairo2-dev libx11-dev libxtst-dev libxres-dev libfontconfig-dev fonts-liberation
   libsndfile1-dev libcli11-dev   # kalvo-render's sound files; the tools' command line
+  libexpat1-dev   # kalvo-render: the takes' iXML chunks
   lv2-dev liblilv-dev lilv-utils sordi   # the LV2 build, its test host and the bundle's validation
   libmysofa-dev liblo-dev liblo-tools   # binaural output (libmysofa1 brings /usr/share/libmysofa/default.sofa); head tracking over OSC (oscsend to try it)
   xvfb xauth xdotool x11-utils
+  groff-base man-db   # the manual pages' check (groff) and `man kalvo-render` after setup.sh
   g++-mingw-w64-x86-64-posix wine64 wine
 )
 if [ "${1:-}" = "--package" ]; then
-  packages+=(dpkg-dev help2man lintian bash-completion)
+  packages+=(dpkg-dev lintian bash-completion)
 fi
 if [ "${1:-}" = "--tidy" ]; then
   packages+=(clang-tidy)

@@ -232,7 +232,8 @@ std::string pluginTurtle(const char* version)
     // processing in another process.
     out += uri("#ui") + "\n    a ui:X11UI ;\n";
     out += "    lv2:requiredFeature ui:idleInterface , ui:parent ;\n";
-    out += "    lv2:optionalFeature ui:resize , ui:touch , urid:map ;\n";
+    out += "    lv2:optionalFeature ui:resize , ui:touch , urid:map , opts:options ;\n";
+    out += "    opts:supportedOption ui:scaleFactor ;\n";
     out += "    lv2:extensionData ui:idleInterface ;\n";
     std::string notes;
     const auto note = [&notes](const char* symbol)

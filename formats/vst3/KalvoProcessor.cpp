@@ -340,7 +340,9 @@ vst3::tresult KalvoProcessor::setupProcessing(vst3::ProcessSetup& setup)
 {
     if (active)
         return vst3::kResultFalse;
-    if (!(setup.sampleRate > 0.0 && setup.sampleRate < 1e7) || setup.maxSamplesPerBlock <= 0 ||
+    // A rate the effect cannot run at would be taken and silently ignored by it (it keeps
+    // the last usable one), so the host would hear another rate than it set: refused.
+    if (!AudioEffect::isUsableSampleRate(setup.sampleRate) || setup.maxSamplesPerBlock <= 0 ||
         (setup.symbolicSampleSize != vst3::kSample32 && setup.symbolicSampleSize != vst3::kSample64))
         return vst3::kInvalidArgument;
     sampleRate = setup.sampleRate;

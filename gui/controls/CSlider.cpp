@@ -152,48 +152,72 @@ void CSlider::mouse(CDrawContext* context, CPoint& where, long buttons)
         delta += static_cast<float>(horizontal ? where.x - handle.left : where.y - handle.top);
     }
 
-    float oldVal = value;
-    long previousButtons = buttons;
-    CPoint at = where;
+    drag = Drag{delta, value, buttons, where};
     beginEdit();
+    if (frame && frame->startMouseTracking(this, this))
+    {
+        // The window reports the motion and the release: the first step now, the rest as the
+        // events come in, each in a call of its own.
+        dragStep(context, buttons, where);
+        return;
+    }
     while (true)
     {
         const long polled = context->getMouseButtons();
         if (!(polled & kButtonLeft))
             break;
-        const bool fine = (polled & kModifierShift) != 0;
-        if (polled != previousButtons)
-        {
-            // Fine adjustment ends: move the grab offset so that the pointer where it is now maps
-            // to the value reached, and the handle continues from there without a jump.
-            if ((previousButtons & kModifierShift) && !fine)
-            {
-                const float plain = dragsInverted() ? 1.f - value : value;
-                delta =
-                    static_cast<float>(horizontal ? at.x : at.y) - plain * static_cast<float>(rangeHandle);
-            }
-            previousButtons = polled;
-            oldVal = value;
-        }
-        else if (!fine)
-            oldVal = value;
-
-        value = (static_cast<float>(horizontal ? at.x : at.y) - delta) / static_cast<float>(rangeHandle);
-        if (dragsInverted())
-            value = 1.f - value;
-        // While Shift stays down the value moves zoomFactor times slower, relative to the value
-        // it had when Shift went down.
-        if (fine && zoomFactor > 0.f)
-            value = (value - oldVal) / zoomFactor + oldVal;
-        bounceValue();
-
-        if (isDirty() && listener)
-            listener->valueChanged(context, this);
-
-        getMouseLocation(context, at);
+        dragStep(context, polled, drag.at);
+        getMouseLocation(context, drag.at);
         doIdle();
     }
     endEdit();
+}
+
+void CSlider::trackMoved(CDrawContext* context, const CPoint& where, long buttons)
+{
+    if (!(buttons & kButtonLeft))
+        return; // the release follows and ends the drag
+    drag.at = where;
+    dragStep(context, buttons, where);
+}
+
+void CSlider::trackEnded(CDrawContext* context)
+{
+    (void)context;
+    endEdit();
+}
+
+void CSlider::dragStep(CDrawContext* context, long polled, const CPoint& at)
+{
+    const bool horizontal = isHorizontal();
+    const bool fine = (polled & kModifierShift) != 0;
+    if (polled != drag.previousButtons)
+    {
+        // Fine adjustment ends: move the grab offset so that the pointer where it is now maps
+        // to the value reached, and the handle continues from there without a jump.
+        if ((drag.previousButtons & kModifierShift) && !fine)
+        {
+            const float plain = dragsInverted() ? 1.f - value : value;
+            drag.delta =
+                static_cast<float>(horizontal ? at.x : at.y) - plain * static_cast<float>(rangeHandle);
+        }
+        drag.previousButtons = polled;
+        drag.oldVal = value;
+    }
+    else if (!fine)
+        drag.oldVal = value;
+
+    value = (static_cast<float>(horizontal ? at.x : at.y) - drag.delta) / static_cast<float>(rangeHandle);
+    if (dragsInverted())
+        value = 1.f - value;
+    // While Shift stays down the value moves zoomFactor times slower, relative to the value
+    // it had when Shift went down.
+    if (fine && zoomFactor > 0.f)
+        value = (value - drag.oldVal) / zoomFactor + drag.oldVal;
+    bounceValue();
+
+    if (isDirty() && listener)
+        listener->valueChanged(context, this);
 }
 
 void CSlider::step(CDrawContext* context, float units, bool fine)

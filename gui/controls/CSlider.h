@@ -2,6 +2,7 @@
 #pragma once
 
 #include "CControl.h"
+#include "gui/CFrame.h"
 
 class COffscreenContext;
 struct VstKeyCode;
@@ -21,7 +22,7 @@ enum CSliderStyle : long
 /// wide with a 19-pixel handle, minPos = left and maxPos = left + 91, handle offset (1, 0): value
 /// 0 puts the handle's left edge at column left + 1, value 1 at left + 92, and a free click at
 /// column x gives (x - left - 9) / 91.
-class CSlider : public CControl
+class CSlider : public CControl, public CMouseTracker
 {
 public:
     CSlider(const CRect& size, CControlListener* listener, long tag, long minPos, long maxPos,
@@ -29,8 +30,13 @@ public:
     ~CSlider() override;
 
     void draw(CDrawContext* context) override;
-    /// The drag loop: polls the pointer until the left button rises, Shift for fine adjustment.
+    /// A drag, Shift for fine adjustment. Where the frame's window reports the pointer's motion
+    /// and release, the drag follows those events and the call returns at once, so the host's
+    /// user-interface thread keeps delivering (meters, redraws) meanwhile; elsewhere a loop polls
+    /// the pointer until the left button rises. Both give the same values for the same path.
     void mouse(CDrawContext* context, CPoint& where, long buttons = -1) override;
+    void trackMoved(CDrawContext* context, const CPoint& where, long buttons) override;
+    void trackEnded(CDrawContext* context) override;
     /// `distance` wheel units of wheelInc (a tenth with Shift), clamped; true unless disabled.
     bool onWheel(CDrawContext* context, const CPoint& where, float distance) override;
     /// Arrow keys step by wheelInc (a tenth with Shift); other keys are not handled.
@@ -60,6 +66,18 @@ protected:
     long handleExtent() const { return isHorizontal() ? widthOfSlider : heightOfSlider; }
     /// Adds a step of wheelInc units (a tenth with Shift), clamps and notifies inside a bracket.
     void step(CDrawContext* context, float units, bool fine);
+    /// One step of a drag: the pointer at `at` with `polled` buttons and modifiers.
+    void dragStep(CDrawContext* context, long polled, const CPoint& at);
+
+    /// What a drag carries from one pointer position to the next.
+    struct Drag
+    {
+        float delta = 0.f;        ///< the pointer coordinate that maps to position 0
+        float oldVal = 0.f;       ///< the value fine adjustment is relative to
+        long previousButtons = 0; ///< the buttons and modifiers of the previous step
+        CPoint at;                ///< the latest pointer position
+    };
+    Drag drag;
 
     CPoint offset;
     CPoint offsetHandle;

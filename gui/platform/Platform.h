@@ -58,8 +58,11 @@ class Surface
 {
 public:
     virtual ~Surface() = default;
+    /// The size in the caller's (panel) pixels.
     virtual long width() const = 0;
     virtual long height() const = 0;
+    /// Pixels of the surface per panel pixel: 1, or the panel's zoom (2 on a 200 % desktop).
+    virtual double scale() const { return 1.0; }
 
     /// Fills columns r.left..r.right-1, rows r.top..r.bottom-1 with state.fillColor.
     virtual void fillRect(const CRect& r, const DrawAttributes& state) = 0;
@@ -104,12 +107,16 @@ public:
 
 // ---- drawing backend (kalvo_gui_cairo) ----
 
-/// A width x height surface of 8-bit RGBA pixels, or null when it cannot be allocated.
-std::unique_ptr<Surface> createOffscreenSurface(long width, long height);
+/// A width x height (panel pixels) surface of 8-bit RGBA pixels at `scale` pixels per panel
+/// pixel, or null when it cannot be allocated.
+std::unique_ptr<Surface> createOffscreenSurface(long width, long height, double scale = 1.0);
 /// An empty (transparent black) 32-bit image, or null.
 std::unique_ptr<Image> createImage(long width, long height);
 /// Decodes the image embedded under `id` (see EmbeddedImages.h); null when there is none.
 std::unique_ptr<Image> loadImage(long id);
+/// The image `id` drawn for `scale` pixels per panel pixel where the binary carries such a set
+/// (the panel's images at 2x), else null; its width and height are still in panel pixels.
+std::unique_ptr<Image> loadImageForScale(long id, double scale);
 /// Decodes PNG bytes; null when they are not a readable PNG.
 std::unique_ptr<Image> decodePng(const unsigned char* data, std::size_t size);
 /// A surface drawing straight into the image's pixels (the image must outlive it), or null.
@@ -155,6 +162,19 @@ public:
     virtual void platformPaint(const CRect& damaged) = 0;
     /// A button went down at `where` (window pixels) with the given button and modifier bits.
     virtual void platformMouseDown(const CPoint& where, long buttons) = 0;
+    /// The pointer moved to `where` (window pixels) with a button held; `buttons` are the buttons
+    /// and modifiers now. Only from windows that report pointer motion.
+    virtual void platformMouseMoved(const CPoint& where, long buttons)
+    {
+        (void)where;
+        (void)buttons;
+    }
+    /// A button went up at `where`; `buttons` are those still held afterwards.
+    virtual void platformMouseUp(const CPoint& where, long buttons)
+    {
+        (void)where;
+        (void)buttons;
+    }
     /// The wheel turned by `distance` notches (positive away from the user / to the right).
     virtual void platformWheel(const CPoint& where, CMouseWheelAxis axis, float distance) = 0;
     /// The window system destroyed the window on its own (with the host's window); nothing more
@@ -192,6 +212,10 @@ public:
     /// Position of the window's origin on the screen (for popup menus).
     virtual CPoint screenOrigin() = 0;
     virtual void setCursor(CCursorType type) = 0;
+    /// True when the window reports the pointer's motion while a button is held and the button's
+    /// release (platformMouseMoved, platformMouseUp), so that a drag can follow events instead of
+    /// polling the pointer.
+    virtual bool reportsPointerMotion() const { return false; }
     /// Delivers all pending events to the listener. Re-entered from inside a mouse call (a
     /// tracking loop's idle pump) it delivers only repaints.
     virtual void pumpEvents() = 0;
@@ -222,11 +246,23 @@ public:
     /// the listener. Off by default: VST hosts pass keys through their own calls, and the window
     /// would see each of them twice.
     virtual void takeKeys() {}
+    /// While a text field is open: takes the keyboard focus for the window (true), so that typed
+    /// keys reach the listener instead of the host and its shortcuts, and hands it back to the
+    /// window that had it (false). Nothing where the host passes keys through its own calls.
+    virtual void takeKeyboardFocus(bool take) { (void)take; }
 };
 
-/// Creates a visible child of `size` at (0, 0) in the host's window `parent`, routing its events
-/// to `listener`; null when `parent` is null or creation fails.
-std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener);
+/// Creates a visible child of `size` (panel pixels) at (0, 0) in the host's window `parent`,
+/// `scale` window pixels per panel pixel, routing its events to `listener` in panel pixels; null
+/// when `parent` is null or creation fails.
+std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener,
+                                                double scale = 1.0);
+/// The desktop's own zoom (X11: the Xft.dpi resource / 96; Windows: the monitor's DPI / 96), or
+/// 1 where it says none.
+double desktopScale();
+/// True where the backend draws at other scales than 1 (cairo); false where it draws the panel
+/// at its own size only (GDI), so that the panel keeps scale 1 there.
+bool scalesDrawing();
 /// Milliseconds of a monotonic clock (wraps like a 32-bit tick count).
 long ticksMs();
 /// Waits about `ms` milliseconds (the headless backend advances its clock instead).

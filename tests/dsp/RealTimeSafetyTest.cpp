@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <mutex>
 #include <vector>
 
 TEST(KalvoAlgoRealTime, CounterSeesAllocations)
@@ -24,6 +25,14 @@ TEST(KalvoAlgoRealTime, CounterSeesAllocations)
         void* volatile p = std::malloc(16);
         std::free(p);
         EXPECT_EQ(counter.count(), 1);
+    }
+    if (allocationCounterSeesWaits())
+    {
+        AllocationCounter counter;
+        std::mutex lock;
+        lock.lock();
+        lock.unlock();
+        EXPECT_EQ(counter.waits(), 1);
     }
 }
 
@@ -61,6 +70,7 @@ TEST(KalvoAlgoRealTime, ProcessingAllocatesNothing)
         if (k.setKernel(kernel))
             b.process(k);
     EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(counter.waits(), 0);
 }
 
 TEST(BinauralRendererRealTime, ProcessingAndTurningAllocateNothing)

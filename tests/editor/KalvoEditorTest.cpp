@@ -13,6 +13,7 @@
 #include "gui/controls/CParamDisplay.h"
 #include "gui/controls/CSlider.h"
 #include "gui/controls/CSplashScreen.h"
+#include "gui/controls/CTextEdit.h"
 #include "gui/platform/headless/HeadlessWindow.h"
 
 #include <algorithm>
@@ -37,7 +38,7 @@ struct HostEvent
 // The host side: answers the queries the effect makes and records the edit gestures.
 std::vector<HostEvent>* recorded = nullptr;
 
-VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, void*, float opt)
+VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr, float opt)
 {
     switch (opcode)
     {
@@ -47,6 +48,12 @@ VstIntPtr hostCallback(AEffect*, VstInt32 opcode, VstInt32 index, VstIntPtr, voi
         return 48000;
     case audioMasterGetBlockSize:
         return 512;
+    case audioMasterCanDo:
+        return ptr && std::strcmp(static_cast<const char*>(ptr), "sizeWindow") == 0;
+    case audioMasterSizeWindow:
+        if (recorded)
+            recorded->push_back({opcode, index, static_cast<float>(value)});
+        return 1;
     case audioMasterAutomate:
     case audioMasterBeginEdit:
     case audioMasterEndEdit:
@@ -414,6 +421,38 @@ TEST_F(KalvoEditorTest, OpensAndClosesManyTimes)
     EXPECT_EQ(host.childCount(), 0);
 }
 
+// How many pixels of the open panel differ by more than 24 levels in a channel from the
+// reference image `name` (written instead with KALVO_BLESS=1), or -1 when it cannot be read.
+long pixelsDifferingFromReference(kalvo::headless::Window& window, const std::string& name)
+{
+    const std::string golden = std::string(KALVO_EDITOR_GOLDEN_DIR) + "/" + name;
+    if (std::getenv("KALVO_BLESS"))
+        window.writePng(golden.c_str());
+    std::FILE* file = std::fopen(golden.c_str(), "rb");
+    if (!file)
+        return -1;
+    std::vector<unsigned char> bytes;
+    unsigned char buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
+        bytes.insert(bytes.end(), buffer, buffer + n);
+    std::fclose(file);
+    auto reference = kalvo::platform::decodePng(bytes.data(), bytes.size());
+    if (!reference || reference->width() != window.width() || reference->height() != window.height())
+        return -1;
+    auto surface = kalvo::platform::createImageSurface(*reference);
+    long differing = 0;
+    for (long y = 0; y < window.height(); ++y)
+        for (long x = 0; x < window.width(); ++x)
+        {
+            const CColor a = window.pixel(x, y);
+            const CColor b = surface->getPixel(CPoint(x, y));
+            const int d =
+                std::max({std::abs(a.red - b.red), std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
+            differing += d > 24;
+        }
+    return differing;
+}
+
 // The panel as shipped: the default state rendered headless must match the reference image.
 // Tolerance: text and curves go through the font rasteriser and cairo, so a pixel may differ by
 // a few levels per channel; at most 0.2 % of the pixels may differ by more than 24 levels.
@@ -423,35 +462,148 @@ TEST_F(KalvoEditorTest, DefaultPanelMatchesTheReferenceImage)
     open();
     editor->idle();
     window->paintNow(CRect(0, 0, 841, 453));
-    const std::string golden = std::string(KALVO_EDITOR_GOLDEN_DIR) + "/editor-default.png";
-    if (std::getenv("KALVO_BLESS"))
-    {
-        ASSERT_TRUE(window->writePng(golden.c_str()));
-    }
+    const long differing = pixelsDifferingFromReference(*window, "editor-default.png");
+    ASSERT_GE(differing, 0) << "reference image missing or of another size";
+    EXPECT_LE(differing, 841 * 453 / 500);
+}
 
-    std::FILE* file = std::fopen(golden.c_str(), "rb");
-    ASSERT_NE(file, nullptr) << golden;
-    std::vector<unsigned char> bytes;
-    unsigned char buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, file)) > 0;)
-        bytes.insert(bytes.end(), buffer, buffer + n);
-    std::fclose(file);
-    auto reference = kalvo::platform::decodePng(bytes.data(), bytes.size());
-    ASSERT_TRUE(reference);
-    ASSERT_EQ(reference->width(), 841);
-    ASSERT_EQ(reference->height(), 453);
-    auto surface = kalvo::platform::createImageSurface(*reference);
-    ASSERT_TRUE(surface);
+// Zoomed to 200 %: a window of twice the size whose picture matches the 2x reference with the
+// same tolerance (0.2 % of the pixels beyond 24 levels), and whose clicks, in window pixels,
+// land on the control drawn there.
+TEST_F(KalvoEditorTest, AtTwiceTheSizeThePanelMatchesItsReferenceAndClicksLandOnTheirControls)
+{
+    editor->setUserScale(2.0);
+    ERect* rect = nullptr;
+    ASSERT_TRUE(editor->getRect(&rect));
+    EXPECT_EQ(rect->right - rect->left, 1682);
+    EXPECT_EQ(rect->bottom - rect->top, 906);
+    open();
+    ASSERT_EQ(window->width(), 1682);
+    ASSERT_EQ(window->height(), 906);
+    editor->idle();
+    window->paintNow(CRect(0, 0, 1682, 906));
+    const long differing = pixelsDifferingFromReference(*window, "editor-2x.png");
+    ASSERT_GE(differing, 0) << "reference image missing or of another size";
+    EXPECT_LE(differing, 1682 * 906 / 500);
 
-    long differing = 0;
-    for (long y = 0; y < 453; ++y)
-        for (long x = 0; x < 841; ++x)
-        {
-            const CColor a = window->pixel(x, y);
-            const CColor b = surface->getPixel(CPoint(x, y));
-            const int d =
-                std::max({std::abs(a.red - b.red), std::abs(a.green - b.green), std::abs(a.blue - b.blue)});
-            differing += d > 24;
-        }
-    EXPECT_LE(differing, 841 * 453 / 500) << "pixels differing from " << golden;
+    events.clear();
+    window->press(CPoint(2 * 535, 2 * 103), kButtonLeft); // the front mute, 520..551 x 95..111
+    window->setPointer(CPoint(2 * 535, 2 * 103), 0);
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[1].index, 11);
+    EXPECT_EQ(parameter(11), 1.0f);
+}
+
+// The user's zoom: a right-click on the background pops up the choices under the pointer; the
+// one chosen makes the panel again at that size on the next idle and asks the host for it. The
+// choice stays with the effect across closing and opening; "Follow host" goes back.
+TEST_F(KalvoEditorTest, TheBackgroundsRightClickZoomsThePanelAndTheHostIsAskedForTheSize)
+{
+    open();
+    events.clear();
+    const CPoint background(40, 420);
+    window->press(background, kButtonLeft);
+    window->setPointer(background, 0);
+    EXPECT_EQ(window->menusShown(), 0) << "a left click on the background opens nothing";
+    window->setMenuChoice(3);
+    window->press(background, kButtonRight);
+    window->setPointer(background, 0);
+    ASSERT_EQ(window->menusShown(), 1);
+    EXPECT_EQ(window->lastMenuPosition(), background);
+    EXPECT_EQ(window->lastMenuTexts(), (std::vector<std::string>{"100 %", "125 %", "150 %", "200 %", "250 %",
+                                                                 "300 %", "Follow host"}));
+    editor->idle();
+    window = host.child();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->width(), 1682);
+    EXPECT_EQ(window->height(), 906);
+    ASSERT_EQ(events.size(), 1u) << "the host hears of the size only";
+    EXPECT_EQ(events[0].opcode, audioMasterSizeWindow);
+    EXPECT_EQ(std::make_pair(events[0].index, events[0].value), std::make_pair(1682, 906.0f));
+
+    editor->close();
+    open();
+    EXPECT_EQ(window->width(), 1682);
+    window->setMenuChoice(6); // Follow host, on this desktop 100 %
+    window->press(CPoint(2 * 40, 2 * 420), kButtonRight);
+    window->setPointer(CPoint(2 * 40, 2 * 420), 0);
+    editor->idle();
+    window = host.child();
+    EXPECT_EQ(window->width(), 841);
+    EXPECT_EQ(editor->getUserScale(), 0.0);
+}
+
+namespace
+{
+VstKeyCode key(char character, unsigned char virt = 0)
+{
+    return VstKeyCode{character, virt, 0};
+}
+} // namespace
+
+TEST_F(KalvoEditorTest, TypedValuesApplyOnEnterAsOneEditAndKeepTheirKeysFromTheHost)
+{
+    open();
+    events.clear();
+    kalvo::headless::setTicks(1000); // a clock reading 0 never pairs clicks
+    const CPoint angleDisplay(227, 183);
+    window->press(angleDisplay, kButtonLeft);
+    window->setPointer(angleDisplay, 0);
+    EXPECT_EQ(editor->getFrame()->getFocusView(), nullptr); // one click opens nothing
+    window->press(angleDisplay, kButtonLeft);
+    window->setPointer(angleDisplay, 0);
+    CTextEdit* field = editor->getTypedValueField();
+    ASSERT_EQ(editor->getFrame()->getFocusView(), field);
+    char shown[CParamDisplay::kTextSize];
+    editor->getDisplay(3)->formatValue(editor->getDisplay(3)->getValue(), shown);
+    EXPECT_EQ(field->text(), shown);
+
+    // Every key is the field's (the host hears "handled"); out of range is clamped: 120 -> 90.
+    for (VstKeyCode k : {key(0, VKEY_END), key(0, VKEY_BACK), key(0, VKEY_BACK), key(0, VKEY_BACK),
+                         key(0, VKEY_BACK), key(0, VKEY_BACK), key('1'), key('2'), key('0'), key(' ')})
+        EXPECT_TRUE(editor->onKeyDown(k));
+    EXPECT_TRUE(events.empty());
+    VstKeyCode enter = key(0, VKEY_RETURN);
+    EXPECT_TRUE(editor->onKeyDown(enter));
+    ASSERT_EQ(events.size(), 3u);
+    EXPECT_EQ(events[0].opcode, audioMasterBeginEdit);
+    EXPECT_EQ(events[1].opcode, audioMasterAutomate);
+    EXPECT_EQ(events[1].index, 3);
+    EXPECT_EQ(events[1].value, 1.0f);
+    EXPECT_EQ(events[2].opcode, audioMasterEndEdit);
+    EXPECT_EQ(parameter(3), 1.0f);
+    EXPECT_EQ(editor->getFrame()->getFocusView(), nullptr);
+    EXPECT_FALSE(editor->getFrame()->isChild(field));
+    VstKeyCode space = key(' ', VKEY_SPACE);
+    EXPECT_FALSE(editor->onKeyDown(space)); // closed: the host's keys are the host's again
+}
+
+TEST_F(KalvoEditorTest, TextThatIsNoValueChangesNothingAndAClickElsewhereCancels)
+{
+    open();
+    const float level = parameter(7);
+    events.clear();
+    ASSERT_TRUE(editor->startTypedValue(7));
+    CTextEdit* field = editor->getTypedValueField();
+    for (VstKeyCode k : {key('x'), key(0, VKEY_RETURN)})
+        editor->onKeyDown(k);
+    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(field->isRefused()); // it says so, and stays open for a correction
+    EXPECT_TRUE(editor->getFrame()->isChild(field));
+    kalvo::headless::advanceTicks(2000);
+    editor->idle();
+    EXPECT_FALSE(field->isRefused());
+
+    VstKeyCode escape = key(0, VKEY_ESCAPE);
+    EXPECT_TRUE(editor->onKeyDown(escape));
+    EXPECT_FALSE(editor->getFrame()->isChild(field));
+
+    ASSERT_TRUE(editor->startTypedValue(7));
+    VstKeyCode minus = key('-');
+    editor->onKeyDown(minus);
+    window->press(CPoint(400, 300), kButtonLeft); // on the plot: the field goes, nothing changes
+    window->setPointer(CPoint(400, 300), 0);
+    EXPECT_FALSE(editor->getFrame()->isChild(field));
+    EXPECT_TRUE(events.empty());
+    EXPECT_EQ(parameter(7), level);
 }

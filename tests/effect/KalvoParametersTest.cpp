@@ -109,3 +109,29 @@ TEST(ParameterTable, PanelTextsAreThePanelConvertersOwn)
     kalvo::formatPanelText(kRearMute, 1.0f, text, linuxRules());
     EXPECT_STREQ(text, "on");
 }
+
+TEST(ParameterText, TypedValuesTakeCommasTypographicMinusAndOnRequestClampToTheRange)
+{
+    float knob = -1.0f;
+    std::string error;
+    // Front level: -6 dB is a gain of 10^(-6/20); comma and U+2212 read as point and minus.
+    ASSERT_TRUE(kalvo::parseParameterText(7,
+                                          "\xe2\x88\x92"
+                                          "6,0 dB",
+                                          knob, error))
+        << error;
+    EXPECT_FLOAT_EQ(knob, static_cast<float>(std::pow(10.0, -6.0 / 20.0)));
+    ASSERT_TRUE(kalvo::parseParameterText(5, "27,5ms", knob, error)) << error;
+    EXPECT_FLOAT_EQ(knob, 0.5f); // half of 55 ms
+
+    // Out of range: an error for the command line, the nearest end for the panel.
+    EXPECT_FALSE(kalvo::parseParameterText(3, "120", knob, error));
+    ASSERT_TRUE(kalvo::parseParameterText(3, "120", knob, error, kalvo::OutOfRange::clamp));
+    EXPECT_EQ(knob, 1.0f);
+    ASSERT_TRUE(kalvo::parseParameterText(6, "0.2 kHz", knob, error, kalvo::OutOfRange::clamp));
+    EXPECT_EQ(knob, 0.0f);
+    ASSERT_TRUE(kalvo::parseParameterText(7, "+6 dB", knob, error, kalvo::OutOfRange::clamp));
+    EXPECT_EQ(knob, 1.0f);
+    // No number stays an error either way.
+    EXPECT_FALSE(kalvo::parseParameterText(7, "loud", knob, error, kalvo::OutOfRange::clamp));
+}

@@ -32,6 +32,7 @@ TEST(KalvoRealTime, ProcessingAllocatesNothingEvenForOversizeOrOddBlocks)
     effect.suspend();
     e->processReplacing(e, in.ptrs, out.ptrs, kFrames);
     EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(counter.waits(), 0); // no lock taken, no read, write or sleep
 }
 
 TEST(KalvoRealTime, SwitchingOffAndOnAtTheSameBlockSizeKeepsTheBuffers)

@@ -149,6 +149,9 @@ void EditorInstance::closeEffect()
 
 void EditorInstance::idle()
 {
+    hostIdleCalls++;
+    if (onHostIdle)
+        onHostIdle(hostIdleCalls);
     pumpWindowSystem();
     dispatch(effEditIdle);
 }

@@ -62,9 +62,12 @@ public:
 
     /// Automation and edit brackets in the order they arrived.
     std::vector<HostEvent> events;
+    /// The host's idle passes: its own (before each effEditIdle) and the plug-in's audioMasterIdle
+    /// calls from inside a tracking loop.
     int hostIdleCalls = 0;
-    /// Called on each audioMasterIdle with the running count: the user's next step during a
-    /// tracking loop, which the plug-in runs inside one of the host's calls.
+    /// Called on each of those passes with the running count: the user's next step during a
+    /// gesture, whether the plug-in follows it across the host's idle calls or in a loop inside
+    /// one of them.
     std::function<void(int)> onHostIdle;
 
     AEffect* effect = nullptr;

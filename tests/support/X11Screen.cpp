@@ -85,6 +85,13 @@ void User::typeKey(unsigned long keysym)
     XSync(impl->display, False);
 }
 
+void User::typeText(const char* text)
+{
+    // Printable ASCII characters are their own keysyms.
+    for (const char* c = text; c && *c; ++c)
+        typeKey(*c == '\b' ? XK_BackSpace : *c == '\n' ? XK_Return : static_cast<unsigned long>(*c));
+}
+
 void User::sendKey(unsigned long window, unsigned long keysym)
 {
     XEvent event{};

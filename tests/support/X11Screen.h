@@ -33,6 +33,8 @@ public:
     void escape();
     /// Presses and releases the key of `keysym` (X11/keysym.h).
     void typeKey(unsigned long keysym);
+    /// Types printable ASCII text on the keyboard; '\b' is BackSpace, '\n' Return.
+    void typeText(const char* text);
     /// Passes the key of `keysym` on to `window` as a host does: a press and a release sent to it,
     /// which reach the client that made the window.
     void sendKey(unsigned long window, unsigned long keysym);

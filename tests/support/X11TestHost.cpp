@@ -1,5 +1,8 @@
 #include "X11TestHost.h"
 
+#include <cstring>
+
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
@@ -141,6 +144,18 @@ void TestHost::modifier(char which, bool down)
     const KeySym sym = which == 's' ? XK_Shift_L : which == 'c' ? XK_Control_L : XK_Alt_L;
     const KeyCode code = XKeysymToKeycode(impl->display, sym);
     XTestFakeKeyEvent(impl->display, code, down ? True : False, CurrentTime);
+    XSync(impl->display, False);
+}
+
+void TestHost::setDesktopResources(const char* resources)
+{
+    const ::Window root = RootWindow(impl->display, impl->screen);
+    if (resources)
+        XChangeProperty(impl->display, root, XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                        reinterpret_cast<const unsigned char*>(resources),
+                        static_cast<int>(std::strlen(resources)));
+    else
+        XDeleteProperty(impl->display, root, XA_RESOURCE_MANAGER);
     XSync(impl->display, False);
 }
 

@@ -36,6 +36,9 @@ public:
     void click(long x, long y, int button = 1);
     /// Presses or releases a modifier key: 's' Shift, 'c' Control, 'a' Alt.
     void modifier(char which, bool down);
+    /// Sets the root window's resources (RESOURCE_MANAGER, as a desktop's settings daemon does,
+    /// e.g. "Xft.dpi:\t192\n"), or removes them for null. Connections opened afterwards read them.
+    void setDesktopResources(const char* resources);
     /// Waits until the server has handled everything sent so far; drops the host's own events.
     void sync();
 

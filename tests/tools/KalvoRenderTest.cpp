@@ -408,6 +408,9 @@ TEST(KalvoRenderTakes, TrackErrorsListTheTracksAndTheLineToUse)
     unnamed.ixml = false;
     unnamed.trackNames.resize(4);
     ASSERT_TRUE(testfiles::writeTake(dir.file("unnamed.wav"), unnamed));
+    testfiles::Take two;
+    two.trackNames = {"MIX L", "MIX R"};
+    ASSERT_TRUE(testfiles::writeTake(dir.file("two.wav"), two));
     const std::vector<std::string> before = dir.list();
     const std::string out = dir.file("out.wav");
     const std::string list = "1 MID, 2 SIDE, 3 REAR, 4 BOOM, 5 LAV 1, 6 LAV 2, 7 MIX L, 8 MIX R";
@@ -431,7 +434,15 @@ TEST(KalvoRenderTakes, TrackErrorsListTheTracksAndTheLineToUse)
         {{dir.file("twins.wav"), out, "--tracks", "M,S,lav"}, 1, "'lav' names tracks 4 and 5 of"},
         {{dir.file("unnamed.wav"), out, "--tracks", "MID,2,3"},
          1,
-         "names no tracks (it has no iXML track list)"},
+         "has 4 tracks and names none (it has no iXML track list); pick three by number, e.g. --tracks "
+         "1,2,3"},
+        // Advice that fits: a file of two tracks cannot give three, whatever --tracks says.
+        {{dir.file("two.wav"), out, "--tracks", "MID,SIDE,REAR"},
+         1,
+         "'" + dir.file("two.wav") +
+             "' has 2 channels (1 MIX L, 2 MIX R); a decode needs three: front mid, side "
+             "and rear mid. Its tracks are not a surround M/S recording on their own"},
+        {{dir.file("take.wav"), out, "--tracks", "MID,SIDE,BOOM 2"}, 1, "; e.g. --tracks MID,SIDE,REAR"},
         {{dir.file("take.wav"), out, "--tracks", "1,2"}, 2, "--tracks expects three tracks"},
         {{dir.file("take.wav"), out, "--tracks", "1,2,3", "--order", "SFR"}, 2, "leave out --order"},
     };
@@ -539,14 +550,15 @@ TEST(KalvoRenderBatch, DecodesFoldersInNameOrderSkipsFailuresAndGivesTheSameFile
                                       a.info.samplerate, a.info.channels, a.samples));
     take.trackNames = {"MID", "SIDE", "BOOM"};
     ASSERT_TRUE(testfiles::writeTake(dir.file("day/b-no-rear.wav"), take));
-    // A write-protected output is kept, as in a single run.
+    // A write-protected output is kept, as in a single run, even with --overwrite.
     ASSERT_EQ(::mkdir(dir.file("out1").c_str(), 0755), 0);
     std::ofstream(dir.file("out1/c.5.1.wav")) << "the approved mix";
     ::chmod(dir.file("out1/c.5.1.wav").c_str(), 0444);
 
     const std::vector<std::string> common = {dir.file("day"), dir.file("g.wav"), "--tracks",
                                              "mid,side,rear", "--set",           "RearDelay=20ms"};
-    auto one = testfiles::runTool(dir, concat(common, {"--out-dir", dir.file("out1"), "--jobs", "1"}));
+    auto one = testfiles::runTool(
+        dir, concat(common, {"--out-dir", dir.file("out1"), "--jobs", "1", "--overwrite"}));
     auto two = testfiles::runTool(dir, concat(common, {"--out-dir", dir.file("out2"), "--jobs=2"}));
     for (const auto* run : {&one, &two})
     {
@@ -557,12 +569,12 @@ TEST(KalvoRenderBatch, DecodesFoldersInNameOrderSkipsFailuresAndGivesTheSameFile
         EXPECT_NE(run->err.find("cannot read '" + dir.file("day/d-notes.wav") + "'"), std::string::npos)
             << run->err;
         // The table: every input in order, its length and what became of it.
-        const std::vector<std::pair<std::string, std::string>> rows = {{"day/a.wav", "0:00.1  a.5.1.wav"},
+        const std::vector<std::pair<std::string, std::string>> rows = {{"day/a.wav", " dBFS  a.5.1.wav"},
                                                                        {"day/b-no-rear.wav", "-  FAILED"},
                                                                        {"day/c.wav", ""},
                                                                        {"day/d-notes.wav", "-  FAILED"},
                                                                        {"day/e.flac", "-  FAILED"},
-                                                                       {"g.wav", "0:00.1  g.5.1.wav"}};
+                                                                       {"g.wav", " dBFS  g.5.1.wav"}};
         size_t at = 0;
         for (const auto& row : rows)
         {

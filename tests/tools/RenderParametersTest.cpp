@@ -234,8 +234,11 @@ TEST(RenderOptions, RefusesWhatItCannotDo)
     EXPECT_NE(error.find("--out-dir"), std::string::npos) << error;
     EXPECT_FALSE(parse({"--demo", "--out-dir", "out"}, o, error));
     EXPECT_FALSE(parse({"day", "--out-dir", "out", "--name", "{name}/{layout}"}, o, error));
-    EXPECT_FALSE(parse({"day", "--out-dir", "out", "--name", "{take}"}, o, error));
-    EXPECT_NE(error.find("'{take}'"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"day", "--out-dir", "out", "--name", "{reel}"}, o, error));
+    EXPECT_NE(error.find("{timecode}, not '{reel}'"), std::string::npos) << error;
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--gain", "-3", "--normalize", "-1"}, o, error));
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--normalize", "+1"}, o, error));
+    EXPECT_FALSE(parse({"day", "--out-dir", "out", "--overwrite", "--skip-existing"}, o, error));
     EXPECT_FALSE(parse({"day", "--out-dir", "out", "--jobs", "0"}, o, error));
     ASSERT_TRUE(parse({"day", "t.wav", "--out-dir=out", "--jobs", "3", "--tracks", "MID, 2,rear"}, o, error))
         << error;

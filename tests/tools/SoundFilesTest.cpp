@@ -324,7 +324,12 @@ TEST(SoundInput, RefusesMissingUnreadableAndMismatchedFiles)
     ASSERT_TRUE(testfiles::writeSound(dir.file("stereo.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 2,
                                       std::vector<double>(8, 0.0)));
     EXPECT_FALSE(openSoundInput({dir.file("stereo.wav")}, order, error));
-    EXPECT_NE(error.find("has 2 channels, expected 3"), std::string::npos) << error;
+    EXPECT_NE(
+        error.find("has 2 channels; a decode needs three: front mid, side and rear mid. Its tracks are not "
+                   "a surround M/S recording on their own; with the third in a file of its own, give three "
+                   "mono files: kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav"),
+        std::string::npos)
+        << error;
 
     ASSERT_TRUE(testfiles::writeSound(dir.file("m44.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 44100, 1,
                                       std::vector<double>(8, 0.0)));
@@ -335,7 +340,15 @@ TEST(SoundInput, RefusesMissingUnreadableAndMismatchedFiles)
     EXPECT_NE(error.find("Hz"), std::string::npos) << error;
     EXPECT_FALSE(
         openSoundInput({dir.file("stereo.wav"), dir.file("m48.wav"), dir.file("m48.wav")}, order, error));
-    EXPECT_NE(error.find("expected 1"), std::string::npos) << error;
+    EXPECT_NE(error.find("has 2 channels, expected 1"), std::string::npos) << error;
+    ASSERT_TRUE(testfiles::writeSound(dir.file("three.wav"), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 48000, 3,
+                                      std::vector<double>(9, 0.0)));
+    EXPECT_FALSE(
+        openSoundInput({dir.file("three.wav"), dir.file("m48.wav"), dir.file("m48.wav")}, order, error));
+    EXPECT_NE(error.find("a 3-channel recording is decoded alone: kalvo-render '" + dir.file("three.wav") +
+                         "' OUT.wav"),
+              std::string::npos)
+        << error;
 }
 
 TEST(SoundInput, ReadsTheSameValuesAsLibsndfileInEveryFormat)

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -94,6 +95,36 @@ inline bool readSound(const std::string& path, Sound& sound)
     return true;
 }
 
+/// A 3-channel 24-bit recording of independent white noise on each capsule,
+/// each channel reaching full scale: the hottest diffuse take there is.
+/// `level` scales it (0.5 peaks at -6 dBFS).
+inline bool writeFullScaleTake(const std::string& path, int64_t frames, double level = 1.0, int rate = 48000)
+{
+    std::vector<double> x(static_cast<size_t>(frames) * 3);
+    uint32_t state = 2463534242u;
+    for (double& v : x)
+    {
+        state ^= state << 13;
+        state ^= state >> 17;
+        state ^= state << 5;
+        v = level * (static_cast<double>(state) / 2147483647.5 - 1.0);
+    }
+    x[0] = level; // full scale reached exactly, whatever the noise does
+    return writeSound(path, SF_FORMAT_WAV | SF_FORMAT_PCM_24, rate, 3, x);
+}
+
+/// The largest magnitude of any sample of a file; -1 when it cannot be read.
+inline double filePeak(const std::string& path)
+{
+    Sound s;
+    if (!readSound(path, s))
+        return -1.0;
+    double peak = 0.0;
+    for (double v : s.samples)
+        peak = std::max(peak, std::fabs(v));
+    return peak;
+}
+
 /// A take as a multitrack field recorder writes it: 24-bit tracks, a
 /// broadcast-wave chunk with the time of day it starts at and an iXML
 /// chunk with scene, take, tape, timecode and a name for every track.
@@ -106,6 +137,7 @@ struct Take
     int64_t frames = 4800;
     uint64_t timeReference = 3600ull * 48000; ///< frames since midnight: 01:00:00 at 48 kHz
     bool ixml = true;
+    std::string scene = "12", take = "3";
     std::string codingHistory = "A=PCM,F=48000,W=24,M=8chn,T=field recorder\r\n";
 
     double sample(int track, int64_t frame) const
@@ -116,7 +148,9 @@ struct Take
     {
         std::string x =
             "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<BWFXML>\n  <IXML_VERSION>2.10</IXML_VERSION>\n"
-            "  <SCENE>12</SCENE>\n  <TAKE>3</TAKE>\n  <TAPE>DAY04</TAPE>\n"
+            "  <SCENE>" +
+            scene + "</SCENE>\n  <TAKE>" + take +
+            "</TAKE>\n  <TAPE>DAY04</TAPE>\n"
             "  <NOTE>wind from the left &amp; a plane</NOTE>\n"
             "  <SPEED>\n    <TIMECODE_RATE>25/1</TIMECODE_RATE>\n"
             "    <TIMESTAMP_SAMPLES_SINCE_MIDNIGHT_HI>" +

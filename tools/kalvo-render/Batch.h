@@ -5,9 +5,11 @@
 // name order), into DIR, several files at once. A file that fails is
 // reported and skipped; the others complete. Everything that can be known
 // before the first decode (two inputs that would write the same output, an
-// output that would replace an input) is refused before anything starts.
+// output that would replace an input, a name field a take lacks, outputs
+// that exist) is refused before anything starts.
 
 #include "tools/kalvo-render/cli/RenderOptions.h"
+#include "tools/kalvo-render/files/TakeMetadata.h"
 
 #include <csignal>
 #include <cstdio>
@@ -23,18 +25,33 @@ struct BatchItem
     std::string input;                ///< as the user gave it, or a folder's path and the file's name
     std::string output;               ///< the output's name (the mono files derive theirs from it)
     std::vector<std::string> outputs; ///< the files it writes (one, or one per channel with --mono)
+    bool keep = false;                ///< its output exists and --skip-existing leaves it
 };
 
 /// The recordings the inputs name, files as given and folders' .wav and .flac
-/// files in name order, with their outputs in `outDir` named by `pattern`
-/// ({name} the input's name less its extension, {layout} the layout's name;
-/// "{name}.{layout}" when empty, ".wav" added when it does not end so).
-/// False with a one-line reason when an input does not exist or a folder
-/// cannot be read, nothing is left to decode, two inputs would write the same
-/// output or an output is one of the inputs.
-bool planBatch(const RenderOptions& options, std::vector<BatchItem>& items, std::string& error);
+/// files in name order, with their outputs in `outDir` named by
+/// options.namePattern (batchOutputName). A folder's files that an earlier
+/// decode wrote (our line ends their coding history, or they are named as a
+/// decode of another of its files is named) are left out and listed in
+/// `earlierOutputs`. False with the reason when an input does not exist or a
+/// folder cannot be read, nothing is left to decode, a take lacks a field
+/// of the name, two inputs would write the same output, an output is one of
+/// the inputs, or outputs exist without --overwrite or --skip-existing (all
+/// of them named).
+bool planBatch(const RenderOptions& options, std::vector<BatchItem>& items, std::string& error,
+               std::vector<std::string>* earlierOutputs = nullptr);
 
-/// The name of a recording's output: `pattern` applied to `inputPath`.
+/// The name of a recording's output: `pattern` with its fields filled from
+/// the take ({name} the input's name less its extension, {layout}, {folder}
+/// the name of the input's folder, {scene} {take} {tape} {project} from its
+/// iXML, {date} its bext origination date, {timecode} its bext time of day
+/// at its iXML timecode rate); "{name}.{layout}" when empty, ".wav" added
+/// when it does not end so. False with the file and the field when the take
+/// lacks one.
+bool batchOutputName(const std::string& inputPath, const TakeMetadata& take, const std::string& pattern,
+                     OutputLayout layout, std::string& name, std::string& error);
+
+/// The same for {name} and {layout} alone.
 std::string batchOutputName(const std::string& inputPath, const std::string& pattern, OutputLayout layout);
 
 /// Decodes the items, `jobs` at once (options.jobs, or one per core), with

@@ -18,21 +18,26 @@ namespace
 constexpr int kMaxDecodedChannels = 6;
 
 // One decoded block on its way to the writer, and its samples already in
-// the file's format when the decoding thread converts them.
+// the file's format when the decoding thread converts them. The memory is
+// left as the system hands it out, untouched: every sample is written before
+// it is read, and a short file then never touches (nor pays the page faults
+// for) the parts of the blocks it does not fill.
 template <typename Sample> struct Block
 {
-    Block(int size, int channels, size_t packedBytes) : bytes(packedBytes)
+    Block(int size, int channels, size_t packedBytes)
     {
         for (int c = 0; c < channels; ++c)
         {
-            data[c].assign(static_cast<size_t>(size), Sample(0));
-            ptr[c] = data[c].data();
+            data[c].reset(new Sample[static_cast<size_t>(size)]); // NOLINT(cppcoreguidelines-owning-memory)
+            ptr[c] = data[c].get();
         }
+        if (packedBytes > 0)
+            bytes.reset(new unsigned char[packedBytes]); // NOLINT(cppcoreguidelines-owning-memory)
     }
-    std::vector<Sample> data[kMaxDecodedChannels];
+    std::unique_ptr<Sample[]> data[kMaxDecodedChannels];
     Sample* ptr[kMaxDecodedChannels] = {};
     int frames = 0;
-    std::vector<unsigned char> bytes;
+    std::unique_ptr<unsigned char[]> bytes;
 };
 
 // Decoding and writing overlap: the writer thread finishes and writes one
@@ -41,19 +46,22 @@ template <typename Sample> struct Block
 template <typename Sample> class BlockPipe
 {
 public:
+    /// Up to `count` blocks, each made when first needed: a file shorter
+    /// than a block uses one or two.
     BlockPipe(int blockSize, int channels, size_t packedBytes, int count)
+        : blockSize_(blockSize), channels_(channels), packedBytes_(packedBytes), count_(count)
     {
-        for (int i = 0; i < count; ++i)
-        {
-            blocks_.emplace_back(new Block<Sample>(blockSize, channels, packedBytes));
-            free_.push_back(blocks_.back().get());
-        }
     }
 
     /// A block to fill; null once the writer has failed.
     Block<Sample>* acquire()
     {
         std::unique_lock<std::mutex> lock(mutex_);
+        if (free_.empty() && static_cast<int>(blocks_.size()) < count_ && !failed_)
+        {
+            blocks_.emplace_back(new Block<Sample>(blockSize_, channels_, packedBytes_));
+            return blocks_.back().get();
+        }
         changed_.wait(lock, [this] { return !free_.empty() || failed_; });
         if (failed_)
             return nullptr;
@@ -122,6 +130,10 @@ public:
     }
 
 private:
+    int blockSize_;
+    int channels_;
+    size_t packedBytes_;
+    int count_;
     std::vector<std::unique_ptr<Block<Sample>>> blocks_;
     std::deque<Block<Sample>*> free_, ready_;
     std::mutex mutex_;
@@ -170,7 +182,7 @@ public:
     bool consume(const Block<Sample>& b, std::string& error)
     {
         if (packsOnDecoder())
-            return output_.writePacked(b.bytes.data(), b.frames, error);
+            return output_.writePacked(b.bytes.get(), b.frames, error);
         if (binaural_)
         {
             left_.clear();
@@ -254,7 +266,12 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
     // worth (at least 32768 frames): every handoff between the threads costs
     // system calls, and with blocks of 8192 frames a 10-minute decode took
     // about 15 % longer.
-    const int perBlock = (32768 + blockSize - 1) / blockSize;
+    // A short file goes through in processing calls' worth instead: its
+    // blocks are then used again and again, and it touches a few hundred
+    // kilobytes of fresh memory rather than all of its length in doubles
+    // (the page faults were most of a one-second decode's time).
+    constexpr int64_t kShortFileFrames = 4 * 32768;
+    const int perBlock = source.frames() < kShortFileFrames ? 1 : (32768 + blockSize - 1) / blockSize;
     const int capacity = blockSize * perBlock;
     if (output.channels() != static_cast<int>(layoutInfo(settings.layout).channelNames.size()))
     {
@@ -343,7 +360,7 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
         }
         inputs.release(input);
         if (packHere)
-            output.pack(block->ptr, block->frames, block->bytes.data());
+            output.pack(block->ptr, block->frames, block->bytes.get());
         outputs.submit(block);
         progress.update(done);
     }
@@ -367,6 +384,35 @@ bool run(FrameSource& source, EffectHost& host, const RenderSettings& settings, 
 }
 
 } // namespace
+
+double decibels(double level)
+{
+    return level > 0.0 ? 20.0 * std::log10(level) : -HUGE_VAL;
+}
+
+double gainOfDecibels(double db)
+{
+    // 20 log10(2) dB per doubling.
+    constexpr double kDbPerDoubling = 6.020599913279624;
+    constexpr double kSnapDb = 0.001;
+    const double doublings = std::round(db / kDbPerDoubling);
+    if (std::fabs(db - doublings * kDbPerDoubling) < kSnapDb && std::fabs(doublings) < 1000.0)
+        return std::ldexp(1.0, static_cast<int>(doublings));
+    return std::pow(10.0, db / 20.0);
+}
+
+double normalizingGain(double peak, double targetDbfs)
+{
+    if (!(peak > 0.0) || !std::isfinite(peak))
+        return 1.0;
+    const double target = std::pow(10.0, targetDbfs / 20.0);
+    double gain = target / peak;
+    // Rounding may land the peak a hair above the target: a 0 dBFS target
+    // would then count as clipped.
+    while (peak * gain > target)
+        gain = std::nextafter(gain, 0.0);
+    return gain;
+}
 
 void applySettings(EffectHost& host, const RenderSettings& settings)
 {
@@ -395,6 +441,7 @@ bool render(FrameSource& source, EffectHost& host, const RenderSettings& setting
     else
         output.abandon();
     result.clippedSamples = output.clippedSamples();
+    result.peak = output.peakLevel();
     result.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return ok;
 }

@@ -54,14 +54,28 @@ struct RenderResult
     int64_t frames = 0;
     int64_t clippedSamples = 0;
     int64_t nonFiniteInputs = 0; ///< input samples that were not finite and became silence
+    double peak = 0.0;           ///< largest sample magnitude written, after the gain (1 is full scale)
     double seconds = 0.0;
 };
+
+/// A level in decibels: 20 log10(level); -infinity for 0.
+double decibels(double level);
+
+/// The linear gain of `db` decibels. A gain within 0.001 dB of a power of two
+/// is that power exactly: -6.0206 dB halves every sample, 6.0206 doubles it,
+/// so that a level change by whole bits loses nothing.
+double gainOfDecibels(double db);
+
+/// The gain that brings a peak of `peak` (1 full scale) to `targetDbfs`,
+/// never above it; 1 for silence.
+double normalizingGain(double peak, double targetDbfs);
 
 /// Applies preset and settings to the host's effect in the order a user
 /// would: preset first, then each setting.
 void applySettings(EffectHost& host, const RenderSettings& settings);
 
-/// Runs the whole decode. `output` must be open with the layout's channels;
+/// Runs the whole decode. `output` must be open with the layout's channels
+/// (or open for measuring, for the first pass of a normalisation);
 /// it is committed on success and abandoned on failure. `stop` (may be null) is polled between blocks:
 /// when it becomes non-zero the run ends with the error "interrupted".
 bool render(FrameSource& source, EffectHost& host, const RenderSettings& settings, SoundOutput& output,

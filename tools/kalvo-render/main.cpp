@@ -17,6 +17,7 @@
 #include "tools/kalvo-render/layouts/OutputLayout.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdio>
@@ -151,7 +152,14 @@ int main(int argc, char** argv)
     if (!options.outDir.empty())
     {
         std::vector<render::BatchItem> items;
-        if (!render::planBatch(options, items, error))
+        std::vector<std::string> earlier;
+        const bool planned = render::planBatch(options, items, error, &earlier);
+        if (!earlier.empty() && !options.quiet)
+            std::fprintf(stderr,
+                         "kalvo-render: %zu file%s an earlier decode wrote %s not decoded again: '%s'%s\n",
+                         earlier.size(), earlier.size() == 1 ? "" : "s", earlier.size() == 1 ? "is" : "are",
+                         earlier[0].c_str(), earlier.size() > 1 ? " ..." : "");
+        if (!planned)
             return fail(error);
         if (!options.snapshot.empty())
         {
@@ -172,11 +180,13 @@ int main(int argc, char** argv)
         return render::runBatch(options, items, &gStop);
     }
 
-    std::unique_ptr<render::FrameSource> source;
-    if (options.demo)
-        source = render::memorySource(render::synthesiseDemo(kDemoSampleRate), kDemoSampleRate);
-    else
-        source = render::openSoundInput(options.inputs, options.order, options.tracks, error);
+    auto openSource = [&options](std::string& why) -> std::unique_ptr<render::FrameSource>
+    {
+        if (options.demo)
+            return render::memorySource(render::synthesiseDemo(kDemoSampleRate), kDemoSampleRate);
+        return render::openSoundInput(options.inputs, options.order, options.tracks, why);
+    };
+    std::unique_ptr<render::FrameSource> source = openSource(error);
     if (!source)
         return fail(error);
     if (!source->warning().empty())
@@ -198,6 +208,19 @@ int main(int argc, char** argv)
     spec.historyText = render::decodeHistoryText(options);
     spec.ixml = source->ixml();
     std::vector<std::string> outputs = render::outputPaths(spec);
+    if (options.skipExisting)
+    {
+        bool allThere = true;
+        for (const std::string& path : outputs)
+            allThere = allThere && ::access(path.c_str(), F_OK) == 0;
+        if (allThere)
+        {
+            if (!options.quiet)
+                std::fprintf(stderr, "kalvo-render: '%s' exists; left as it is (--skip-existing)\n",
+                             outputs[0].c_str());
+            return 0;
+        }
+    }
     if (!options.snapshot.empty())
         outputs.push_back(options.snapshot);
     if (!outputsAvoidInputs(options.inputs, outputs, error))
@@ -206,10 +229,37 @@ int main(int argc, char** argv)
         if (!folders.makeFor(path, error))
             return fail(error);
 
+    options.render.prepare = &render::switchOffMetering;
+    const bool showProgress = !options.quiet && render::Progress::stderrIsTerminal();
+    if (options.normalize)
+    {
+        // The first pass decodes into nothing and finds the peak; the second
+        // decodes again, through a fresh effect, with the gain that brings it
+        // to the level asked for. Nothing of the output is held in memory.
+        render::EffectHost measuring(&render::linkedEffectEntry, source->sampleRate(),
+                                     options.render.blockSize);
+        if (!measuring.ok())
+            return fail(measuring.error());
+        render::applySettings(measuring, options.render);
+        render::SoundOutput nowhere;
+        nowhere.openForMeasuring(spec);
+        render::Progress firstPass(showProgress, source->frames(), source->sampleRate());
+        render::RenderResult measured;
+        if (!render::render(*source, measuring, options.render, nowhere, firstPass, &gStop,
+                            render::BlockObserver(), measured, error))
+            return fail(error, gStop ? kExitInterrupted : kExitFailure);
+        spec.gain = render::normalizingGain(measured.peak, options.normalizeDbfs);
+        if (!(measured.peak > 0.0))
+            std::fprintf(stderr,
+                         "kalvo-render: warning: the output is silent; there is no peak to normalise\n");
+        source = openSource(error);
+        if (!source)
+            return fail(error);
+    }
+
     render::EffectHost host(&render::linkedEffectEntry, source->sampleRate(), options.render.blockSize);
     if (!host.ok())
         return fail(host.error());
-    options.render.prepare = &render::switchOffMetering;
     render::applySettings(host, options.render);
     if (!options.snapshot.empty() && !render::writeEditorPicture(host.effect(), options.snapshot, error))
         return fail(error);
@@ -217,8 +267,7 @@ int main(int argc, char** argv)
     render::SoundOutput output;
     if (!output.open(spec, error))
         return fail(error);
-    render::Progress progress(!options.quiet && render::Progress::stderrIsTerminal(), source->frames(),
-                              source->sampleRate());
+    render::Progress progress(showProgress, source->frames(), source->sampleRate());
     render::DemoMeter meter(source->sampleRate(), layout);
     render::BlockObserver observer;
     if (options.demo)
@@ -236,11 +285,9 @@ int main(int argc, char** argv)
         std::fprintf(stderr,
                      "kalvo-render: warning: %lld input samples were not finite numbers and became silence\n",
                      static_cast<long long>(result.nonFiniteInputs));
-    if (result.clippedSamples > 0)
-        std::fprintf(stderr,
-                     "kalvo-render: warning: %lld samples went beyond full scale and were clipped; lower the "
-                     "levels or use --bits 32\n",
-                     static_cast<long long>(result.clippedSamples));
+    const std::string level = render::levelWarning(options, result.clippedSamples, result.peak);
+    if (!level.empty())
+        std::fprintf(stderr, "kalvo-render: warning: %s\n", level.c_str());
     if (!options.quiet)
     {
         const std::vector<std::string> written = render::outputPaths(spec);
@@ -250,9 +297,11 @@ int main(int argc, char** argv)
         const std::string holds =
             spec.monoFiles ? std::to_string(written.size()) + " mono files, " + layoutInfo.contents
                            : std::to_string(spec.channelNames.size()) + " channels, " + layoutInfo.contents;
-        std::fprintf(stderr, "kalvo-render: wrote %s (%s; %d Hz, %s%s, %s) in %.2f s\n", names.c_str(),
-                     holds.c_str(), spec.sampleRate, formatName(spec.format), output.isRf64() ? ", RF64" : "",
-                     render::durationText(result.frames, spec.sampleRate).c_str(), result.seconds);
+        std::fprintf(stderr, "kalvo-render: wrote %s (%s; %d Hz, %s%s, %s, peak %s) in %.2f s\n",
+                     names.c_str(), holds.c_str(), spec.sampleRate, formatName(spec.format),
+                     output.isRf64() ? ", RF64" : "",
+                     render::durationText(result.frames, spec.sampleRate).c_str(),
+                     render::peakText(result.peak).c_str(), result.seconds);
     }
     if (options.demo)
     {

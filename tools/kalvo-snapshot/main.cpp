@@ -31,11 +31,13 @@ constexpr int kPresetParameter = 14;
 
 void printHelp()
 {
-    std::string text = "Usage: kalvo-snapshot OUT.png [--preset NAME|N] [NAME=VALUE ...] [INDEX=VALUE ...]\n"
+    std::string text = "Usage: kalvo-snapshot OUT.png [--preset NAME|N] [--scale F] [NAME=VALUE ...] "
+                       "[INDEX=VALUE ...]\n"
                        "Draws the Kalvo plug-in's editor panel with the given settings into a PNG file.\n\n"
                        "  --preset NAME|N  start from a factory preset: 1 \"5 Channel\", 2 \"4 Channel\",\n"
                        "                   3 \"Stereo 45\", 4 \"Stereo 60\", 5 \"5 Channel musical\"\n"
                        "  NAME=VALUE       a setting as kalvo-render's --set takes it (below)\n"
+                       "  --scale F        draw the panel zoomed by F, 1 to 3 (an image of 841F x 453F)\n"
                        "  INDEX=VALUE      parameter number 0-14 set to exactly the value 0..1 a host\n"
                        "                   sends (14=N loads preset N)\n"
                        "  -h, --help       this text\n"
@@ -81,6 +83,8 @@ int main(int argc, char** argv)
     line.addFlag("-h,--help");
     line.addFlag("--version");
     line.addOption("--preset");
+    line.addOption("--scale");
+    double scale = 1.0;
     std::string error;
     if (!line.parse(std::vector<std::string>(argv + 1, argv + argc), error))
         return usageError(error);
@@ -97,6 +101,16 @@ int main(int argc, char** argv)
         {
             std::printf("kalvo-snapshot %s\n", KALVO_VERSION_STRING);
             return 0;
+        }
+        if (word.option == "--scale")
+        {
+            char* end = nullptr;
+            errno = 0;
+            scale = std::strtod(word.value.c_str(), &end);
+            if (end == word.value.c_str() || *end != '\0' || errno == ERANGE ||
+                !(scale >= 1.0 && scale <= 3.0))
+                return usageError("--scale takes a factor from 1 to 3, not '" + word.value + "'");
+            continue;
         }
         if (word.option == "--preset")
         {
@@ -135,7 +149,7 @@ int main(int argc, char** argv)
     }
     for (const auto& s : settings)
         effect->setParameter(s.first, s.second);
-    if (!renderEditorSnapshot(*effect, output.c_str()))
+    if (!renderEditorSnapshot(*effect, output.c_str(), 2, scale))
     {
         std::fprintf(stderr, "kalvo-snapshot: cannot write '%s'\n", output.c_str());
         return 1;

@@ -481,8 +481,8 @@ std::unique_ptr<Canvas> drawAbout()
     Box name = drawText(cr, Font{44, Weight::Bold, 0.5}, "Kalvo", 32, 78, Align::Left, hex(0xeceef1));
     drawText(cr, Font{11, Weight::Bold, 1.8}, "SURROUND M/S DECODER", name.right + 18, 64, Align::Left,
              kHeading);
-    drawText(cr, kCaptionFont, "Version " KALVO_VERSION_STRING "  \xc2\xb7  VST 2.4 effect for 5.1",
-             name.right + 18, 80, Align::Left, kDim);
+    drawText(cr, kCaptionFont, "Version " KALVO_VERSION_STRING "  \xc2\xb7  decodes to 5.1", name.right + 18,
+             80, Align::Left, kDim);
     fillPixels(cr, 32, 98, w - 32, 99, kRule);
 
     // The microphone array: front and rear cardioids and a sideways figure of eight.

@@ -11,8 +11,11 @@
 #include "gui/CFrame.h"
 #include "gui/platform/Platform.h"
 
+#include <lv2/atom/atom.h>
 #include <lv2/core/lv2.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <cmath>
 #include <cstdint>
@@ -43,26 +46,22 @@ public:
 
     /// Builds the panel in the host's window; the panel's own window, or null when the window
     /// system refused it (no display, a parent that does not exist).
-    void* open(void* parent, const LV2UI_Resize* resize)
+    /// `hostScale` is the host's ui:scaleFactor, 0 without one.
+    void* open(void* parent, const LV2UI_Resize* resize, double hostScale)
     {
         effect.reset(new (std::nothrow) RemoteEffect(*this));
         if (!effect)
             return nullptr;
         auto* editor = dynamic_cast<KalvoEditor*>(effect->getEditor());
-        if (!editor || !editor->open(parent))
+        if (!editor)
             return nullptr;
-        kalvo::platform::NativeWindow* window =
-            editor->getFrame() ? editor->getFrame()->getPlatformWindow() : nullptr;
+        editor->setHostScale(hostScale);
+        if (!editor->open(parent))
+            return nullptr;
+        resizeFeature = resize;
+        kalvo::platform::NativeWindow* window = shown();
         if (!window)
             return nullptr;
-        // No LV2 call carries keys: a host passes them on by sending them to the panel's window.
-        window->takeKeys();
-        if (resize && resize->ui_resize)
-        {
-            ERect* rect = nullptr;
-            if (editor->getRect(&rect) && rect)
-                resize->ui_resize(resize->handle, rect->right - rect->left, rect->bottom - rect->top);
-        }
         return window->nativeHandle();
     }
 
@@ -96,8 +95,17 @@ public:
 
     void idle()
     {
-        if (effect && effect->getEditor())
-            effect->getEditor()->idle();
+        auto* editor = effect ? dynamic_cast<AEffGUIEditor*>(effect->getEditor()) : nullptr;
+        if (!editor)
+            return;
+        // The user chose another zoom: the panel is made again in a new window of the host's,
+        // which must take the keys and have the host's window fit it.
+        if (editor->contentScaleChanged())
+        {
+            editor->applyContentScale();
+            shown();
+        }
+        editor->idle();
     }
 
     // ---- the user's gestures, from the panel ----
@@ -113,6 +121,24 @@ public:
     }
 
 private:
+    /// The panel's window, made to take the keys, with the host asked for its size; null
+    /// without one.
+    kalvo::platform::NativeWindow* shown()
+    {
+        auto* editor = dynamic_cast<AEffGUIEditor*>(effect->getEditor());
+        kalvo::platform::NativeWindow* window =
+            editor && editor->getFrame() ? editor->getFrame()->getPlatformWindow() : nullptr;
+        if (!window)
+            return nullptr;
+        // No LV2 call carries keys: a host passes them on by sending them to the panel's window.
+        window->takeKeys();
+        ERect* rect = nullptr;
+        if (resizeFeature && resizeFeature->ui_resize && editor->getRect(&rect) && rect)
+            resizeFeature->ui_resize(resizeFeature->handle, rect->right - rect->left,
+                                     rect->bottom - rect->top);
+        return window;
+    }
+
     void touch(int index, bool grabbed)
     {
         if (touchFeature && touchFeature->touch && index >= 0 && index < kNumParameters)
@@ -133,10 +159,31 @@ private:
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const LV2UI_Touch* touchFeature;
+    const LV2UI_Resize* resizeFeature = nullptr;
     std::unique_ptr<RemoteEffect> effect;
     float lastValue[kNumParameters]; ///< the port's value as last written or reported
     bool resetTargetKnown[kNumParameters] = {};
 };
+
+/// The host's ui:scaleFactor among `options`, or 0 when it gives none (or no way to name it).
+double scaleFactorOf(const LV2_Options_Option* options, const LV2_URID_Map* map)
+{
+    if (!options || !map || !map->map)
+        return 0.0;
+    const LV2_URID scaleFactor = map->map(map->handle, LV2_UI__scaleFactor);
+    const LV2_URID floatType = map->map(map->handle, LV2_ATOM__Float);
+    const LV2_URID doubleType = map->map(map->handle, LV2_ATOM__Double);
+    for (const LV2_Options_Option* o = options; o->key != 0; ++o)
+    {
+        if (o->key != scaleFactor || !o->value)
+            continue;
+        if (o->type == floatType && o->size == sizeof(float))
+            return static_cast<double>(*static_cast<const float*>(o->value));
+        if (o->type == doubleType && o->size == sizeof(double))
+            return *static_cast<const double*>(o->value);
+    }
+    return 0.0;
+}
 
 LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const char*,
                          LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
@@ -150,6 +197,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     void* parent = nullptr;
     const LV2UI_Resize* resize = nullptr;
     const LV2UI_Touch* touch = nullptr;
+    const LV2_Options_Option* options = nullptr;
+    const LV2_URID_Map* map = nullptr;
     for (const LV2_Feature* const* f = features; f && *f; ++f)
     {
         const char* uri = (*f)->URI;
@@ -161,6 +210,10 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
             resize = static_cast<const LV2UI_Resize*>((*f)->data);
         else if (!std::strcmp(uri, LV2_UI__touch))
             touch = static_cast<const LV2UI_Touch*>((*f)->data);
+        else if (!std::strcmp(uri, LV2_OPTIONS__options))
+            options = static_cast<const LV2_Options_Option*>((*f)->data);
+        else if (!std::strcmp(uri, LV2_URID__map))
+            map = static_cast<const LV2_URID_Map*>((*f)->data);
     }
     if (!parent)
         return nullptr;
@@ -168,7 +221,7 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     auto* ui = new (std::nothrow) KalvoUi(write, controller, touch);
     if (!ui)
         return nullptr;
-    void* window = ui->open(parent, resize);
+    void* window = ui->open(parent, resize, scaleFactorOf(options, map));
     if (!window)
     {
         delete ui;

@@ -3,6 +3,7 @@
 // the editor's edits into the controller's begin/perform/end edits. The view embeds the
 // editor's frame in the host's window and, on Linux, runs its events and redraws from the
 // host's run loop: a handler on the X connection's descriptor and a timer.
+#include "ContentScaleSupport.h"
 #include "ControllerPanel.h"
 #include "editor/PanelLayout.h"
 #include "effect/RemoteEffect.h"
@@ -53,7 +54,10 @@ public:
     int views = 0;                     ///< views alive
 };
 
-class PanelView final : public vst3::IPlugView, public vst3::IEventHandler, public vst3::ITimerHandler
+class PanelView final : public vst3::IPlugView,
+                        public vst3::IPlugViewContentScaleSupport,
+                        public vst3::IEventHandler,
+                        public vst3::ITimerHandler
 {
 public:
     explicit PanelView(Panel& panel) : panel(panel)
@@ -68,6 +72,7 @@ public:
             return vst3::kInvalidArgument;
         if (offerInterface<vst3::IPlugView>(requested, this, obj) ||
             offerInterface<vst3::FUnknown>(requested, static_cast<vst3::IPlugView*>(this), obj) ||
+            offerInterface<vst3::IPlugViewContentScaleSupport>(requested, this, obj) ||
             offerInterface<vst3::IEventHandler>(requested, this, obj) ||
             offerInterface<vst3::ITimerHandler>(requested, this, obj))
             return vst3::kResultOk;
@@ -147,7 +152,7 @@ public:
     {
         if (!size)
             return vst3::kInvalidArgument;
-        *size = {0, 0, kWidth, kHeight};
+        *size = {0, 0, width(), height()};
         return vst3::kResultOk;
     }
     vst3::tresult KALVO_VST3_API onSize(vst3::ViewRect* newSize) override
@@ -175,14 +180,25 @@ public:
     {
         if (!rect)
             return vst3::kInvalidArgument;
-        rect->right = rect->left + kWidth;
-        rect->bottom = rect->top + kHeight;
+        rect->right = rect->left + width();
+        rect->bottom = rect->top + height();
         return vst3::kResultOk;
     }
 
+    // The host's zoom. Before the panel shows, getSize answers the new size; once it shows, the
+    // panel is made again at the new zoom and the host asked for the size from the view's next
+    // timer tick, since resizeView from inside this call may come straight back into the view.
+    vst3::tresult KALVO_VST3_API setContentScaleFactor(float factor) override
+    {
+        if (!editor() || !(factor > 0.0f))
+            return vst3::kResultFalse;
+        editor()->setHostScale(static_cast<double>(factor));
+        return vst3::kResultTrue;
+    }
+
     // The host's run loop: the X connection became readable, or the idle period passed.
-    void KALVO_VST3_API onFDIsSet(int) override { idle(); }
-    void KALVO_VST3_API onTimer() override { idle(); }
+    void KALVO_VST3_API onFDIsSet(int) override { idle(false); }
+    void KALVO_VST3_API onTimer() override { idle(true); }
 
 private:
     ~PanelView()
@@ -197,6 +213,19 @@ private:
 
     static constexpr vst3::int32 kWidth = ::panel::kPanelWidth;
     static constexpr vst3::int32 kHeight = ::panel::kPanelHeight;
+
+    // The panel's size in window pixels: the editor's rectangle at its zoom (the desktop's on
+    // a scaled desktop), so that the host makes the window as large as the panel draws.
+    vst3::int32 width()
+    {
+        ERect* r = nullptr;
+        return editor() && editor()->getRect(&r) && r ? r->right - r->left : kWidth;
+    }
+    vst3::int32 height()
+    {
+        ERect* r = nullptr;
+        return editor() && editor()->getRect(&r) && r ? r->bottom - r->top : kHeight;
+    }
 
     static const char* nativeType()
     {
@@ -226,11 +255,40 @@ private:
         return panel.attachedView == this && editor();
     }
 
-    void idle()
+    void idle(bool timerTick = true)
     {
         if (isShowing())
-            editor()->idle();
+        {
+            if (editor()->contentScaleChanged())
+            {
+                // A new zoom (the host's or the user's) waits for the host's timer: the
+                // descriptor the host is dispatching now closes with the old window. (Where the
+                // window system runs the timer itself, the panel draws at 1 only.)
+                if (timerTick && runLoop)
+                    rescale();
+            }
+            else
+                editor()->idle();
+        }
         panel.controller.idle();
+    }
+
+    /// Makes the panel again at the editor's zoom, in a new window with its own X connection,
+    /// and asks the host for the new size.
+    void rescale()
+    {
+        if (watchingDescriptor)
+            runLoop->unregisterEventHandler(this);
+        watchingDescriptor = false;
+        editor()->applyContentScale();
+        CFrame* frame = editor()->getFrame();
+        const int fd =
+            frame && frame->getPlatformWindow() ? frame->getPlatformWindow()->eventDescriptor() : -1;
+        if (runLoop && fd >= 0 && runLoop->registerEventHandler(this, fd) == vst3::kResultOk)
+            watchingDescriptor = true;
+        vst3::ViewRect size{0, 0, width(), height()};
+        if (plugFrame)
+            plugFrame->resizeView(this, &size);
     }
 
     void startRunLoop()

@@ -44,11 +44,13 @@ private:
 class CairoImage : public platform::Image
 {
 public:
-    /// Takes over one reference of `surface`.
-    CairoImage(cairo_surface_t* surface, bool ownAlpha);
+    /// Takes over one reference of `surface`. `pixelScale` is the number of pixels per panel
+    /// pixel (2 for the images drawn at twice the size); width and height are in panel pixels.
+    CairoImage(cairo_surface_t* surface, bool ownAlpha, double pixelScale = 1.0);
     ~CairoImage() override;
     long width() const override;
     long height() const override;
+    double pixelScale() const { return scale; }
     bool hasAlpha() const override { return ownAlpha; }
 
     cairo_surface_t* surface() const { return image; }
@@ -58,6 +60,7 @@ public:
 private:
     cairo_surface_t* image;
     bool ownAlpha;
+    double scale;
     mutable cairo_surface_t* keyedImage = nullptr;
     mutable CColor keyedColor{};
 };
@@ -66,12 +69,16 @@ private:
 class CairoSurface : public platform::Surface
 {
 public:
-    /// Takes one more reference of `target` (an image surface); `fonts` may be shared.
-    CairoSurface(cairo_surface_t* target, std::shared_ptr<FontCache> fonts);
+    /// Takes one more reference of `target` (an image surface); `fonts` may be shared. At
+    /// `scale` s, a caller's pixel is s x s pixels of the target: geometry stays in the caller's
+    /// pixels while lines, text and images are drawn at the target's resolution.
+    CairoSurface(cairo_surface_t* target, std::shared_ptr<FontCache> fonts, double scale = 1.0);
     ~CairoSurface() override;
 
+    /// The size in the caller's pixels.
     long width() const override;
     long height() const override;
+    double scale() const override { return scaleFactor; }
     void fillRect(const CRect& r, const platform::DrawAttributes& state) override;
     void strokePolyline(const CPoint* points, long count, bool closed,
                         const platform::DrawAttributes& state) override;
@@ -95,8 +102,10 @@ public:
     cairo_surface_t* target() const { return surface; }
 
 protected:
-    /// The area drawn since the last call, and resets it.
+    /// The area drawn since the last call, in the target's pixels, and resets it.
     CRect takeDamage();
+    /// r in the target's pixels: the smallest pixel box that covers it.
+    CRect toDevice(const CRect& r) const;
 
 private:
     template <class Draw>
@@ -104,8 +113,12 @@ private:
     void addDamage(const CRect& r) { damage = damage.unite(r); }
     void setFont(cairo_t* cr, const platform::DrawAttributes& state, cairo_font_extents_t* extents);
 
+    /// A context on the target that draws in the caller's pixels.
+    cairo_t* createContext() const;
+
     cairo_surface_t* surface;
     std::shared_ptr<FontCache> fonts;
+    double scaleFactor;
     CRect damage;
 };
 

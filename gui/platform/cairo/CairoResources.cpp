@@ -6,6 +6,7 @@
 #include <fontconfig/fontconfig.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace kalvo::cairo
@@ -94,7 +95,10 @@ cairo_font_extents_t FontCache::select(cairo_t* cr, const char* family, long sty
 
 // ---- images ----
 
-CairoImage::CairoImage(cairo_surface_t* surface, bool ownAlpha) : image(surface), ownAlpha(ownAlpha) {}
+CairoImage::CairoImage(cairo_surface_t* surface, bool ownAlpha, double pixelScale)
+    : image(surface), ownAlpha(ownAlpha), scale(pixelScale > 0.0 ? pixelScale : 1.0)
+{
+}
 
 CairoImage::~CairoImage()
 {
@@ -105,12 +109,12 @@ CairoImage::~CairoImage()
 
 long CairoImage::width() const
 {
-    return cairo_image_surface_get_width(image);
+    return std::lround(cairo_image_surface_get_width(image) / scale);
 }
 
 long CairoImage::height() const
 {
-    return cairo_image_surface_get_height(image);
+    return std::lround(cairo_image_surface_get_height(image) / scale);
 }
 
 cairo_surface_t* CairoImage::keyed(const CColor& key) const
@@ -181,20 +185,29 @@ bool usable(cairo_surface_t* surface)
     return surface && cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS &&
            cairo_surface_get_type(surface) == CAIRO_SURFACE_TYPE_IMAGE;
 }
+
+// Pixels of a surface covering `panelPixels` at `scale`: 841 at 1.25 needs 1052.
+int devicePixels(long panelPixels, double scale)
+{
+    return static_cast<int>(std::ceil(static_cast<double>(panelPixels) * scale - 1e-9));
+}
+
+// The images drawn at twice the size are embedded under their number plus this.
+constexpr long kDoubleSizeIdOffset = 2000;
 } // namespace
 
-std::unique_ptr<Surface> createOffscreenSurface(long width, long height)
+std::unique_ptr<Surface> createOffscreenSurface(long width, long height, double scale)
 {
-    if (width <= 0 || height <= 0)
+    if (width <= 0 || height <= 0 || !(scale > 0.0))
         return nullptr;
-    cairo_surface_t* image =
-        cairo_image_surface_create(CAIRO_FORMAT_ARGB32, static_cast<int>(width), static_cast<int>(height));
+    cairo_surface_t* image = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, devicePixels(width, scale),
+                                                        devicePixels(height, scale));
     if (!usable(image))
     {
         cairo_surface_destroy(image);
         return nullptr;
     }
-    auto surface = std::make_unique<cairo::CairoSurface>(image, nullptr);
+    auto surface = std::make_unique<cairo::CairoSurface>(image, nullptr, scale);
     cairo_surface_destroy(image);
     return surface;
 }
@@ -213,7 +226,9 @@ std::unique_ptr<Image> createImage(long width, long height)
     return std::make_unique<cairo::CairoImage>(image, false);
 }
 
-std::unique_ptr<Image> decodePng(const unsigned char* data, std::size_t size)
+namespace
+{
+std::unique_ptr<Image> decodePngAt(const unsigned char* data, std::size_t size, double pixelScale)
 {
     if (!data || size == 0)
         return nullptr;
@@ -225,7 +240,13 @@ std::unique_ptr<Image> decodePng(const unsigned char* data, std::size_t size)
         return nullptr;
     }
     const bool ownAlpha = cairo_image_surface_get_format(image) == CAIRO_FORMAT_ARGB32;
-    return std::make_unique<cairo::CairoImage>(image, ownAlpha);
+    return std::make_unique<cairo::CairoImage>(image, ownAlpha, pixelScale);
+}
+} // namespace
+
+std::unique_ptr<Image> decodePng(const unsigned char* data, std::size_t size)
+{
+    return decodePngAt(data, size, 1.0);
 }
 
 std::unique_ptr<Image> loadImage(long id)
@@ -234,6 +255,17 @@ std::unique_ptr<Image> loadImage(long id)
     if (!embedded)
         return nullptr;
     return decodePng(embedded->data, embedded->size);
+}
+
+std::unique_ptr<Image> loadImageForScale(long id, double scale)
+{
+    // Above 1 the double-size set is drawn (downscaled where the zoom is below 2).
+    if (!(scale > 1.0))
+        return nullptr;
+    const EmbeddedImage* embedded = findEmbeddedImage(id + kDoubleSizeIdOffset);
+    if (!embedded)
+        return nullptr;
+    return decodePngAt(embedded->data, embedded->size, 2.0);
 }
 
 std::unique_ptr<Surface> createImageSurface(Image& image)
@@ -252,8 +284,8 @@ std::unique_ptr<Image> snapshotSurface(Surface& surface)
     cairo_surface_t* target = source->target();
     cairo_surface_flush(target);
     cairo_surface_t* copy = cairo_surface_create_similar_image(target, cairo_image_surface_get_format(target),
-                                                               static_cast<int>(source->width()),
-                                                               static_cast<int>(source->height()));
+                                                               cairo_image_surface_get_width(target),
+                                                               cairo_image_surface_get_height(target));
     if (!usable(copy))
     {
         cairo_surface_destroy(copy);
@@ -264,8 +296,8 @@ std::unique_ptr<Image> snapshotSurface(Surface& surface)
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr);
     cairo_destroy(cr);
-    return std::make_unique<cairo::CairoImage>(copy,
-                                               cairo_image_surface_get_format(copy) == CAIRO_FORMAT_ARGB32);
+    return std::make_unique<cairo::CairoImage>(
+        copy, cairo_image_surface_get_format(copy) == CAIRO_FORMAT_ARGB32, source->scale());
 }
 
 } // namespace kalvo::platform

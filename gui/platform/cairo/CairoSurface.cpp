@@ -133,10 +133,27 @@ CColor unpremultiplied(std::uint32_t p, bool opaque)
 }
 } // namespace
 
-CairoSurface::CairoSurface(cairo_surface_t* target, std::shared_ptr<FontCache> fonts)
+CairoSurface::CairoSurface(cairo_surface_t* target, std::shared_ptr<FontCache> fonts, double scale)
     : surface(cairo_surface_reference(target)),
-      fonts(fonts ? std::move(fonts) : std::make_shared<FontCache>())
+      fonts(fonts ? std::move(fonts) : std::make_shared<FontCache>()), scaleFactor(scale > 0.0 ? scale : 1.0)
 {
+}
+
+cairo_t* CairoSurface::createContext() const
+{
+    cairo_t* cr = cairo_create(surface);
+    if (scaleFactor != 1.0)
+        cairo_scale(cr, scaleFactor, scaleFactor);
+    return cr;
+}
+
+CRect CairoSurface::toDevice(const CRect& r) const
+{
+    if (scaleFactor == 1.0)
+        return r;
+    const auto down = [this](long v) { return static_cast<long>(std::floor(v * scaleFactor + 1e-9)); };
+    const auto up = [this](long v) { return static_cast<long>(std::ceil(v * scaleFactor - 1e-9)); };
+    return CRect(down(r.left), down(r.top), up(r.right), up(r.bottom));
 }
 
 CairoSurface::~CairoSurface()
@@ -146,12 +163,13 @@ CairoSurface::~CairoSurface()
 
 long CairoSurface::width() const
 {
-    return cairo_image_surface_get_width(surface);
+    // The target covers the panel pixels rounded up: 1052 pixels at 1.25 are 841 panel pixels.
+    return static_cast<long>(std::floor(cairo_image_surface_get_width(surface) / scaleFactor + 1e-9));
 }
 
 long CairoSurface::height() const
 {
-    return cairo_image_surface_get_height(surface);
+    return static_cast<long>(std::floor(cairo_image_surface_get_height(surface) / scaleFactor + 1e-9));
 }
 
 CRect CairoSurface::takeDamage()
@@ -176,9 +194,14 @@ template <class Draw> void CairoSurface::render(const DrawAttributes& state, CRe
     if (state.drawMode == 1 || state.drawMode == 2)
     {
         // Bitwise modes: draw the shape alone, then combine its pixels with the destination.
+        const CRect logical = area;
+        area = toDevice(logical);
+        area.bound(
+            CRect(0, 0, cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface)));
         cairo_surface_t* shape = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, area.width(), area.height());
         cairo_t* cr = cairo_create(shape);
         cairo_translate(cr, -area.left, -area.top);
+        cairo_scale(cr, scaleFactor, scaleFactor);
         cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
         draw(cr);
         cairo_destroy(cr);
@@ -205,17 +228,21 @@ template <class Draw> void CairoSurface::render(const DrawAttributes& state, CRe
         }
         cairo_surface_mark_dirty(surface);
         cairo_surface_destroy(shape);
+        addDamage(area);
     }
     else
     {
-        cairo_t* cr = cairo_create(surface);
+        cairo_t* cr = createContext();
+        cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE); // the clip stays on whole pixels
         cairo_rectangle(cr, area.left, area.top, area.width(), area.height());
         cairo_clip(cr);
-        cairo_set_antialias(cr, state.drawMode == 3 ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+        // Above 1 lines and curves are smoothed: their pixels are finer than the panel's.
+        const bool smooth = state.drawMode == 3 || scaleFactor > 1.0;
+        cairo_set_antialias(cr, smooth ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
         draw(cr);
         cairo_destroy(cr);
+        addDamage(toDevice(area));
     }
-    addDamage(area);
 }
 
 void CairoSurface::fillRect(const CRect& r, const DrawAttributes& state)
@@ -332,16 +359,25 @@ CColor CairoSurface::getPixel(const CPoint& p)
     if (!data)
         return CColor{0, 0, 0, 0};
     const int stride = cairo_image_surface_get_stride(surface);
-    const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(data + p.y * stride)[p.x];
+    // The target pixel at the panel pixel's centre.
+    const long x = std::min<long>(static_cast<long>((p.x + 0.5) * scaleFactor),
+                                  cairo_image_surface_get_width(surface) - 1);
+    const long y = std::min<long>(static_cast<long>((p.y + 0.5) * scaleFactor),
+                                  cairo_image_surface_get_height(surface) - 1);
+    const std::uint32_t pixel = reinterpret_cast<const std::uint32_t*>(data + y * stride)[x];
     return unpremultiplied(pixel, cairo_image_surface_get_format(surface) == CAIRO_FORMAT_RGB24);
 }
 
-void CairoSurface::floodFill(const CPoint& p, const DrawAttributes& state)
+void CairoSurface::floodFill(const CPoint& panelPoint, const DrawAttributes& state)
 {
     CRect area = state.clip;
     area.bound(CRect(0, 0, width(), height()));
-    if (!area.pointInside(p))
+    if (!area.pointInside(panelPoint))
         return;
+    // The fill runs over the target's pixels, from the one at the panel pixel's corner.
+    area = toDevice(area);
+    const CPoint p(static_cast<long>(panelPoint.x * scaleFactor),
+                   static_cast<long>(panelPoint.y * scaleFactor));
     cairo_surface_flush(surface);
     unsigned char* data = cairo_image_surface_get_data(surface);
     if (!data)
@@ -388,7 +424,7 @@ long CairoSurface::textWidth(const char* text, const DrawAttributes& state)
 {
     if (!text || !*text)
         return 0;
-    cairo_t* cr = cairo_create(surface);
+    cairo_t* cr = createContext();
     setFont(cr, state, nullptr);
     cairo_text_extents_t te;
     cairo_text_extents(cr, text, &te);
@@ -406,9 +442,11 @@ void CairoSurface::drawText(const char* text, const CRect& r, long align, bool o
     area.bound(CRect(0, 0, width(), height()));
     if (area.isEmpty())
         return;
-    cairo_t* cr = cairo_create(surface);
+    cairo_t* cr = createContext();
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_rectangle(cr, area.left, area.top, area.width(), area.height());
     cairo_clip(cr);
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_DEFAULT);
     cairo_font_extents_t fe;
     setFont(cr, state, &fe);
     cairo_text_extents_t te;
@@ -439,7 +477,7 @@ void CairoSurface::drawText(const char* text, const CRect& r, long align, bool o
         cairo_fill(cr);
     }
     cairo_destroy(cr);
-    addDamage(area);
+    addDamage(toDevice(area));
 }
 
 void CairoSurface::copyFrom(platform::Surface& source, const CRect& srcRect, const CPoint& dest,
@@ -471,17 +509,29 @@ void CairoSurface::copyFrom(platform::Surface& source, const CRect& srcRect, con
         cairo_destroy(c);
         pixels = copy;
     }
+    // Pixel for pixel of the targets (both surfaces have the panel's scale), each pixel of the
+    // source moved by the offset on the target's grid.
+    const CRect deviceArea = toDevice(area);
+    const double dx = std::round((dest.x - srcRect.left) * scaleFactor);
+    const double dy = std::round((dest.y - srcRect.top) * scaleFactor);
     cairo_t* cr = cairo_create(surface);
-    cairo_rectangle(cr, area.left, area.top, area.width(), area.height());
+    cairo_rectangle(cr, deviceArea.left, deviceArea.top, deviceArea.width(), deviceArea.height());
     cairo_clip(cr);
-    cairo_set_source_surface(cr, pixels, dest.x - srcRect.left, dest.y - srcRect.top);
+    cairo_set_source_surface(cr, pixels, dx, dy);
+    if (src->scaleFactor != scaleFactor)
+    {
+        cairo_matrix_t m;
+        cairo_matrix_init_scale(&m, src->scaleFactor / scaleFactor, src->scaleFactor / scaleFactor);
+        cairo_matrix_translate(&m, -dx, -dy);
+        cairo_pattern_set_matrix(cairo_get_source(cr), &m);
+    }
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     cairo_paint(cr);
     cairo_destroy(cr);
     if (copy)
         cairo_surface_destroy(copy);
-    addDamage(area);
+    addDamage(deviceArea);
 }
 
 void CairoSurface::drawImage(const platform::Image& image, const CRect& dest, const CPoint& srcOffset,
@@ -500,11 +550,26 @@ void CairoSurface::drawImage(const platform::Image& image, const CRect& dest, co
     if (area.isEmpty())
         return;
     cairo_surface_t* pixels = blend == platform::ImageBlend::keyed ? picture->keyed(key) : picture->surface();
-    cairo_t* cr = cairo_create(surface);
+    cairo_t* cr = createContext();
+    cairo_set_antialias(cr, CAIRO_ANTIALIAS_NONE);
     cairo_rectangle(cr, area.left, area.top, area.width(), area.height());
     cairo_clip(cr);
     cairo_set_source_surface(cr, pixels, static_cast<double>(originX), static_cast<double>(originY));
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    // Image pixels per target pixel: 1 copies; a whole number repeats pixels (the 1x images at
+    // 2x); otherwise the image is resampled with a filter that averages when it shrinks (the 2x
+    // images at 1.5).
+    const double ratio = picture->pixelScale() / scaleFactor;
+    if (picture->pixelScale() != 1.0)
+    {
+        cairo_matrix_t m;
+        cairo_matrix_init_scale(&m, picture->pixelScale(), picture->pixelScale());
+        cairo_matrix_translate(&m, -static_cast<double>(originX), -static_cast<double>(originY));
+        cairo_pattern_set_matrix(cairo_get_source(cr), &m);
+    }
+    const bool exact = ratio == 1.0 || (ratio < 1.0 && std::floor(1.0 / ratio) == 1.0 / ratio);
+    cairo_pattern_set_filter(cairo_get_source(cr), exact ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+    if (!exact)
+        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
     if (blend == platform::ImageBlend::opaque && alpha == 255)
         cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
     else
@@ -514,7 +579,7 @@ void CairoSurface::drawImage(const platform::Image& image, const CRect& dest, co
     else
         cairo_paint_with_alpha(cr, alpha / 255.0);
     cairo_destroy(cr);
-    addDamage(area);
+    addDamage(toDevice(area));
 }
 
 } // namespace kalvo::cairo

@@ -5,6 +5,7 @@
 #include "gui/platform/cairo/CairoBackend.h"
 
 #include <algorithm>
+#include <cmath>
 #include <deque>
 
 namespace kalvo::headless
@@ -39,6 +40,26 @@ void advanceTicks(long ms)
     headlessTicks += ms;
 }
 
+namespace
+{
+// Window pixels to panel pixels: a point to the panel pixel it lies in, a rectangle to the panel
+// pixels it touches.
+CPoint toPanel(const CPoint& p, double scale)
+{
+    return CPoint(static_cast<long>(std::floor(p.x / scale)), static_cast<long>(std::floor(p.y / scale)));
+}
+CRect toPanel(const CRect& r, double scale)
+{
+    return CRect(static_cast<long>(std::floor(r.left / scale)), static_cast<long>(std::floor(r.top / scale)),
+                 static_cast<long>(std::ceil(r.right / scale)),
+                 static_cast<long>(std::ceil(r.bottom / scale)));
+}
+long toWindow(long panelPixels, double scale)
+{
+    return static_cast<long>(std::ceil(static_cast<double>(panelPixels) * scale - 1e-9));
+}
+} // namespace
+
 struct Window::Impl
 {
     HostWindow* host;
@@ -57,6 +78,7 @@ struct Window::Impl
     CPoint menuPosition;
     bool menuFollowsRightButton = false;
     int dispatching = 0;
+    double scale = 1.0; ///< window pixels per panel pixel
 
     Impl(HostWindow* host, platform::WindowListener& listener) : host(host), listener(listener) {}
 
@@ -102,15 +124,16 @@ Window* HostWindow::child() const
 
 // ---- window ----
 
-Window::Window(HostWindow* host, const CRect& size, platform::WindowListener& listener)
+Window::Window(HostWindow* host, const CRect& size, platform::WindowListener& listener, double scale)
     : impl(std::make_unique<Impl>(host, listener))
 {
+    impl->scale = scale > 0.0 ? scale : 1.0;
     impl->bounds = CRect(0, 0, size.width(), size.height());
-    impl->makeImage(size.width(), size.height());
+    impl->makeImage(toWindow(size.width(), impl->scale), toWindow(size.height(), impl->scale));
     if (host)
         host->children.push_back(this);
     // A newly mapped window asks for its first paint.
-    impl->exposes.push_back(CRect(0, 0, size.width(), size.height()));
+    impl->exposes.push_back(CRect(0, 0, width(), height()));
 }
 
 Window::~Window()
@@ -173,7 +196,7 @@ void Window::expose(const CRect& damaged)
 void Window::paintNow(const CRect& damaged)
 {
     impl->dispatching++;
-    impl->listener.platformPaint(damaged);
+    impl->listener.platformPaint(toPanel(damaged, impl->scale));
     impl->dispatching--;
 }
 
@@ -191,7 +214,7 @@ void Window::press(const CPoint& where, long buttons)
 {
     impl->pointer = PointerState{where, buttons};
     impl->dispatching++;
-    impl->listener.platformMouseDown(where, buttons);
+    impl->listener.platformMouseDown(toPanel(where, impl->scale), buttons);
     impl->dispatching--;
 }
 
@@ -199,7 +222,7 @@ void Window::wheel(const CPoint& where, float distance, CMouseWheelAxis axis)
 {
     impl->pointer.where = where;
     impl->dispatching++;
-    impl->listener.platformWheel(where, axis, distance);
+    impl->listener.platformWheel(toPanel(where, impl->scale), axis, distance);
     impl->dispatching--;
 }
 
@@ -250,7 +273,7 @@ bool Window::lastMenuFollowsRightButton() const
 
 std::unique_ptr<platform::Surface> Window::createSurface()
 {
-    return std::make_unique<cairo::CairoSurface>(impl->image, impl->fonts);
+    return std::make_unique<cairo::CairoSurface>(impl->image, impl->fonts, impl->scale);
 }
 
 long Window::pointerButtons()
@@ -266,7 +289,7 @@ long Window::pointerButtons()
 
 CPoint Window::pointerPosition()
 {
-    return impl->pointer.where;
+    return toPanel(impl->pointer.where, impl->scale);
 }
 
 CRect Window::bounds()
@@ -278,7 +301,7 @@ void Window::setSize(long width, long height)
 {
     impl->bounds.setWidth(width);
     impl->bounds.setHeight(height);
-    impl->makeImage(width, height);
+    impl->makeImage(toWindow(width, impl->scale), toWindow(height, impl->scale));
 }
 
 void Window::setPosition(long x, long y)
@@ -337,7 +360,8 @@ extern "C" const char* __lsan_default_suppressions()
 namespace kalvo::platform
 {
 
-std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener)
+std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener,
+                                                double scale)
 {
     if (!parent)
         return nullptr;
@@ -345,7 +369,17 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
     const CRect atLeastOne(0, 0, std::max(1L, static_cast<long>(size.width())),
                            std::max(1L, static_cast<long>(size.height())));
     return std::make_unique<headless::Window>(static_cast<headless::HostWindow*>(parent), atLeastOne,
-                                              listener);
+                                              listener, scale);
+}
+
+bool scalesDrawing()
+{
+    return true;
+}
+
+double desktopScale()
+{
+    return 1.0;
 }
 
 long ticksMs()

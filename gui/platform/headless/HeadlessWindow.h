@@ -46,7 +46,9 @@ private:
 class Window : public platform::NativeWindow
 {
 public:
-    Window(HostWindow* host, const CRect& size, platform::WindowListener& listener);
+    /// A window of `size` panel pixels at `scale` window pixels per panel pixel. Its pixels,
+    /// presses and pointer positions are the window's; the listener hears panel pixels.
+    Window(HostWindow* host, const CRect& size, platform::WindowListener& listener, double scale = 1.0);
     ~Window() override;
 
     // ---- what the test does ----

@@ -5,8 +5,9 @@
 namespace kalvo::platform
 {
 
-std::unique_ptr<Surface> createOffscreenSurface(long width, long height)
+std::unique_ptr<Surface> createOffscreenSurface(long width, long height, double scale)
 {
+    (void)scale; // GDI draws the panel at its own size only (scalesDrawing)
     std::shared_ptr<win32::GdiCanvas> canvas = win32::GdiCanvas::create(width, height);
     if (!canvas)
         return nullptr;
@@ -19,6 +20,13 @@ std::unique_ptr<Image> createImage(long width, long height)
     if (!canvas)
         return nullptr;
     return std::make_unique<win32::Win32Image>(std::move(canvas));
+}
+
+std::unique_ptr<Image> loadImageForScale(long id, double scale)
+{
+    (void)id;
+    (void)scale;
+    return nullptr;
 }
 
 std::unique_ptr<Image> loadImage(long id)

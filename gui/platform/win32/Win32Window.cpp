@@ -439,8 +439,21 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 namespace kalvo::platform
 {
 
-std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener)
+double desktopScale()
 {
+    // The GDI backend draws the panel at its own size only; the panel follows no zoom here.
+    return 1.0;
+}
+
+bool scalesDrawing()
+{
+    return false;
+}
+
+std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener,
+                                                double scale)
+{
+    (void)scale;
     HWND parentWindow = static_cast<HWND>(parent);
     if (!parentWindow || !IsWindow(parentWindow))
         return nullptr;

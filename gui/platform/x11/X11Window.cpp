@@ -13,8 +13,11 @@
 #include <X11/keysym.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <ctime>
+#include <string>
 
 namespace kalvo::x11
 {
@@ -47,6 +50,12 @@ private:
     int before;
     int (*previous)(Display*, XErrorEvent*);
 };
+
+// Window pixels covering `panelPixels` at `scale`: 841 at 1.25 needs 1052.
+long toWindowPixels(long panelPixels, double scale)
+{
+    return static_cast<long>(std::ceil(static_cast<double>(panelPixels) * scale - 1e-9));
+}
 
 // Converts an X button-and-modifier state to the toolkit's bits (Ctrl is the command key).
 long buttonsFromState(unsigned int state)
@@ -100,7 +109,10 @@ constexpr int kCursorCount = kCursorHand + 1;
 // over the panel from the host (its shortcuts, the transport's space bar). A host that passes a
 // key on sends it to the window, and such an event reaches the client that made the window
 // whatever it selects (takeKeys).
-constexpr long kWindowEvents = ExposureMask | ButtonPressMask | StructureNotifyMask;
+// Motion only while a button is held, for drags; the press's implicit grab brings the motion and
+// the release here also when the pointer leaves the window.
+constexpr long kWindowEvents =
+    ExposureMask | ButtonPressMask | ButtonReleaseMask | ButtonMotionMask | StructureNotifyMask;
 
 unsigned char virtualKey(KeySym sym)
 {
@@ -183,8 +195,9 @@ class X11Window;
 class X11Surface : public cairo::CairoSurface
 {
 public:
-    X11Surface(X11Window& owner, cairo_surface_t* backBuffer, std::shared_ptr<cairo::FontCache> fonts)
-        : CairoSurface(backBuffer, std::move(fonts)), owner(owner)
+    X11Surface(X11Window& owner, cairo_surface_t* backBuffer, std::shared_ptr<cairo::FontCache> fonts,
+               double scale)
+        : CairoSurface(backBuffer, std::move(fonts), scale), owner(owner)
     {
     }
     void flush() override;
@@ -196,9 +209,10 @@ private:
 class X11Window : public platform::NativeWindow
 {
 public:
+    /// `bounds` in window pixels; `scale` window pixels per panel pixel.
     X11Window(Display* display, ::Window window, Visual* visual, int depth, const CRect& bounds,
-              platform::WindowListener& listener)
-        : display(display), window(window), listener(listener), area(bounds)
+              platform::WindowListener& listener, double scale)
+        : display(display), window(window), listener(listener), area(bounds), scale(scale)
     {
         screen = DefaultScreen(display);
         backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, bounds.width(), bounds.height());
@@ -209,6 +223,8 @@ public:
     ~X11Window() override
     {
         *alive = false;
+        // The keys go back to whoever had them before an open text field took them.
+        takeKeyboardFocus(false);
         {
             // The host may have destroyed its window, and ours with it, before closing us.
             ErrorTrap trap;
@@ -243,7 +259,7 @@ public:
 
     std::unique_ptr<platform::Surface> createSurface() override
     {
-        return std::make_unique<X11Surface>(*this, backBuffer, fonts);
+        return std::make_unique<X11Surface>(*this, backBuffer, fonts, scale);
     }
 
     long pointerButtons() override
@@ -255,15 +271,20 @@ public:
     CPoint pointerPosition() override
     {
         queryPointer();
-        return pointer;
+        return toPanel(pointer);
     }
 
-    CRect bounds() override { return area; }
+    CRect bounds() override
+    {
+        return CRect(area.left, area.top,
+                     area.left + static_cast<long>(std::floor(area.width() / scale + 1e-9)),
+                     area.top + static_cast<long>(std::floor(area.height() / scale + 1e-9)));
+    }
 
     void setSize(long width, long height) override
     {
-        width = std::max(1L, width);
-        height = std::max(1L, height);
+        width = std::max(1L, toWindowPixels(width, scale));
+        height = std::max(1L, toWindowPixels(height, scale));
         if (!gone)
             XResizeWindow(display, window, static_cast<unsigned>(width), static_cast<unsigned>(height));
         cairo_surface_t* fresh =
@@ -349,15 +370,30 @@ public:
                 {
                     const CRect damaged = damage;
                     damage = CRect();
-                    listener.platformPaint(damaged);
+                    listener.platformPaint(toPanel(damaged));
                 }
                 break;
             case ButtonPress:
                 dispatchButton(event.xbutton);
                 break;
+            case MotionNotify:
+                listener.platformMouseMoved(toPanel(CPoint(event.xmotion.x, event.xmotion.y)),
+                                            buttonsFromState(event.xmotion.state));
+                break;
+            case ButtonRelease:
+                if (event.xbutton.button >= Button1 && event.xbutton.button <= Button3)
+                {
+                    // The state holds what was down before the release.
+                    const unsigned int released = event.xbutton.button == Button1   ? Button1Mask
+                                                  : event.xbutton.button == Button2 ? Button2Mask
+                                                                                    : Button3Mask;
+                    listener.platformMouseUp(toPanel(CPoint(event.xbutton.x, event.xbutton.y)),
+                                             buttonsFromState(event.xbutton.state & ~released));
+                }
+                break;
             case KeyPress:
             case KeyRelease:
-                if (takingKeys)
+                if (takingKeys || holdingFocus)
                     listener.platformKey(keyCodeOf(event.xkey), event.type == KeyPress);
                 break;
             case ConfigureNotify:
@@ -393,11 +429,13 @@ public:
                                    event.xexpose.y + event.xexpose.height));
         dispatching++;
         const std::shared_ptr<bool> stillAlive = alive;
-        listener.platformPaint(damage);
+        listener.platformPaint(toPanel(damage));
         if (*stillAlive)
             dispatching--;
         return true;
     }
+
+    bool reportsPointerMotion() const override { return true; }
 
     int eventDescriptor() const override { return ConnectionNumber(display); }
 
@@ -409,6 +447,33 @@ public:
     void* nativeHandle() override { return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window)); }
 
     void takeKeys() override { takingKeys = true; }
+
+    void takeKeyboardFocus(bool take) override
+    {
+        if (gone || take == holdingFocus)
+            return;
+        ErrorTrap trap;
+        if (take)
+        {
+            int revert = 0;
+            XGetInputFocus(display, &focusBefore, &revert);
+            XSelectInput(display, window, kWindowEvents | KeyPressMask | KeyReleaseMask);
+            XSetInputFocus(display, window, RevertToParent, CurrentTime);
+        }
+        else
+        {
+            XSelectInput(display, window, kWindowEvents);
+            // Back to the window that had the keys, unless the user gave them elsewhere meanwhile.
+            ::Window now = None;
+            int revert = 0;
+            XGetInputFocus(display, &now, &revert);
+            if (now == window && focusBefore != None)
+                XSetInputFocus(display, focusBefore, RevertToParent, CurrentTime);
+            focusBefore = None;
+        }
+        XSync(display, False);
+        holdingFocus = take;
+    }
 
 private:
     // The next event of the connection, false when none is waiting; errors that arrive with it
@@ -446,9 +511,22 @@ private:
         }
     }
 
+    // Window pixels to panel pixels: a point to the panel pixel it lies in, a rectangle to the
+    // panel pixels it touches.
+    CPoint toPanel(const CPoint& p) const
+    {
+        return CPoint(static_cast<long>(std::floor(p.x / scale)), static_cast<long>(std::floor(p.y / scale)));
+    }
+    CRect toPanel(const CRect& r) const
+    {
+        return CRect(
+            static_cast<long>(std::floor(r.left / scale)), static_cast<long>(std::floor(r.top / scale)),
+            static_cast<long>(std::ceil(r.right / scale)), static_cast<long>(std::ceil(r.bottom / scale)));
+    }
+
     void dispatchButton(const XButtonEvent& button)
     {
-        const CPoint where(button.x, button.y);
+        const CPoint where = toPanel(CPoint(button.x, button.y));
         switch (button.button)
         {
         case Button1:
@@ -487,13 +565,16 @@ private:
     cairo_surface_t* backBuffer = nullptr;
     std::unique_ptr<ImagePresenter> presenter; ///< puts the back buffer on the window
     std::shared_ptr<cairo::FontCache> fonts = std::make_shared<cairo::FontCache>();
-    CRect area;        ///< position in the host's window and size
+    CRect area;        ///< position in the host's window and size, window pixels
+    double scale;      ///< window pixels per panel pixel
     bool gone = false; ///< the server destroyed the window (with the host's window)
     CPoint pointer;
     unsigned int pointerMask = 0;
     Cursor cursors[kCursorCount] = {};
     int dispatching = 0;
     bool takingKeys = false;
+    bool holdingFocus = false;   ///< a text field holds the keyboard focus
+    ::Window focusBefore = None; ///< where the keys went before it took them
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
 };
 
@@ -508,16 +589,17 @@ void X11Surface::flush()
 namespace kalvo::platform
 {
 
-std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener)
+std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener,
+                                                double scale)
 {
-    if (!parent)
+    if (!parent || !(scale > 0.0))
         return nullptr;
     Display* display = XOpenDisplay(nullptr);
     if (!display)
         return nullptr;
     const ::Window parentWindow = static_cast<::Window>(reinterpret_cast<std::uintptr_t>(parent));
-    const unsigned width = static_cast<unsigned>(std::max(1, size.width()));
-    const unsigned height = static_cast<unsigned>(std::max(1, size.height()));
+    const unsigned width = static_cast<unsigned>(std::max(1L, x11::toWindowPixels(size.width(), scale)));
+    const unsigned height = static_cast<unsigned>(std::max(1L, x11::toWindowPixels(size.height(), scale)));
 
     // A bad parent id must not end the host's process.
     XSync(display, False);
@@ -539,7 +621,39 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
     }
     const CRect bounds(placed.x, placed.y, placed.x + static_cast<long>(width),
                        placed.y + static_cast<long>(height));
-    return std::make_unique<x11::X11Window>(display, window, placed.visual, placed.depth, bounds, listener);
+    return std::make_unique<x11::X11Window>(display, window, placed.visual, placed.depth, bounds, listener,
+                                            scale);
+}
+
+bool scalesDrawing()
+{
+    return true;
+}
+
+double desktopScale()
+{
+    // The desktop's font resolution as its settings daemon publishes it on the root window
+    // (Xft.dpi: 192 on a desktop at 200 %), against the 96 of an unscaled one.
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return 1.0;
+    double scale = 1.0;
+    if (const char* resources = XResourceManagerString(display))
+    {
+        const std::string all(resources);
+        const std::string key = "Xft.dpi:";
+        size_t at = all.find(key);
+        while (at != std::string::npos && at != 0 && all[at - 1] != '\n')
+            at = all.find(key, at + 1);
+        if (at != std::string::npos)
+        {
+            const double dpi = std::strtod(all.c_str() + at + key.size(), nullptr);
+            if (dpi >= 96.0 * 0.5 && dpi <= 96.0 * 4.0)
+                scale = dpi / 96.0;
+        }
+    }
+    XCloseDisplay(display);
+    return scale;
 }
 
 long ticksMs()

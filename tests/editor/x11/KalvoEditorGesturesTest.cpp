@@ -150,6 +150,53 @@ TEST_F(KalvoEditorOnX11, ARealDragOfASliderAutomatesInsideOneEditBracket)
     EXPECT_EQ(d.pixels, 0) << where(d);
 }
 
+TEST_F(KalvoEditorOnX11, ADoubleClickOnADisplayTakesATypedValueAsOneEdit)
+{
+    ASSERT_TRUE(openEditor());
+    ASSERT_EQ(idleUntilShown(headlessPanel({})).pixels, 0);
+    Watchdog watchdog;
+    User hand;
+    // The front angle's display; the field takes the keyboard, so the keys reach the panel and
+    // not the host's window.
+    hand.click(227, 183);
+    hand.click(227, 183);
+    for (int i = 0; i < 10; i++)
+        plugin->idle();
+    hand.typeText("\b\b\b\b\b\b60\n");
+    ASSERT_TRUE(plugin->idleUntilEditEnds(3)) << describe(plugin->events);
+    EXPECT_FALSE(watchdog.fired());
+    const float sixtyDegrees = static_cast<float>(60.0 / 90.0);
+    EXPECT_EQ(plugin->events, (std::vector<HostEvent>{beginEdit(3), automate(3, sixtyDegrees), endEdit(3)}))
+        << describe(plugin->events);
+    EXPECT_EQ(plugin->parameter(3), sixtyDegrees);
+}
+
+TEST_F(KalvoEditorOnX11, OnADesktopAt200PercentThePanelDoublesAndClicksLandOnTheirControls)
+{
+    // A desktop at 200 % publishes Xft.dpi 192. The editor asks once, when the host first asks
+    // for its size; the resource is taken away again at once, so that other panels on this
+    // server stay at 100 %.
+    TestHost big(2 * kPanelWidth + 20, 2 * kPanelHeight + 20);
+    ASSERT_TRUE(big.ok());
+    big.setDesktopResources("Xft.antialias:\t1\nXft.dpi:\t192\n");
+    const std::pair<long, long> size = plugin->editorSize();
+    big.setDesktopResources(nullptr);
+    EXPECT_EQ(size, std::make_pair(2 * kPanelWidth, 2 * kPanelHeight));
+
+    ASSERT_TRUE(plugin->openEditor(big.handle()));
+    User hand;
+    const std::vector<unsigned long> children =
+        hand.childrenOf(reinterpret_cast<std::uintptr_t>(big.handle()));
+    ASSERT_EQ(children.size(), 1u);
+    EXPECT_EQ(hand.geometry(children[0]), (std::vector<long>{0, 0, 2 * kPanelWidth, 2 * kPanelHeight}));
+    plugin->idleUntil([] { return false; }, 200); // the first paint
+    hand.click(2 * (kFrontMute[0] + kFrontMute[2]) / 2, 2 * (kFrontMute[1] + kFrontMute[3]) / 2);
+    ASSERT_TRUE(plugin->idleUntilEditEnds(11)) << describe(plugin->events);
+    EXPECT_EQ(plugin->events, (std::vector<HostEvent>{beginEdit(11), automate(11, 1.0f), endEdit(11)}))
+        << describe(plugin->events);
+    plugin->closeEditor();
+}
+
 TEST_F(KalvoEditorOnX11, AClickOnAMuteButtonTurnsItOnAndTellsTheHost)
 {
     ASSERT_TRUE(openEditor());

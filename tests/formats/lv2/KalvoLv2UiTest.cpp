@@ -8,7 +8,10 @@
 #include "tests/support/X11TestHost.h"
 
 #include <X11/keysym.h>
+#include <lv2/atom/atom.h>
+#include <lv2/options/options.h>
 #include <lv2/ui/ui.h>
+#include <lv2/urid/urid.h>
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -75,7 +78,17 @@ public:
         const LV2_Feature parentFeature{LV2_UI__parent, parent};
         const LV2_Feature resizeFeature{LV2_UI__resize, &resize};
         const LV2_Feature touchFeature{LV2_UI__touch, &touch};
+        const LV2_Feature mapFeature{LV2_URID__map, &map};
+        const LV2_Options_Option options[] = {{LV2_OPTIONS_INSTANCE, 0, mapUri(LV2_UI__scaleFactor),
+                                               sizeof scaleFactor, mapUri(LV2_ATOM__Float), &scaleFactor},
+                                              {LV2_OPTIONS_INSTANCE, 0, 0, 0, 0, nullptr}};
+        const LV2_Feature optionsFeature{LV2_OPTIONS__options, const_cast<LV2_Options_Option*>(options)};
         std::vector<const LV2_Feature*> features{&resizeFeature};
+        if (scaleFactor > 0.0f)
+        {
+            features.push_back(&mapFeature);
+            features.push_back(&optionsFeature);
+        }
         if (parent)
             features.push_back(&parentFeature);
         if (offerTouch)
@@ -124,6 +137,7 @@ public:
     LV2UI_Widget widget = nullptr;
     std::pair<int, int> resized{-1, -1};
     const LV2UI_Idle_Interface* idleInterface = nullptr;
+    float scaleFactor = 0.0f; ///< offered as ui:scaleFactor when above 0
 
 private:
     void record(const std::string& event)
@@ -147,6 +161,18 @@ private:
     {
         static_cast<UiHost*>(h)->record((grabbed ? "grab " : "release ") + std::to_string(p));
     }
+    /// URIs as the host's map numbers them: 1 and up, in the order first asked.
+    static LV2_URID mapUri(const char* uri)
+    {
+        static std::vector<std::string> uris;
+        for (size_t i = 0; i < uris.size(); ++i)
+            if (uris[i] == uri)
+                return static_cast<LV2_URID>(i + 1);
+        uris.push_back(uri);
+        return static_cast<LV2_URID>(uris.size());
+    }
+    static LV2_URID mapped(LV2_URID_Map_Handle, const char* uri) { return mapUri(uri); }
+
     static int resizeTo(LV2UI_Feature_Handle h, int width, int height)
     {
         static_cast<UiHost*>(h)->resized = {width, height};
@@ -157,6 +183,7 @@ private:
     LV2UI_Handle handle = nullptr;
     LV2UI_Resize resize{this, &UiHost::resizeTo};
     LV2UI_Touch touch{this, &UiHost::touched};
+    LV2_URID_Map map{nullptr, &UiHost::mapped};
 };
 
 std::string joined(const std::vector<std::string>& events)
@@ -238,6 +265,17 @@ TEST_F(KalvoLv2Ui, OpensInTheParentAtThePanelsSizeAndShowsTheReferenceImage)
     EXPECT_FALSE(lost.open(reinterpret_cast<void*>(std::uintptr_t{0x7ffffff0})));
     EXPECT_FALSE(stranger.open(parent->handle(), "urn:someone:else"));
     EXPECT_TRUE(eyes.childrenOf(parentId()).empty());
+}
+
+TEST_F(KalvoLv2Ui, OpensAtTheHostsScaleFactor)
+{
+    ui.scaleFactor = 1.5f;
+    ASSERT_TRUE(ui.open(parent->handle()));
+    const long width = 1262, height = 680; // 841 x 453 at 1.5, whole pixels covering the panel
+    EXPECT_EQ(ui.resized, std::make_pair(int(width), int(height)));
+    User eyes;
+    EXPECT_EQ(eyes.geometry(reinterpret_cast<std::uintptr_t>(ui.widget)),
+              (std::vector<long>{0, 0, width, height}));
 }
 
 TEST_F(KalvoLv2Ui, ARealClickDragKeyAndWheelWriteUnitsInsideTouchBrackets)
@@ -363,6 +401,28 @@ TEST_F(KalvoLv2Ui, PortEventsMoveThePanelAndCtrlClickReturnsALevelToTheSessionsV
                                         "release " + level}));
 }
 
+TEST_F(KalvoLv2Ui, MetersFollowTheHostWhileASliderIsHeld)
+{
+    ASSERT_TRUE(ui.open(parent->handle()));
+    const Image panel = headlessPanel({});
+    ASSERT_EQ(idleUntilShown(panel).pixels, 0);
+    Watchdog watchdog;
+    User hand;
+    // The front level's handle is grabbed where it stands (0 dB) and held there.
+    hand.moveTo(450, (kFrontLevelSlider[1] + kFrontLevelSlider[3]) / 2);
+    hand.press();
+    ASSERT_TRUE(ui.idleUntil([&] { return !ui.events.empty(); })) << joined(ui.events);
+    // The host's idle calls return during the drag, so the meter port it sends reaches the panel.
+    ui.send(static_cast<uint32_t>(kalvo::lv2::kFirstMeterPort), 1.0f);
+    const bool lit = ui.idleUntil([&] { return against(panel).pixels > 100; }, 1000);
+    const Difference elsewhere = against(panel, {kFrontMidMeter});
+    hand.release();
+    ASSERT_TRUE(ui.idleUntilReleased(port(7))) << joined(ui.events);
+    EXPECT_FALSE(watchdog.fired());
+    EXPECT_TRUE(lit) << "the front mid meter lights while the slider is held";
+    EXPECT_EQ(elsewhere.pixels, 0) << where(elsewhere);
+}
+
 TEST_F(KalvoLv2Ui, ThePresetMenuWritesAllThirteenPortsInsideOneGesture)
 {
     ASSERT_TRUE(ui.open(parent->handle()));
@@ -404,9 +464,11 @@ TEST_F(KalvoLv2Ui, ThePresetMenuWritesAllThirteenPortsInsideOneGesture)
 TEST_F(KalvoLv2Ui, ThreeHundredOpenCloseCyclesLeakNeitherMemoryNorServerResources)
 {
     User eyes;
+    int cycles = 0;
     const auto cycle = [&]
     {
         UiHost host;
+        host.scaleFactor = (cycles++ % 2) ? 2.0f : 0.0f; // every other panel at twice the size
         ASSERT_TRUE(host.open(parent->handle()));
         host.send(port(0), 0.5f);
         host.idle();

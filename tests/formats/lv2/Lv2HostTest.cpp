@@ -8,11 +8,15 @@
 
 #include <gtest/gtest.h>
 #include <lilv/lilv.h>
+#include <lv2/data-access/data-access.h>
+#include <lv2/instance-access/instance-access.h>
+#include <lv2/ui/ui.h>
 #include <lv2/urid/urid.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <dlfcn.h>
 #include <limits>
 #include <map>
 #include <memory>
@@ -57,9 +61,14 @@ struct Bundle
     Bundle()
     {
         // LV2's core vocabulary, so that lilv knows the plug-in classes as hosts do.
-        LilvNode* core = lilv_new_file_uri(world, nullptr, "/usr/lib/lv2/core.lv2/");
-        lilv_world_load_bundle(world, core);
-        lilv_node_free(core);
+        // Units and port groups too, so that the bundle's units and groups can be checked.
+        for (const char* spec :
+             {"/usr/lib/lv2/core.lv2/", "/usr/lib/lv2/units.lv2/", "/usr/lib/lv2/port-groups.lv2/"})
+        {
+            LilvNode* node = lilv_new_file_uri(world, nullptr, spec);
+            lilv_world_load_bundle(world, node);
+            lilv_node_free(node);
+        }
         lilv_world_load_specifications(world);
         lilv_world_load_plugin_classes(world);
         LilvNode* bundle = lilv_new_file_uri(world, nullptr, KALVO_LV2_BUNDLE "/");
@@ -451,5 +460,299 @@ TEST(Lv2Bundle, RunAllocatesNothing)
         lilv_instance_run(lv2.instance, static_cast<uint32_t>(block == 7 ? 1 : kFrames));
     }
     EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(counter.waits(), 0); // no lock taken, no read, write or sleep
     lilv_instance_deactivate(lv2.instance);
+}
+
+namespace
+{
+
+/// The objects of (subject, predicate), as strings.
+std::vector<std::string> objectsOf(const LilvNode* subject, const std::string& predicate)
+{
+    Bundle& b = bundle();
+    LilvNode* p = b.node(predicate);
+    LilvNodes* found = lilv_world_find_nodes(b.world, subject, p, nullptr);
+    std::vector<std::string> out;
+    LILV_FOREACH(nodes, i, found)
+    out.emplace_back(lilv_node_as_string(lilv_nodes_get(found, i)));
+    lilv_nodes_free(found);
+    lilv_node_free(p);
+    return out;
+}
+
+bool contains(const std::vector<std::string>& list, const std::string& item)
+{
+    return std::find(list.begin(), list.end(), item) != list.end();
+}
+
+constexpr const char* kRdfType = "http://www.w3.org/1999/02/22-rdf-syntax-ns#type";
+
+} // namespace
+
+TEST(Lv2Bundle, BinariesAreSeparateAnswerOnlyWhatTheTurtleDeclaresAndNeedNoInstanceAccess)
+{
+    Bundle& b = bundle();
+    ASSERT_NE(b.plugin, nullptr);
+    LilvUIs* uis = lilv_plugin_get_uis(b.plugin);
+    ASSERT_EQ(lilv_uis_size(uis), 1u);
+    const LilvUI* ui = lilv_uis_get(uis, lilv_uis_begin(uis));
+    char* dspPath = lilv_file_uri_parse(lilv_node_as_uri(lilv_plugin_get_library_uri(b.plugin)), nullptr);
+    char* uiPath = lilv_file_uri_parse(lilv_node_as_uri(lilv_ui_get_binary_uri(ui)), nullptr);
+    EXPECT_STRNE(dspPath, uiPath);
+
+    // Each binary has its own entry and not the other's.
+    void* dsp = dlopen(dspPath, RTLD_NOW | RTLD_LOCAL);
+    void* gui = dlopen(uiPath, RTLD_NOW | RTLD_LOCAL);
+    ASSERT_NE(dsp, nullptr) << dlerror();
+    ASSERT_NE(gui, nullptr) << dlerror();
+    EXPECT_EQ(dlsym(dsp, "lv2ui_descriptor"), nullptr);
+    EXPECT_EQ(dlsym(gui, "lv2_descriptor"), nullptr);
+    auto uiEntry = reinterpret_cast<const LV2UI_Descriptor* (*)(uint32_t)>(dlsym(gui, "lv2ui_descriptor"));
+    ASSERT_NE(uiEntry, nullptr);
+    const LV2UI_Descriptor* uiDescriptor = uiEntry(0);
+    ASSERT_NE(uiDescriptor, nullptr);
+    EXPECT_EQ(uiEntry(1), nullptr);
+    EXPECT_STREQ(uiDescriptor->URI, lilv_node_as_uri(lilv_ui_get_uri(ui)));
+
+    // Extension data: what the Turtle names is there, anything else is null.
+    const std::string uiNs = "http://lv2plug.in/ns/extensions/ui#";
+    const auto uiExtensions = objectsOf(lilv_ui_get_uri(ui), std::string(kLv2) + "extensionData");
+    const auto uiRequired = objectsOf(lilv_ui_get_uri(ui), std::string(kLv2) + "requiredFeature");
+    const auto uiOptional = objectsOf(lilv_ui_get_uri(ui), std::string(kLv2) + "optionalFeature");
+    for (const std::string& uri :
+         {uiNs + "idleInterface", uiNs + "resize", uiNs + "showInterface",
+          std::string("http://lv2plug.in/ns/ext/options#interface"), std::string("urn:kalvo-test:unknown")})
+        EXPECT_EQ(uiDescriptor->extension_data(uri.c_str()) != nullptr, contains(uiExtensions, uri)) << uri;
+    EXPECT_EQ(uiDescriptor->extension_data(""), nullptr);
+    // The idle interface is asked of the host as a feature as well as offered.
+    EXPECT_TRUE(contains(uiExtensions, uiNs + "idleInterface"));
+    EXPECT_TRUE(contains(uiRequired, uiNs + "idleInterface") || contains(uiOptional, uiNs + "idleInterface"));
+    for (const char* access : {LV2_INSTANCE_ACCESS_URI, LV2_DATA_ACCESS_URI})
+        EXPECT_FALSE(contains(uiRequired, access)) << access;
+
+    const auto dspExtensions = objectsOf(lilv_plugin_get_uri(b.plugin), std::string(kLv2) + "extensionData");
+    Lv2Effect effect(48000.0);
+    ASSERT_NE(effect.instance, nullptr);
+    for (const char* uri :
+         {"http://lv2plug.in/ns/ext/state#interface", "http://lv2plug.in/ns/ext/worker#interface",
+          "http://lv2plug.in/ns/ext/options#interface", "urn:kalvo-test:unknown", ""})
+        EXPECT_EQ(lilv_instance_get_extension_data(effect.instance, uri) != nullptr,
+                  contains(dspExtensions, uri))
+            << uri;
+
+    dlclose(gui);
+    dlclose(dsp);
+    lilv_free(uiPath);
+    lilv_free(dspPath);
+    lilv_uis_free(uis);
+}
+
+TEST(Lv2Bundle, RangesDefaultsUnitsAndPortGroupsAreConsistent)
+{
+    Bundle& b = bundle();
+    ASSERT_NE(b.plugin, nullptr);
+    std::vector<float> minimum(kNumPorts), maximum(kNumPorts), defaults(kNumPorts);
+    lilv_plugin_get_port_ranges_float(b.plugin, minimum.data(), maximum.data(), defaults.data());
+    const std::string unitsNs = "http://lv2plug.in/ns/extensions/units#";
+    for (int p = kFirstControl; p < kNumPorts; ++p)
+    {
+        const LilvPort* port = lilv_plugin_get_port_by_index(b.plugin, static_cast<uint32_t>(p));
+        const std::string symbol = lilv_node_as_string(lilv_port_get_symbol(b.plugin, port));
+        EXPECT_LT(minimum[p], maximum[p]) << symbol;
+        if (p < kFirstMeterPort)
+        {
+            EXPECT_GE(defaults[p], minimum[p]) << symbol;
+            EXPECT_LE(defaults[p], maximum[p]) << symbol;
+        }
+        LilvNode* unitPredicate = b.node(unitsNs + "unit");
+        LilvNodes* units = lilv_port_get_value(b.plugin, port, unitPredicate);
+        LILV_FOREACH(nodes, i, units)
+        {
+            // A unit the units vocabulary defines.
+            const LilvNode* unit = lilv_nodes_get(units, i);
+            EXPECT_TRUE(contains(objectsOf(unit, kRdfType), unitsNs + "Unit"))
+                << symbol << " " << lilv_node_as_string(unit);
+        }
+        lilv_nodes_free(units);
+        lilv_node_free(unitPredicate);
+    }
+
+    // The output group: a group of the vocabulary, with a symbol, and its six ports in it,
+    // each with a designation of its own.
+    const std::string pg = kGroups;
+    LilvNode* groupPredicate = b.node(pg + "group");
+    LilvNode* designationPredicate = b.node("http://lv2plug.in/ns/lv2core#designation");
+    std::vector<std::string> designations;
+    std::string group;
+    for (int p = 0; p < kNumPorts; ++p)
+    {
+        const LilvPort* port = lilv_plugin_get_port_by_index(b.plugin, static_cast<uint32_t>(p));
+        LilvNodes* groups = lilv_port_get_value(b.plugin, port, groupPredicate);
+        if (groups)
+        {
+            group = lilv_node_as_string(lilv_nodes_get_first(groups));
+            LilvNodes* d = lilv_port_get_value(b.plugin, port, designationPredicate);
+            ASSERT_NE(d, nullptr) << p;
+            designations.emplace_back(lilv_node_as_string(lilv_nodes_get_first(d)));
+            lilv_nodes_free(d);
+        }
+        lilv_nodes_free(groups);
+    }
+    lilv_node_free(designationPredicate);
+    lilv_node_free(groupPredicate);
+    ASSERT_FALSE(group.empty());
+    LilvNode* groupNode = b.node(group);
+    const auto types = objectsOf(groupNode, kRdfType);
+    EXPECT_TRUE(contains(types, pg + "OutputGroup")) << group;
+    EXPECT_TRUE(contains(types, pg + "FivePointOneGroup")) << group;
+    EXPECT_EQ(objectsOf(groupNode, std::string(kLv2) + "symbol").size(), 1u);
+    lilv_node_free(groupNode);
+    std::sort(designations.begin(), designations.end());
+    EXPECT_EQ(std::unique(designations.begin(), designations.end()), designations.end());
+    EXPECT_EQ(designations.size(), 6u);
+}
+
+TEST(Lv2Bundle, EachPresetRestoredThroughLilvSoundsLikeItsProgramInKalvoSo)
+{
+    Bundle& b = bundle();
+    LilvNode* type = b.node(kPresets);
+    LilvNodes* related = lilv_plugin_get_related(b.plugin, type);
+    int restored = 0;
+    LILV_FOREACH(nodes, i, related)
+    {
+        const LilvNode* preset = lilv_nodes_get(related, i);
+        lilv_world_load_resource(b.world, preset);
+        LilvState* state = lilv_state_new_from_world(b.world, &b.urids.map, preset);
+        ASSERT_NE(state, nullptr);
+        const std::string label = lilv_state_get_label(state);
+
+        WiredEffect lv2(48000.0, 1024, 9);
+        ASSERT_NE(lv2.instance, nullptr);
+        const LV2_Feature* features[] = {&b.urids.feature, nullptr};
+        lilv_state_restore(
+            state, lv2.instance,
+            [](const char* symbol, void* user, const void* value, uint32_t size, uint32_t)
+            {
+                const int index = kalvo::findParameterByName(symbol);
+                if (index >= 0 && size == sizeof(float))
+                    static_cast<Lv2Effect*>(user)->controls[index] = *static_cast<const float*>(value);
+            },
+            &lv2, 0, features);
+        lilv_state_free(state);
+
+        VstEffect vst(48000.0);
+        // The factory program of the same name, chosen as the VST 2.4 panel's menu does.
+        const char* const programs[5] = {"5-Channel", "4-Channel optimized", "XY Stereo 90", "XY Stereo 60",
+                                         "5-Channel Musical"};
+        int program = -1;
+        for (int p = 0; p < 5; ++p)
+            if (kalvo::nameKey(programs[p]) == kalvo::nameKey(label))
+                program = p;
+        ASSERT_GE(program, 0) << label;
+        call(vst.effect, effMainsChanged, 0, 0);
+        vst.effect->setParameter(vst.effect, kPresetSelect, static_cast<float>(program + 1));
+        call(vst.effect, effMainsChanged, 0, 1);
+
+        // The program's knob positions, as far as a float port in the panel's units carries
+        // them: 0.64 of the surround angle is 147.6 degrees, whose nearest float reads back as
+        // 0.64000005. Kalvo.so then takes the positions the port gave, and the two sound alike.
+        for (int p = 0; p < kNumParameters; ++p)
+            EXPECT_NEAR(kalvo::unitToKnob(p, lv2.controls[p]), vst.effect->getParameter(vst.effect, p), 1e-7)
+                << label << " " << kalvo::parameterSpec(p).symbol;
+        vst.apply(lv2.controls);
+        call(vst.effect, effMainsChanged, 0, 0);
+        call(vst.effect, effMainsChanged, 0, 1);
+        lilv_instance_activate(lv2.instance);
+        std::vector<std::vector<float>> vstOut(6, std::vector<float>(1024));
+        for (int block = 0; block < 3; ++block)
+        {
+            fillNoise(lv2.in, 40u + static_cast<unsigned>(block));
+            float* in[6] = {lv2.in[0].data(), lv2.in[1].data(), lv2.in[2].data(), nullptr, nullptr, nullptr};
+            float* out[6];
+            for (int c = 0; c < 6; ++c)
+                out[c] = vstOut[c].data();
+            vst.effect->processReplacing(vst.effect, in, out, 1024);
+            lilv_instance_run(lv2.instance, 1024);
+            for (int c = 0; c < 6; ++c)
+                ASSERT_EQ(std::memcmp(vstOut[c].data(), lv2.out[c].data(), 1024 * sizeof(float)), 0)
+                    << label << " block " << block << " channel " << c;
+        }
+        lilv_instance_deactivate(lv2.instance);
+        ++restored;
+    }
+    EXPECT_EQ(restored, 5);
+    lilv_nodes_free(related);
+    lilv_node_free(type);
+}
+
+TEST(Lv2Bundle, RunsAtEveryRateAndBlockSizeAndRecoversFromAnyInput)
+{
+    // Whatever the blocks, the sound is the same: one run of the whole signal against
+    // powers of two and random sizes with empty runs among them, in place and out of place.
+    constexpr int kFrames = 16384;
+    std::mt19937 rng(3);
+    for (double rate : {1000.0, 22050.0, 44100.0, 192000.0, 768000.0})
+    {
+        WiredEffect whole(rate, kFrames, 5);
+        ASSERT_NE(whole.instance, nullptr) << rate;
+        lilv_instance_activate(whole.instance);
+        lilv_instance_run(whole.instance, kFrames);
+        ASSERT_TRUE(whole.outputFinite());
+        for (int mode = 0; mode < 2; ++mode)
+        {
+            WiredEffect pieces(rate, kFrames, 5);
+            lilv_instance_activate(pieces.instance);
+            int done = 0;
+            for (int run = 0; done < kFrames; ++run)
+            {
+                int n = mode == 0 ? std::min(1 << (run % 15), kFrames - done)
+                                  : std::uniform_int_distribution<int>(0, kFrames - done)(rng);
+                if (run % 5 == 4)
+                    n = 0;
+                // In place on odd runs: L, R and C over the capsules' buffers.
+                const bool inPlace = run % 2 == 1;
+                float* in[3];
+                float* out[6];
+                for (int c = 0; c < 3; ++c)
+                    in[c] = pieces.in[c].data() + done;
+                for (int c = 0; c < 6; ++c)
+                    out[c] = inPlace && c < 3 ? in[c] : pieces.out[c].data() + done;
+                pieces.connect(in, out);
+                lilv_instance_run(pieces.instance, static_cast<uint32_t>(n));
+                if (inPlace)
+                    for (int c = 0; c < 3; ++c)
+                        std::copy(in[c], in[c] + n, pieces.out[c].begin() + done);
+                done += n;
+            }
+            for (int c = 0; c < 6; ++c)
+                ASSERT_EQ(std::memcmp(pieces.out[c].data(), whole.out[c].data(), sizeof(float) * kFrames), 0)
+                    << "rate " << rate << " mode " << mode << " channel " << c;
+        }
+    }
+
+    // Odd input: finite at once when finite, and finite again 55 ms after a non-finite one
+    // (the surrounds' delay gives it back once); the LFE always silent.
+    WiredEffect lv2(48000.0, 1024, 1);
+    lilv_instance_activate(lv2.instance);
+    lv2.controls[kRearDelay] = 55.0f;
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    const float tiny = std::numeric_limits<float>::denorm_min();
+    for (float bad : {nan, inf, -inf, tiny, 1.0f})
+    {
+        for (int block = 0; block < 8; ++block)
+        {
+            fillNoise(lv2.in, 100u + static_cast<unsigned>(block));
+            for (auto& ch : lv2.in)
+                for (size_t i = 0; i < ch.size(); ++i)
+                    if (std::isfinite(bad) ? true : block == 0 && i == 500)
+                        ch[i] = std::isfinite(bad) ? ((i / 3) % 2 ? bad : -bad) : bad;
+            lilv_instance_run(lv2.instance, 1024);
+            if (std::isfinite(bad) || block >= 4)
+            {
+                ASSERT_TRUE(lv2.outputFinite()) << bad << " block " << block;
+            }
+            ASSERT_TRUE(std::all_of(lv2.out[3].begin(), lv2.out[3].end(), [](float s) { return s == 0.0f; }));
+        }
+    }
 }

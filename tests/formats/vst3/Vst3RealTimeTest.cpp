@@ -55,6 +55,7 @@ TEST(Vst3RealTime, ProcessAllocatesNothing)
     processOnce<double>(*p, 64, in, out);
 
     AllocationCounter counter;
+    long waitsInProcess = 0; // locks and system calls inside process(); setState may take a lock
     for (int round = 0; round < 3; ++round)
     {
         in.clear();
@@ -63,9 +64,11 @@ TEST(Vst3RealTime, ProcessAllocatesNothing)
         in.add(3, 0, 0.25);
         in.add(3, 300, 0.75);
         in.add(14, 200, 0.5); // a program
+        const long waitsBefore = counter.waits();
         processOnce<float>(*p, 5000, in, out);
         out.clear();
         processOnce<double>(*p, 512, in, out);
+        waitsInProcess += counter.waits() - waitsBefore;
         state.rewind();
         EXPECT_EQ(p->setState(&state), vst3::kResultOk); // setState itself runs on the host's UI thread
         const long before = counter.count();
@@ -74,6 +77,7 @@ TEST(Vst3RealTime, ProcessAllocatesNothing)
         state.rewind();
     }
     EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(waitsInProcess, 0);
     p->setActive(0);
     p->terminate();
     p->release();

@@ -38,12 +38,15 @@ public:
     LoggingFrame(const CRect& size, void* window, Log& log) : CFrame(size, window, nullptr), log(log) {}
     void beginEdit(long index) override { log.push_back("begin " + std::to_string(index)); }
     void endEdit(long index) override { log.push_back("end " + std::to_string(index)); }
-    void doIdleStuff() override
+    // The user's next step, on every idle pass: inside a tracking loop or between the events
+    // the frame follows.
+    void idle() override
     {
         if (onIdle)
             onIdle(++pumps);
-        idle();
+        CFrame::idle();
     }
+    void doIdleStuff() override { idle(); }
     Log& log;
     std::function<void(int)> onIdle;
     int pumps = 0;

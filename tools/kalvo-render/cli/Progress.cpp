@@ -1,5 +1,7 @@
 #include "Progress.h"
 
+#include "DisplayWidth.h"
+
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -39,16 +41,16 @@ int drawLine(std::FILE* out, int columns, double fraction, const std::string& te
 {
     const int room = columns - 1;
     std::string line = text;
-    const int barWidth = std::min(30, room - static_cast<int>(line.size()) - 2);
+    const int barWidth = std::min(30, room - displayWidth(line) - 2);
     if (barWidth >= 5)
     {
         const int filled = static_cast<int>(std::min(1.0, std::max(0.0, fraction)) * barWidth);
         line = "[" + std::string(static_cast<size_t>(filled), '#') +
                std::string(static_cast<size_t>(barWidth - filled), '.') + "]" + line;
     }
-    else if (static_cast<int>(line.size()) > room)
+    else if (displayWidth(line) > room)
         line.resize(static_cast<size_t>(room > 0 ? room : 0));
-    const int length = static_cast<int>(line.size());
+    const int length = displayWidth(line);
     const int clearTo = std::min(drawnWidth, room);
     if (length < clearTo)
         line += std::string(static_cast<size_t>(clearTo - length), ' ');

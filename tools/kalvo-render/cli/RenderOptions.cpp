@@ -3,10 +3,12 @@
 #include "KalvoVersion.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/RenderParameters.h"
+#include "tools/kalvo-render/Render.h"
 
 #include <sys/stat.h>
 
 #include <cctype>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -46,7 +48,24 @@ bool parseInt(const std::string& text, long lo, long hi, long& out)
     return true;
 }
 
-// A batch's --name: {name} and {layout} and text, one file name without a folder.
+// A number of decibels, "-6", "-6dB", "+3 dB" or "-1 dBFS", within lo..hi.
+bool parseDecibels(const std::string& text, double lo, double hi, double& db)
+{
+    char* end = nullptr;
+    const double v = std::strtod(text.c_str(), &end);
+    if (text.empty() || end == text.c_str())
+        return false;
+    std::string unit(end);
+    unit.erase(0, unit.find_first_not_of(' '));
+    for (char& c : unit)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (!(unit.empty() || unit == "db" || unit == "dbfs") || !(v >= lo && v <= hi))
+        return false;
+    db = v;
+    return true;
+}
+
+// A batch's --name: its fields and text, one file name without a folder.
 bool validNamePattern(const std::string& pattern, std::string& error)
 {
     if (pattern.empty())
@@ -61,9 +80,15 @@ bool validNamePattern(const std::string& pattern, std::string& error)
         const size_t close = pattern.find('}', open);
         const std::string field =
             close == std::string::npos ? pattern.substr(open) : pattern.substr(open, close - open + 1);
-        if (field != "{name}" && field != "{layout}")
+        static const char* const kFields[] = {"{name}", "{layout}",  "{folder}", "{scene}",   "{take}",
+                                              "{tape}", "{project}", "{date}",   "{timecode}"};
+        bool known = false;
+        for (const char* f : kFields)
+            known = known || field == f;
+        if (!known)
         {
-            error = "--name knows {name} (the input's name without its extension) and {layout}, not '" +
+            error = "--name knows {name} (the input's name without its extension), {layout}, {folder}, "
+                    "{scene}, {take}, {tape}, {project}, {date} and {timecode}, not '" +
                     field + "'";
             return false;
         }
@@ -76,12 +101,12 @@ bool validNamePattern(const std::string& pattern, std::string& error)
 bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, std::string& error)
 {
     CommandLine line;
-    for (const char* flag :
-         {"-h,--help", "--version", "-q,--quiet", "--demo", "--mono", "--dither", "--rf64"})
+    for (const char* flag : {"-h,--help", "--version", "-q,--quiet", "--demo", "--mono", "--dither", "--rf64",
+                             "--skip-existing", "--overwrite"})
         line.addFlag(flag);
-    for (const char* option :
-         {"--preset", "--layout", "--side-gain", "--hrtf", "--yaw", "--pitch", "--roll", "--set", "--order",
-          "--tracks", "--out-dir", "--name", "--jobs", "--bits", "--precision", "--block", "--snapshot"})
+    for (const char* option : {"--preset", "--layout", "--side-gain", "--hrtf", "--yaw", "--pitch", "--roll",
+                               "--set", "--order", "--tracks", "--out-dir", "--name", "--jobs", "--bits",
+                               "--precision", "--block", "--snapshot", "--gain", "--normalize"})
         line.addOption(option);
     if (!line.parse(args, error))
         return false;
@@ -122,6 +147,32 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
         else if (name == "--rf64")
         {
             options.outputSpec.forceRf64 = true;
+        }
+        else if (name == "--skip-existing")
+        {
+            options.skipExisting = true;
+        }
+        else if (name == "--overwrite")
+        {
+            options.overwrite = true;
+        }
+        else if (name == "--gain")
+        {
+            if (!parseDecibels(value, -120.0, 60.0, options.gainDb))
+            {
+                error = "--gain must be a number of dB from -120 to 60, not '" + value + "'";
+                return false;
+            }
+            options.gainGiven = true;
+        }
+        else if (name == "--normalize")
+        {
+            if (!parseDecibels(value, -120.0, 0.0, options.normalizeDbfs))
+            {
+                error = "--normalize must be a peak level in dBFS from -120 to 0, not '" + value + "'";
+                return false;
+            }
+            options.normalize = true;
         }
         else if (name == "--preset")
         {
@@ -281,6 +332,17 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
     }
     if (options.help || options.version)
         return true;
+    if (options.gainGiven && options.normalize)
+    {
+        error = "--gain and --normalize both set the output's level; give one of them";
+        return false;
+    }
+    if (options.skipExisting && options.overwrite)
+    {
+        error = "--skip-existing keeps outputs that exist and --overwrite replaces them; give one of them";
+        return false;
+    }
+    options.outputSpec.gain = gainOfDecibels(options.gainDb);
     const OutputLayout layout = options.render.layout;
     if (options.sideGainGiven && layout != OutputLayout::AmbiX && layout != OutputLayout::FuMa)
     {
@@ -420,7 +482,44 @@ std::string decodeHistoryText(const RenderOptions& options)
     }
     if (effect && options.render.singlePrecision)
         text += "; single precision";
+    char level[64] = "";
+    if (options.gainGiven)
+        std::snprintf(level, sizeof level, "; gain %g dB", options.gainDb);
+    else if (options.normalize)
+        std::snprintf(level, sizeof level, "; peak normalized to %g dBFS", options.normalizeDbfs);
+    return text + level;
+}
+
+std::string peakText(double peak)
+{
+    if (!(peak > 0.0))
+        return "-inf dBFS";
+    char text[32];
+    // Shown to a tenth, rounded up: a peak a hair above full scale never reads +0.0.
+    const double db = std::ceil(decibels(peak) * 10.0 - 1e-9) / 10.0;
+    std::snprintf(text, sizeof text, "%+.1f dBFS", db == 0.0 ? 0.0 : db);
     return text;
+}
+
+std::string levelWarning(const RenderOptions& options, int64_t clippedSamples, double peak)
+{
+    const double peakDb = decibels(peak);
+    if (!(peakDb > 0.0))
+        return {};
+    // A whole number of dB that leaves at least a tenth of a dB below full scale.
+    const double suggested = options.gainDb - std::ceil(peakDb + 0.1);
+    char gain[32];
+    std::snprintf(gain, sizeof gain, "%g", suggested);
+    const SampleFormat format = options.outputSpec.format;
+    if (format == SampleFormat::Float32 || format == SampleFormat::Float64)
+        return "the output peaks at " + peakText(peak) +
+               ", above full scale: the float file keeps it, but players and conversions to fixed point "
+               "clip it; use --gain " +
+               gain + " or --normalize -1 for a file within full scale";
+    if (clippedSamples <= 0)
+        return {};
+    return std::to_string(clippedSamples) + " samples went beyond full scale and were clipped (peak " +
+           peakText(peak) + "): use --gain " + gain + " or --bits 32";
 }
 
 std::string defaultDemoOutput(OutputLayout layout)
@@ -458,8 +557,10 @@ std::string helpText()
          "  fuma      the same field as W X Y Z, W at -3 dB (older tools)\n"
          "  binaural  the 5.1 decode played over virtual speakers at 0, 30 and 110\n"
          "            degrees left and right, heard through head-related impulse\n"
-         "            responses: for headphones, left ear first, 6 dB down so that\n"
-         "            the speakers adding up at one ear stay within full scale\n"
+         "            responses: for headphones, left ear first, 6 dB down (five\n"
+         "            speakers add up at each ear: a recording near full scale can\n"
+         "            still go beyond it there, as its 5.1 decode can; --gain or\n"
+         "            --normalize makes room)\n"
          "Ambisonics come straight from the capsules (W = front + rear, X = front - rear,\n"
          "Y = side, Z = 0): presets, settings and the plug-in's side gain and bass shelf\n"
          "belong to its 5.1 decode and do not apply.\n\n"
@@ -499,12 +600,26 @@ std::string helpText()
          "                      file, by number (from 1) or by the name the recorder\n"
          "                      gave them (iXML, any letter case): --tracks MID,SIDE,REAR\n"
          "  --out-dir DIR       a batch: decode every input into the folder DIR\n"
-         "  --name PATTERN      a batch's output names: {name} is the input's name less\n"
-         "                      its extension, {layout} the layout (default\n"
-         "                      {name}.{layout}; .wav is added)\n"
+         "  --name PATTERN      a batch's output names (default {name}.{layout}; .wav is\n"
+         "                      added): {name} the input's name less its extension,\n"
+         "                      {layout} the layout, {folder} the input's folder's name,\n"
+         "                      {scene} {take} {tape} {project} from the take's iXML,\n"
+         "                      {date} its bext origination date, {timecode} its bext\n"
+         "                      time of day as HH-MM-SS-FF at its iXML timecode rate\n"
+         "                      (HH-MM-SS without one). A take that lacks a field is\n"
+         "                      an error before anything is written\n"
+         "  --skip-existing     a batch leaves outputs that exist as they are\n"
+         "  --overwrite         a batch replaces outputs that exist (without either,\n"
+         "                      outputs that exist are refused before anything starts)\n"
          "  --jobs N            a batch: files decoded at once (default one per core)\n"
          "  --bits 16|24|32|64  output samples: 16 or 24-bit integer (default 24),\n"
          "                      32 or 64-bit float\n"
+         "  --gain DB           gain of every layout's output, after the decode, in\n"
+         "                      double precision, before the samples take the file's\n"
+         "                      format (-6.0206 halves them exactly)\n"
+         "  --normalize DBFS    bring each output file's peak to DBFS (-1 for 1 dB below\n"
+         "                      full scale); decodes each input twice, first to find the\n"
+         "                      peak, so that the output is never held in memory\n"
          "  --dither            triangular dither before rounding to 16 or 24 bits (exact\n"
          "                      zeros stay silent); without it samples are rounded plainly\n"
          "  --mono              one mono file per channel: OUT.L.wav, OUT.R.wav, ...\n"

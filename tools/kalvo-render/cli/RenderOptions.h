@@ -24,7 +24,9 @@ struct RenderOptions
     bool orderGiven = false;
     std::vector<std::string> tracks; ///< --tracks: front mid, side, rear mid of a polyphonic file
     std::string outDir;              ///< a batch's output folder; empty for one decode
-    std::string namePattern;         ///< a batch's output names: {name}, {layout}
+    std::string namePattern;         ///< a batch's output names: {name}, {layout}, {scene}, ...
+    bool skipExisting = false;       ///< a batch leaves outputs that exist
+    bool overwrite = false;          ///< a batch replaces outputs that exist
     int jobs = 0;                    ///< files decoded at once in a batch; 0 for one per core
     /// The settings as given, for the output's coding history.
     std::vector<std::string> settingTexts;
@@ -33,6 +35,10 @@ struct RenderOptions
     std::string snapshot; ///< PNG of the editor, empty for none
     std::string hrtf;     ///< binaural: the SOFA file (the default set when empty)
     bool sideGainGiven = false;
+    double gainDb = 0.0; ///< --gain, after the decode (outputSpec.gain holds it linear)
+    bool gainGiven = false;
+    double normalizeDbfs = 0.0; ///< --normalize: each output's peak, in dB of full scale
+    bool normalize = false;
     bool headGiven = false; ///< --yaw, --pitch or --roll
 };
 
@@ -43,6 +49,16 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
 /// What the decoded files' coding history says about the decode: the
 /// program and its version, layout, preset, settings and picked tracks.
 std::string decodeHistoryText(const RenderOptions& options);
+
+/// What to tell about an output's level after the decode, or empty: samples
+/// clipped to fit a fixed-point format, or a floating-point file beyond full
+/// scale, with the peak and the options that avoid it ("64 samples went
+/// beyond full scale and were clipped (peak +2.7 dBFS): use --gain -3 or
+/// --bits 32").
+std::string levelWarning(const RenderOptions& options, int64_t clippedSamples, double peak);
+
+/// A peak as the tools show it: "+2.7 dBFS", "-0.5 dBFS", "-inf dBFS".
+std::string peakText(double peak);
 
 /// The text of --help.
 std::string helpText();

@@ -32,7 +32,7 @@ _kalvo_render()
             _filedir sofa
             return
             ;;
-        --side-gain|--yaw|--pitch|--roll)
+        --side-gain | --gain | --normalize | --yaw | --pitch | --roll)
             return
             ;;
         --preset)

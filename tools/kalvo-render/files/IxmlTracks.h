@@ -1,15 +1,19 @@
 #pragma once
 
-// The track list of an iXML document, the description a field recorder
-// writes into each take:
+// The iXML document a field recorder writes into each take:
 //
-//   <BWFXML> ... <TRACK_LIST><TRACK_COUNT>8</TRACK_COUNT>
-//     <TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>
-//            <NAME>MID</NAME></TRACK> ... </TRACK_LIST> ... </BWFXML>
+//   <BWFXML> <PROJECT>Wald</PROJECT> <SCENE>12</SCENE> <TAKE>3</TAKE> <TAPE>DAY04</TAPE>
+//     <SPEED> <TIMECODE_RATE>25/1</TIMECODE_RATE> <TIMECODE_FLAG>NDF</TIMECODE_FLAG> </SPEED>
+//     <TRACK_LIST><TRACK_COUNT>8</TRACK_COUNT>
+//       <TRACK><CHANNEL_INDEX>1</CHANNEL_INDEX><INTERLEAVE_INDEX>1</INTERLEAVE_INDEX>
+//              <NAME>MID</NAME></TRACK> ... </TRACK_LIST> ... </BWFXML>
 //
 // INTERLEAVE_INDEX is the track's place in the file (1 the first channel),
-// CHANNEL_INDEX the recorder's input it came from. Everything else in the
-// document (scene, take, tape, timecode, notes) is left byte for byte.
+// CHANNEL_INDEX the recorder's input it came from. The document is read with
+// an XML parser (expat), so attributes, comments, CDATA sections, character
+// references, a byte-order mark, namespaces and whitespace inside tags read
+// as any XML reader reads them. Elements are matched by their local name,
+// whatever namespace prefix they carry.
 
 #include <string>
 #include <vector>
@@ -17,9 +21,24 @@
 namespace render
 {
 
-/// The track names of a document by file channel: element 0 names channel
-/// 1. `channels` entries, empty where the list names none (or the document
-/// has no list).
+/// What a take's iXML document says.
+struct IxmlFacts
+{
+    bool parsed = false; ///< well-formed XML; false for an empty document too
+    std::string error;   ///< why it did not parse: "line 3: mismatched tag"
+    bool isIxml = false; ///< its root element is BWFXML
+    /// Track names by file channel: element 0 names channel 1; empty where
+    /// the list names none.
+    std::vector<std::string> trackNames;
+    std::string project, scene, take, tape; ///< trimmed text; empty when absent
+    std::string timecodeRate;               ///< SPEED/TIMECODE_RATE, "25/1" or "30000/1001"
+    std::string timecodeFlag;               ///< SPEED/TIMECODE_FLAG, "DF" or "NDF"
+};
+
+/// Reads a document; `channels` sizes the track names.
+IxmlFacts readIxml(const std::string& xml, int channels);
+
+/// The track names of a document by file channel (readIxml's trackNames).
 std::vector<std::string> ixmlTrackNames(const std::string& xml, int channels);
 
 /// One track of a new list: its name, its recorder channel and its place in the file.
@@ -30,9 +49,10 @@ struct IxmlTrack
     int interleaveIndex = 1;
 };
 
-/// The document with its track list replaced by one of `tracks` (inserted
-/// before </BWFXML> when it had none). A document without <BWFXML> comes
-/// back unchanged.
+/// The document with its track list replaced by one of `tracks`, where the
+/// old one stood (appended as the root's last element when it had none);
+/// every other byte stays as it was. A document that does not parse, is not
+/// iXML or is not UTF-8 comes back unchanged.
 std::string ixmlWithTracks(const std::string& xml, const std::vector<IxmlTrack>& tracks);
 
 } // namespace render

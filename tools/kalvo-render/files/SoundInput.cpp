@@ -138,11 +138,39 @@ std::string suggestedTracks(const std::vector<std::string>& names)
     return line.find(' ') == std::string::npos ? line : "'" + line + "'";
 }
 
+// "2 channels (1 L, 2 R)": what a file holds, with the names it gives them.
+std::string channelsText(const std::vector<std::string>& names)
+{
+    const size_t n = names.size();
+    std::string text = std::to_string(n) + (n == 1 ? " channel" : " channels");
+    bool anyName = false;
+    for (const std::string& name : names)
+        anyName = anyName || !name.empty();
+    return anyName ? text + " (" + trackListText(names) + ")" : text;
+}
+
+// The error for a file with fewer than the three signals a decode needs.
+std::string tooFewTracks(const std::string& path, const std::vector<std::string>& names)
+{
+    std::string text = "'" + path + "' has " + channelsText(names) +
+                       "; a decode needs three: front mid, side and rear mid. ";
+    if (names.size() == 1)
+        return text + "If it is one capsule of three mono files, give all three: kalvo-render '" + path +
+               "' SIDE.wav REAR.wav OUT.wav";
+    return text + "Its tracks are not a surround M/S recording on their own; with the third in a file of its "
+                  "own, give three mono files: kalvo-render FRONT.wav SIDE.wav REAR.wav OUT.wav";
+}
+
 // Which role each channel of a file carries, from the --tracks picks.
 bool pickTracks(const std::string& path, const std::vector<std::string>& names,
                 const std::vector<std::string>& tracks, std::vector<int>& roles, std::string& error)
 {
     const int channels = static_cast<int>(names.size());
+    if (channels < 3)
+    {
+        error = "--tracks: " + tooFewTracks(path, names);
+        return false;
+    }
     roles.assign(names.size(), kIgnored);
     bool anyName = false;
     for (const std::string& n : names)
@@ -157,7 +185,7 @@ bool pickTracks(const std::string& path, const std::vector<std::string>& names,
             if (number < 1 || number > channels)
             {
                 error = "--tracks: '" + path + "' has no track " + pick + "; its tracks are " +
-                        trackListText(names);
+                        trackListText(names) + "; e.g. --tracks " + suggestedTracks(names);
                 return false;
             }
             channel = static_cast<int>(number - 1);
@@ -172,16 +200,18 @@ bool pickTracks(const std::string& path, const std::vector<std::string>& names,
             if (matches.empty())
             {
                 error = anyName ? "--tracks: no track of '" + path + "' is named '" + pick +
-                                      "'; its tracks are " + trackListText(names)
-                                : "--tracks: '" + path +
-                                      "' names no tracks (it has no iXML track list); pick its " +
-                                      std::to_string(channels) + " tracks by number, e.g. --tracks 1,2,3";
+                                      "'; its tracks are " + trackListText(names) + "; e.g. --tracks " +
+                                      suggestedTracks(names)
+                                : "--tracks: '" + path + "' has " + std::to_string(channels) +
+                                      " tracks and names none (it has no iXML track list); pick three by "
+                                      "number, e.g. --tracks 1,2,3";
                 return false;
             }
             if (matches.size() > 1)
             {
                 error = "--tracks: '" + pick + "' names tracks " + std::to_string(matches[0] + 1) + " and " +
-                        std::to_string(matches[1] + 1) + " of '" + path + "'; pick by number instead";
+                        std::to_string(matches[1] + 1) + " of '" + path + "' (" + trackListText(names) +
+                        "); pick that one by number instead, e.g. " + std::to_string(matches[0] + 1);
                 return false;
             }
             channel = matches[0];
@@ -189,7 +219,8 @@ bool pickTracks(const std::string& path, const std::vector<std::string>& names,
         if (roles[static_cast<size_t>(channel)] != kIgnored)
         {
             error = "--tracks picks track " + std::to_string(channel + 1) + " of '" + path +
-                    "' twice; front mid, side and rear mid are three different tracks";
+                    "' twice; front mid, side and rear mid are three different tracks of its " +
+                    trackListText(names) + ", e.g. --tracks " + suggestedTracks(names);
             return false;
         }
         roles[static_cast<size_t>(channel)] = role;
@@ -318,9 +349,14 @@ public:
             // A recorder's iXML is a few kilobytes; a chunk of megabytes is not one.
             constexpr uint64_t kMaxIxmlBytes = 1 << 20;
             std::string xml;
-            if (readWaveChunk(paths[i], "iXML", xml, kMaxIxmlBytes) && ixml_.empty())
+            const bool hasIxml = readWaveChunk(paths[i], "iXML", xml, kMaxIxmlBytes);
+            if (hasIxml && ixml_.empty())
                 ixml_ = xml;
-            const std::vector<std::string> names = ixmlTrackNames(xml, f.info.channels);
+            const IxmlFacts facts = readIxml(xml, f.info.channels);
+            if (hasIxml && !facts.parsed)
+                addWarning("the iXML chunk of '" + paths[i] + "' is not well-formed XML (" + facts.error +
+                           "); its tracks have no names, and the decode keeps the chunk as it is");
+            const std::vector<std::string>& names = facts.trackNames;
             if (!tracks.empty())
             {
                 if (!pickTracks(paths[i], names, tracks, files_.back().roles, error))
@@ -335,9 +371,18 @@ public:
             }
             else if (f.info.channels != channelsEach)
             {
-                error = "'" + paths[i] + "' has " + std::to_string(f.info.channels) + " channel" +
-                        (f.info.channels == 1 ? "" : "s") + ", expected " +
-                        (channelsEach == 3 ? "3 (front mid, side, rear mid) or three mono files" : "1");
+                if (channelsEach == 3)
+                    error = tooFewTracks(paths[i], names);
+                else
+                    error =
+                        "'" + paths[i] + "' has " + channelsText(names) +
+                        ", expected 1: three mono files are one capsule each" +
+                        (f.info.channels == 3 ? "; a 3-channel recording is decoded alone: kalvo-render '" +
+                                                    paths[i] + "' OUT.wav"
+                         : f.info.channels > 3 ? "; a take of " + std::to_string(f.info.channels) +
+                                                     " tracks is decoded alone: kalvo-render '" + paths[i] +
+                                                     "' OUT.wav --tracks " + suggestedTracks(names)
+                                               : std::string());
                 return false;
             }
             if (f.info.frames < 0)
@@ -352,11 +397,11 @@ public:
             {
                 // The recorder's names disagree with the order the tracks are taken in.
                 const char* letters = "FSR";
-                warning_ = "'" + paths[i] + "' names its tracks " + trackListText(names) +
+                addWarning("'" + paths[i] + "' names its tracks " + trackListText(names) +
                            " but they are taken as " + letters[order[0]] + letters[order[1]] +
                            letters[order[2]] +
                            " (F front mid, S side, R rear mid); if the names are right, use --tracks " +
-                           suggestedTracks(names);
+                           suggestedTracks(names));
             }
             if (tracks.empty() && channelsEach == 3)
                 files_.back().roles.assign(order.begin(), order.end());
@@ -388,7 +433,10 @@ public:
         }
         for (const OpenFile& f : files_)
             if (f.info.frames != frames_)
-                warning_ = "the input files differ in length; the shorter ones are padded with silence";
+            {
+                addWarning("the input files differ in length; the shorter ones are padded with silence");
+                break;
+            }
         return true;
     }
 
@@ -434,6 +482,9 @@ public:
     int read(float* const out[3], int count) override { return readAny(out, count); }
 
 private:
+    // Several things worth telling are told on one line.
+    void addWarning(const std::string& line) { warning_ += (warning_.empty() ? "" : "; ") + line; }
+
     static sf_count_t readFrames(SNDFILE* f, double* buf, sf_count_t n) { return sf_readf_double(f, buf, n); }
     static sf_count_t readFrames(SNDFILE* f, float* buf, sf_count_t n) { return sf_readf_float(f, buf, n); }
     std::vector<double>& scratch(double*) { return scratchDouble_; }

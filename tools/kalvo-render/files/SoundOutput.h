@@ -43,6 +43,10 @@ struct OutputSpec
     int64_t frames = 0;     ///< expected length, which decides between WAV and RF64
     bool forceRf64 = false; ///< RF64 even for short files
     bool dither = false;    ///< triangular dither before rounding to 16 or 24 bits
+    /// Linear gain applied to every sample in double precision before it is
+    /// converted to the file's format (--gain, --normalize); 1 leaves the
+    /// samples bit for bit as decoded.
+    double gain = 1.0;
     /// Broadcast-wave chunk to write (time stamp and description of the
     /// recording), when the input had one. Its coding history gains a line
     /// for this decode: "A=PCM,F=48000,W=24,M=6chn,T=" + historyText.
@@ -67,6 +71,9 @@ public:
 
     /// Creates the temporary files. False with a one-line reason in `error`.
     bool open(const OutputSpec& spec, std::string& error);
+    /// Opens no file: the samples are only measured (peakLevel()), for the
+    /// first pass of a normalisation. commit() then writes nothing.
+    void openForMeasuring(const OutputSpec& spec);
     /// Appends `frames` frames of every channel of the output.
     bool write(const double* const* channels, int frames, std::string& error);
     bool write(const float* const* channels, int frames, std::string& error);
@@ -89,6 +96,9 @@ public:
 
     /// Samples outside -1..1 that a fixed-point format had to clip.
     int64_t clippedSamples() const { return clipped_; }
+    /// The largest magnitude of any sample after the gain, before clipping
+    /// (1 is full scale); 0 for silence.
+    double peakLevel() const { return peak_; }
     /// Channels written per frame (over all files).
     int channels() const { return static_cast<int>(spec_.channelNames.size()); }
     /// True when the multi-channel file is written as RF64.
@@ -109,6 +119,8 @@ private:
     std::string historyLine_;           ///< the line this decode adds to the coding history
     std::unique_ptr<Dither> dither_;
     int64_t clipped_ = 0;
+    double peak_ = 0.0;
+    bool measuring_ = false;
     bool rf64_ = false;
     bool committed_ = false;
 };

@@ -3,6 +3,8 @@
 #include "EditorPicture.h"
 
 #include "editor/EditorSnapshot.h"
+#include "editor/KalvoEditor.h"
+#include "effect/Kalvo.h"
 #include "tools/kalvo-render/files/OutputFiles.h"
 #include "vst2/AudioEffect.h"
 
@@ -12,6 +14,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <new>
 
 namespace render
 {
@@ -28,6 +31,10 @@ bool writeEditorPicture(AEffect* effect, const std::string& pngPath, std::string
         error = "no effect to draw";
         return false;
     }
+    // A decode builds no editor; the picture needs one, made here once.
+    auto* kalvo = dynamic_cast<Kalvo*>(static_cast<AudioEffect*>(effect->object));
+    if (kalvo && !kalvo->getEditor())
+        kalvo->setEditor(new (std::nothrow) KalvoEditor(kalvo, kalvo->getRules()));
     // Replaced the way the sound files are: through links, never over a
     // write-protected file, under a temporary name until complete.
     std::string target;

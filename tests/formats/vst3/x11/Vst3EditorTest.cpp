@@ -2,6 +2,7 @@
 // from the controller, a plug frame offering the host's run loop, the view attached to the
 // host's window; the panel's events and redraws run from that run loop only. The user acts
 // with real pointer events. Skipped when no server is available.
+#include "formats/vst3/ui/ContentScaleSupport.h"
 #include "tests/formats/vst3/Vst3Module.h"
 #include "tests/support/X11Screen.h"
 
@@ -9,7 +10,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <functional>
 #include <malloc.h>
 #include <memory>
@@ -124,11 +127,14 @@ public:
         }
         return HostObject<vst3::IPlugFrame>::queryInterface(requested, obj);
     }
-    vst3::tresult KALVO_VST3_API resizeView(vst3::IPlugView*, vst3::ViewRect*) override
+    vst3::tresult KALVO_VST3_API resizeView(vst3::IPlugView*, vst3::ViewRect* size) override
     {
+        if (size)
+            resized.push_back({size->right - size->left, size->bottom - size->top});
         return vst3::kResultOk;
     }
     RunLoop& loop;
+    std::vector<std::pair<int, int>> resized;
 };
 
 class Vst3EditorOnX11 : public ::testing::Test
@@ -248,6 +254,28 @@ TEST_F(Vst3EditorOnX11, EmbedsInTheHostsWindowAndRunsFromItsRunLoop)
     EXPECT_EQ(parent->childCount(), 0);
 }
 
+TEST_F(Vst3EditorOnX11, TheHostsContentScaleResizesThePanelFromTheViewsTimer)
+{
+    ASSERT_TRUE(openView());
+    void* obj = nullptr;
+    ASSERT_EQ(view->queryInterface(vst3::IPlugViewContentScaleSupport::iid.bytes, &obj), vst3::kResultOk);
+    auto* scaling = static_cast<vst3::IPlugViewContentScaleSupport*>(obj);
+    EXPECT_EQ(scaling->setContentScaleFactor(2.0f), vst3::kResultTrue);
+    EXPECT_TRUE(frame.resized.empty()) << "never from inside the host's call";
+    vst3::ViewRect size{};
+    ASSERT_EQ(view->getSize(&size), vst3::kResultOk);
+    EXPECT_EQ(std::make_pair(size.right, size.bottom), std::make_pair(2 * int(kWidth), 2 * int(kHeight)));
+
+    ASSERT_TRUE(loop.runUntil([&] { return !frame.resized.empty(); }));
+    EXPECT_EQ(frame.resized, (std::vector<std::pair<int, int>>{{2 * int(kWidth), 2 * int(kHeight)}}));
+    User eyes;
+    const auto children = eyes.childrenOf(reinterpret_cast<std::uintptr_t>(parent->handle()));
+    ASSERT_EQ(children.size(), 1u);
+    EXPECT_EQ(eyes.geometry(children[0]), (std::vector<long>{0, 0, 2 * kWidth, 2 * kHeight}));
+    EXPECT_EQ(loop.handlers.size(), 1u) << "the new window's X connection, watched instead of the old";
+    scaling->release();
+}
+
 TEST_F(Vst3EditorOnX11, ARealDragAndARealClickReachTheHostAsBeginPerformEnd)
 {
     ASSERT_TRUE(openView());
@@ -293,6 +321,26 @@ TEST_F(Vst3EditorOnX11, ARealDragAndARealClickReachTheHostAsBeginPerformEnd)
               0);
 }
 
+TEST_F(Vst3EditorOnX11, MetersFollowTheHostWhileASliderIsHeld)
+{
+    ASSERT_TRUE(openView());
+    const kalvo::editortest::Image panel = headlessPanel({});
+    ASSERT_EQ(runUntilShown(panel).pixels, 0);
+    Watchdog watchdog;
+    User hand;
+    // The front level's handle is grabbed where it stands (value 1) and held there.
+    hand.moveTo(450, (kFrontLevelSlider[1] + kFrontLevelSlider[3]) / 2);
+    hand.press();
+    ASSERT_TRUE(runUntilEvent("begin 7")) << describe(handler.events);
+    // The run loop keeps turning during the drag, so the meter the host reports reaches the panel.
+    ASSERT_EQ(plugin->controller->setParamNormalized(20, 1.0), vst3::kResultOk);
+    const bool lit = loop.runUntil([&] { return shown(panel).pixels > 100; }, 1000);
+    hand.release();
+    ASSERT_TRUE(runUntilEvent("end 7")) << describe(handler.events);
+    EXPECT_FALSE(watchdog.fired());
+    EXPECT_TRUE(lit) << "the front mid meter lights while the slider is held";
+}
+
 TEST_F(Vst3EditorOnX11, ThreeHundredOpenCloseCyclesLeakNeitherMemoryNorServerResources)
 {
     User eyes;
@@ -325,4 +373,44 @@ TEST_F(Vst3EditorOnX11, ThreeHundredOpenCloseCyclesLeakNeitherMemoryNorServerRes
         EXPECT_EQ(eyes.serverClients(), clients);
     }
     EXPECT_TRUE(handler.events.empty()) << describe(handler.events);
+}
+
+TEST_F(Vst3EditorOnX11, ThePanelOpensAndClosesWhileTheProcessorRuns)
+{
+    // Hosts open and close the panel whenever the user likes, with the audio thread running.
+    std::atomic<bool> running{true};
+    std::atomic<long> blocks{0};
+    std::atomic<bool> finite{true};
+    std::thread audio(
+        [&]
+        {
+            std::vector<std::vector<float>> in(3, std::vector<float>(256)), out(6, std::vector<float>(256));
+            float* inPtr[3] = {in[0].data(), in[1].data(), in[2].data()};
+            float* outPtr[6];
+            for (int c = 0; c < 6; ++c)
+                outPtr[c] = out[static_cast<size_t>(c)].data();
+            for (long n = 0; running.load(); ++n)
+            {
+                for (auto& channel : in)
+                    for (size_t i = 0; i < channel.size(); ++i)
+                        channel[i] =
+                            static_cast<float>(((n * 256 + static_cast<long>(i)) % 101) / 101.0 - 0.5);
+                plugin->process(inPtr, outPtr, 256);
+                for (const auto& channel : out)
+                    for (float s : channel)
+                        if (!std::isfinite(s))
+                            finite = false;
+                ++blocks;
+            }
+        });
+    for (int i = 0; i < 30; ++i)
+    {
+        ASSERT_TRUE(openView());
+        loop.runOnce(0);
+        closeView();
+    }
+    running = false;
+    audio.join();
+    EXPECT_GT(blocks.load(), 0);
+    EXPECT_TRUE(finite.load());
 }
