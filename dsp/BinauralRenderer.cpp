@@ -126,13 +126,16 @@ struct BinauralRenderer::Fft
 {
     Fft()
     {
+        // The pairs of places the bit-reversed order swaps.
         for (int i = 0; i < kSize; ++i)
         {
             int r = 0;
             for (int bit = 1, rbit = kSize / 2; bit < kSize; bit <<= 1, rbit >>= 1)
                 if (i & bit)
                     r |= rbit;
-            reversed[static_cast<size_t>(i)] = r;
+            if (r > i)
+                swaps[static_cast<size_t>(swapCount++)] = {static_cast<unsigned char>(i),
+                                                           static_cast<unsigned char>(r)};
         }
         // The twiddles of each stage side by side: stage len uses e^(-2 pi i j / len), j < len / 2,
         // stored from offset len / 2 - 1.
@@ -147,14 +150,11 @@ struct BinauralRenderer::Fft
 
     void transform(bool inverse) noexcept
     {
-        for (int i = 0; i < kSize; ++i)
+        for (int p = 0; p < swapCount; ++p)
         {
-            const int r = reversed[static_cast<size_t>(i)];
-            if (r > i)
-            {
-                std::swap(re[static_cast<size_t>(i)], re[static_cast<size_t>(r)]);
-                std::swap(im[static_cast<size_t>(i)], im[static_cast<size_t>(r)]);
-            }
+            const size_t i = swaps[static_cast<size_t>(p)][0], r = swaps[static_cast<size_t>(p)][1];
+            std::swap(re[i], re[r]);
+            std::swap(im[i], im[r]);
         }
         const float sign = inverse ? 1.0f : -1.0f;
         float* __restrict r = re.data();
@@ -235,7 +235,8 @@ struct BinauralRenderer::Fft
         }
     }
 
-    std::array<int, kSize> reversed{};
+    std::array<std::array<unsigned char, 2>, kSize / 2> swaps{};
+    int swapCount = 0;
     std::array<float, kSize - 1> cosine{}, sine{};
     std::array<float, kSize> re{}, im{};
     std::array<float, 2 * kSpectrum> ears{}; ///< the two ears' sums of products
@@ -354,15 +355,16 @@ void BinauralRenderer::tailFor(const std::array<int, kVirtualSpeakers>& dirs, fl
         // Eight bins at a time, their sums held in registers over every speaker and partition.
         for (size_t k = 0; k < kStride; k += 8)
         {
-            Vec4 re0{}, im0{}, re1{}, im1{};
+            // Two sets of sums, for the even and the odd partitions, keep the adder busy.
+            Vec4 re0{}, im0{}, re1{}, im1{}, re2{}, im2{}, re3{}, im3{};
             for (size_t s = 0; s < kVirtualSpeakers; ++s)
             {
                 const float* h =
                     spectra_.data() + (static_cast<size_t>(dirs[s]) * 2 + e) * parts * kSpectrum + k;
                 const float* speaker = in + s * parts * kSpectrum + k;
-                for (size_t j = 0; j < parts; ++j, h += kSpectrum)
+                const auto multiply =
+                    [](const float* x, const float* h, Vec4& re0, Vec4& im0, Vec4& re1, Vec4& im1)
                 {
-                    const float* x = speaker + older[j];
                     const Vec4 xr0 = load4(x), xi0 = load4(x + kStride), hr0 = load4(h),
                                hi0 = load4(h + kStride);
                     const Vec4 xr1 = load4(x + 4), xi1 = load4(x + kStride + 4), hr1 = load4(h + 4),
@@ -371,8 +373,20 @@ void BinauralRenderer::tailFor(const std::array<int, kVirtualSpeakers>& dirs, fl
                     im0 += xr0 * hi0 + xi0 * hr0;
                     re1 += xr1 * hr1 - xi1 * hi1;
                     im1 += xr1 * hi1 + xi1 * hr1;
+                };
+                size_t j = 0;
+                for (; j + 2 <= parts; j += 2, h += 2 * kSpectrum)
+                {
+                    multiply(speaker + older[j], h, re0, im0, re1, im1);
+                    multiply(speaker + older[j + 1], h + kSpectrum, re2, im2, re3, im3);
                 }
+                if (j < parts)
+                    multiply(speaker + older[j], h, re0, im0, re1, im1);
             }
+            re0 += re2;
+            im0 += im2;
+            re1 += re3;
+            im1 += im3;
             float* out = ears + e * kSpectrum + k;
             std::memcpy(out, &re0, sizeof re0);
             std::memcpy(out + 4, &re1, sizeof re1);
@@ -424,19 +438,46 @@ void BinauralRenderer::endPartition() noexcept
 void BinauralRenderer::direct(const std::array<int, kVirtualSpeakers>& dirs, int frames, float* left,
                               float* right) noexcept
 {
-    const int blocked = frames - frames % 8;
     std::fill(left, left + frames, 0.0f);
     std::fill(right, right + frames, 0.0f);
+    const int blocked = frames - frames % 8;
     for (size_t s = 0; s < kVirtualSpeakers; ++s)
     {
         // x[t - k] for k up to 63 reaches back into the previous partition.
         const float* x = history_.data() + s * kSize + kP + pos_;
         const float* hl = directTaps_.data() + static_cast<size_t>(dirs[s]) * 2 * kP;
         const float* hr = hl + kP;
-        // Eight frames at a time, their sums held in registers while the taps
-        // go by; each frame's sum runs over the taps in order, as the scalar
-        // loop below does.
-        for (int t0 = 0; t0 < blocked; t0 += 8)
+        // Sixteen frames at a time, then eight, their sums held in registers while the taps
+        // go by (eight sums apart keep the adder busy); each frame's sum runs over the taps in
+        // order, as the scalar loop below does, so every path gives the same samples.
+        int t0 = 0;
+        for (; t0 + 16 <= frames; t0 += 16)
+        {
+            Vec4 l0{}, l1{}, l2{}, l3{}, r0{}, r1{}, r2{}, r3{};
+            for (int k = 0; k < kP; ++k)
+            {
+                const float* xs = x + t0 - k;
+                const Vec4 x0 = load4(xs), x1 = load4(xs + 4), x2 = load4(xs + 8), x3 = load4(xs + 12);
+                const Vec4 l = splat4(hl[k]), r = splat4(hr[k]);
+                l0 += l * x0;
+                l1 += l * x1;
+                l2 += l * x2;
+                l3 += l * x3;
+                r0 += r * x0;
+                r1 += r * x1;
+                r2 += r * x2;
+                r3 += r * x3;
+            }
+            add4(left + t0, l0);
+            add4(left + t0 + 4, l1);
+            add4(left + t0 + 8, l2);
+            add4(left + t0 + 12, l3);
+            add4(right + t0, r0);
+            add4(right + t0 + 4, r1);
+            add4(right + t0 + 8, r2);
+            add4(right + t0 + 12, r3);
+        }
+        for (; t0 < blocked; t0 += 8)
         {
             Vec4 left0{}, left1{}, right0{}, right1{};
             for (int k = 0; k < kP; ++k)
