@@ -96,4 +96,5 @@ TEST(BinauralRendererRealTime, ProcessingAndTurningAllocateNothing)
     renderer.reset();
     renderer.process(decoded, left.data(), right.data(), 1000);
     EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(counter.waits(), 0);
 }

@@ -182,6 +182,7 @@ TEST(Lv2Binaural, RendersTheDecodeAsKalvoRenderDoesWithoutAllocating)
         lilv_instance_run(phones.instance, static_cast<uint32_t>(size));
     }
     EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(counter.waits(), 0); // no lock, no system call (where the counter sees them)
     for (int e = 0; e < 2; ++e)
         for (int t = 0; t < frames; ++t)
             ASSERT_EQ(ears[e][t], want[e][t]) << "ear " << e << " frame " << t;
