@@ -46,6 +46,7 @@ if [ "$builddir" = build ]; then
   # kalvo-render, and chooses each factory preset from its own preset list (a hang fails).
   scripts/deps.sh --hosts
   tests/hosts/ardour-render-check.sh lv2 "$builddir"
+  tests/hosts/ardour-render-check.sh lv2-binaural "$builddir"
   tests/hosts/ardour-render-check.sh vst3 "$builddir"
   tests/hosts/ardour-preset-check.sh lv2 "$builddir"
   tests/hosts/ardour-preset-check.sh vst3 "$builddir"

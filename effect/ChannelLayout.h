@@ -39,8 +39,16 @@ constexpr AudioChannel kAudioOutputs[kNumAudioOutputs] = {
 /// The output the decoder leaves silent: no virtual microphone feeds the LFE.
 constexpr int kSilentLfeOutput = 3;
 
+/// The headphone build's outputs: the two ears of the 5.1 decode played over virtual speakers.
+constexpr int kNumEarOutputs = 2;
+constexpr AudioChannel kEarOutputs[kNumEarOutputs] = {
+    {"out_left", "Left Ear", "pg:left", "left"},
+    {"out_right", "Right Ear", "pg:right", "right"},
+};
+
 /// The inputs and the outputs as one bus each, named for hosts that list buses (VST 3).
 constexpr const char* kInputBusName = "Front Mid, Side, Rear Mid";
 constexpr const char* kOutputBusName = "5.1 Out";
+constexpr const char* kEarBusName = "Headphones";
 
 } // namespace kalvo

@@ -12,7 +12,7 @@ packages=(
   libsndfile1-dev libcli11-dev   # kalvo-render's sound files; the tools' command line
   libexpat1-dev   # kalvo-render: the takes' iXML chunks
   lv2-dev liblilv-dev lilv-utils sordi   # the LV2 build, its test host and the bundle's validation
-  libmysofa-dev libkissfft-dev   # kalvo-render's binaural output; libmysofa1 brings /usr/share/libmysofa/default.sofa
+  libmysofa-dev liblo-dev liblo-tools   # binaural output (libmysofa1 brings /usr/share/libmysofa/default.sofa); head tracking over OSC (oscsend to try it)
   xvfb xauth xdotool x11-utils
   groff-base man-db   # the manual pages' check (groff) and `man kalvo-render` after setup.sh
   g++-mingw-w64-x86-64-posix wine64 wine

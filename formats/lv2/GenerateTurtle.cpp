@@ -1,5 +1,6 @@
-// kalvo-lv2-turtle BUNDLE DSP_BINARY UI_BINARY VERSION: writes the bundle's manifest.ttl,
-// kalvo.ttl and presets.ttl from the parameter table. Fails, and with it the build, if a
+// kalvo-lv2-turtle BUNDLE DSP_BINARY UI_BINARY VERSION [BINAURAL_BINARY]: writes the bundle's
+// manifest.ttl, kalvo.ttl and presets.ttl from the parameter table, and binaural.ttl for the
+// headphone plug-in when its binary is named. Fails, and with it the build, if a
 // default has no decimal text that a host turns back into its exact knob position: a fresh
 // LV2 instance must decode exactly as a fresh VST 2.4 instance does.
 #include "Lv2Turtle.h"
@@ -41,17 +42,20 @@ bool defaultsExact()
 
 int main(int argc, char** argv)
 {
-    if (argc != 5)
+    if (argc != 5 && argc != 6)
     {
-        std::fprintf(stderr, "usage: kalvo-lv2-turtle BUNDLE DSP_BINARY UI_BINARY VERSION\n");
+        std::fprintf(stderr,
+                     "usage: kalvo-lv2-turtle BUNDLE DSP_BINARY UI_BINARY VERSION [BINAURAL_BINARY]\n");
         return 2;
     }
+    const char* binaural = argc == 6 ? argv[5] : nullptr;
     if (!defaultsExact())
         return 1;
     const std::string bundle = argv[1];
-    if (!writeFile(bundle + "/manifest.ttl", kalvo::lv2::manifestTurtle(argv[2], argv[3])) ||
+    if (!writeFile(bundle + "/manifest.ttl", kalvo::lv2::manifestTurtle(argv[2], argv[3], binaural)) ||
         !writeFile(bundle + "/kalvo.ttl", kalvo::lv2::pluginTurtle(argv[4])) ||
-        !writeFile(bundle + "/presets.ttl", kalvo::lv2::presetsTurtle()))
+        !writeFile(bundle + "/presets.ttl", kalvo::lv2::presetsTurtle()) ||
+        (binaural && !writeFile(bundle + "/binaural.ttl", kalvo::lv2::binauralTurtle(argv[4]))))
     {
         std::fprintf(stderr, "kalvo-lv2-turtle: cannot write into %s\n", bundle.c_str());
         return 1;

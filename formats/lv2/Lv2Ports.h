@@ -10,6 +10,8 @@ namespace kalvo::lv2
 
 constexpr const char* kPluginUri = "urn:velmora:kalvo";
 constexpr const char* kUiUri = "urn:velmora:kalvo#ui";
+/// The bundle's headphone plug-in (Lv2BinauralPorts.h), which the same panel serves.
+constexpr const char* kBinauralPluginUri = "urn:velmora:kalvo#binaural";
 
 // Audio: the effect's channels, inputs then outputs, in its order (effect/ChannelLayout.h).
 using kalvo::kNumAudioInputs;

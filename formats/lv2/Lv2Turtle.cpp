@@ -1,5 +1,6 @@
 #include "Lv2Turtle.h"
 
+#include "Lv2BinauralPorts.h"
 #include "Lv2Ports.h"
 #include "effect/BuildRules.h"
 
@@ -160,11 +161,14 @@ std::string unitText(int index, float knob, bool& exact)
     return nearest;
 }
 
-std::string manifestTurtle(const char* dspBinary, const char* uiBinary)
+std::string manifestTurtle(const char* dspBinary, const char* uiBinary, const char* binauralBinary)
 {
     std::string out = kPrefixes;
     out += uri("") + "\n    a lv2:Plugin ;\n    lv2:binary <" + dspBinary +
            "> ;\n    rdfs:seeAlso <kalvo.ttl> .\n\n";
+    if (binauralBinary)
+        out += std::string("<") + binaural::kPluginUri + ">\n    a lv2:Plugin ;\n    lv2:binary <" +
+               binauralBinary + "> ;\n    rdfs:seeAlso <binaural.ttl> .\n\n";
     out += uri("#ui") + "\n    a ui:X11UI ;\n    ui:binary <" + uiBinary +
            "> ;\n    rdfs:seeAlso <kalvo.ttl> .\n";
     for (int p = 0; p < kNumFactoryPresets; ++p)
@@ -244,6 +248,118 @@ std::string pluginTurtle(const char* version)
     for (int m = 0; m < kNumMeters; ++m)
         note(meterSpec(m).symbol);
     out += "    ui:portNotification\n" + notes + " .\n";
+    return out;
+}
+
+namespace
+{
+
+std::string headControlPort(int control)
+{
+    const HeadControlSpec& spec = headControlSpec(control);
+    std::string out = "    [\n        a lv2:InputPort , lv2:ControlPort ;\n";
+    out += "        lv2:index " + std::to_string(binaural::headPort(control)) + " ;\n";
+    out += "        lv2:symbol " + quoted(spec.symbol) + " ;\n";
+    out += "        lv2:name " + quoted(spec.title) + " ;\n";
+    out += "        lv2:default " + number(spec.defaultValue) + " ;\n";
+    out += "        lv2:minimum " + number(spec.minimum) + " ;\n";
+    out += "        lv2:maximum " + number(spec.maximum) + " ;\n";
+    switch (spec.kind)
+    {
+    case HeadControlKind::Degrees:
+        out += "        units:unit units:degree ;\n";
+        break;
+    case HeadControlKind::Toggle:
+        out += "        lv2:portProperty lv2:toggled , lv2:integer ;\n";
+        break;
+    case HeadControlKind::Port:
+        // A session keeps the port; it is no sound parameter to automate.
+        out += "        lv2:portProperty lv2:integer ;\n";
+        break;
+    }
+    return out + "    ]";
+}
+
+} // namespace
+
+std::string binauralTurtle(const char* version)
+{
+    char* rest = nullptr;
+    std::strtol(version, &rest, 10);
+    const long minor = *rest == '.' ? std::strtol(rest + 1, &rest, 10) : 0;
+    const long micro = *rest == '.' ? std::strtol(rest + 1, &rest, 10) : 0;
+    const std::string self = std::string("<") + binaural::kPluginUri + ">";
+    const std::string group = std::string("<") + binaural::kPluginUri + "-out>";
+    std::string out = kPrefixes;
+    out += group +
+           "\n    a pg:StereoGroup , pg:OutputGroup ;\n    lv2:symbol \"out\" ;\n"
+           "    rdfs:label " +
+           quoted(kEarBusName) + " .\n\n";
+    out += self + "\n    a lv2:Plugin , lv2:SpatialPlugin , doap:Project ;\n";
+    out += "    doap:name \"Zentri Surround Tool Binaural\" ;\n";
+    out += "    doap:maintainer [ foaf:name \"Velmora\" ] ;\n";
+    out += "    doap:release [ doap:revision " + quoted(version) + " ] ;\n";
+    out += "    lv2:minorVersion " + std::to_string(minor) + " ;\n";
+    out += "    lv2:microVersion " + std::to_string(micro) + " ;\n";
+    out += "    rdfs:comment \"Decodes a coincident surround M/S array into 5.1 as the Zentri Surround Tool "
+           "does, and plays the 5.1 over virtual loudspeakers to headphones, turned with the listener's head "
+           "(the head controls, or a head tracker sending OSC to the tracker port).\" ;\n";
+    out += "    lv2:optionalFeature lv2:hardRTCapable , urid:map , opts:options ;\n";
+    out += "    ui:ui " + uri("#ui") + " ;\n";
+    out += "    lv2:port\n";
+    std::string ports;
+    const auto add = [&ports](const std::string& port)
+    {
+        if (!ports.empty())
+            ports += " ,\n";
+        ports += port;
+    };
+    for (int c = 0; c < kNumAudioInputs; ++c)
+        add("    [\n        a lv2:InputPort , lv2:AudioPort ;\n        lv2:index " +
+            std::to_string(binaural::kFirstAudioInput + c) + " ;\n        lv2:symbol " +
+            quoted(kAudioInputs[c].symbol) + " ;\n        lv2:name " + quoted(kAudioInputs[c].name) +
+            " ;\n    ]");
+    for (int c = 0; c < kNumEarOutputs; ++c)
+        add("    [\n        a lv2:OutputPort , lv2:AudioPort ;\n        lv2:index " +
+            std::to_string(binaural::kFirstEarOutput + c) + " ;\n        lv2:symbol " +
+            quoted(kEarOutputs[c].symbol) + " ;\n        lv2:name " + quoted(kEarOutputs[c].name) +
+            " ;\n        pg:group " + group + " ;\n        lv2:designation " + kEarOutputs[c].designation +
+            " ;\n    ]");
+    for (int h = 0; h < binaural::kHeadPortsBeforeControls; ++h)
+        add(headControlPort(h));
+    for (int i = 0; i < kNumParameters; ++i)
+        add(controlPort(i));
+    for (int m = 0; m < kNumMeters; ++m)
+        add("    [\n        a lv2:OutputPort , lv2:ControlPort ;\n        lv2:index " +
+            std::to_string(kFirstMeterPort + m) + " ;\n        lv2:symbol " + quoted(meterSpec(m).symbol) +
+            " ;\n        lv2:name " + quoted(meterSpec(m).title) +
+            " ;\n        lv2:default 0.0 ;\n        lv2:minimum 0.0 ;\n        lv2:maximum 1.0 ;\n    ]");
+    for (int h = binaural::kHeadPortsBeforeControls; h < kNumHeadControls; ++h)
+        add(headControlPort(h));
+    add("    [\n        a lv2:OutputPort , lv2:ControlPort ;\n        lv2:index " +
+        std::to_string(binaural::kStatusPort) +
+        " ;\n        lv2:symbol \"tracker_status\" ;\n        lv2:name \"Tracker status\" ;\n"
+        "        lv2:default 0.0 ;\n        lv2:minimum 0.0 ;\n        lv2:maximum 2.0 ;\n"
+        "        lv2:portProperty lv2:integer , lv2:enumeration ;\n" +
+        scalePoint(trackerStatusText(TrackerStatus::Off), 0.0) +
+        scalePoint(trackerStatusText(TrackerStatus::Listening), 1.0) +
+        scalePoint(trackerStatusText(TrackerStatus::PortInUse), 2.0) + "    ]");
+    out += ports + " .\n\n";
+
+    // The 5.1 plug-in's panel serves this one too: the same controls and meters on the same ports.
+    std::string notes;
+    const auto note = [&notes, &self](const char* symbol)
+    {
+        if (!notes.empty())
+            notes += " ,\n";
+        notes += "        [ ui:plugin " + self + " ; lv2:symbol " + quoted(symbol) +
+                 " ; ui:protocol ui:floatProtocol ]";
+    };
+    for (int i = 0; i < kNumParameters; ++i)
+        note(parameterSpec(i).symbol);
+    for (int m = 0; m < kNumMeters; ++m)
+        note(meterSpec(m).symbol);
+    out += uri("#ui") + "\n    ui:portNotification\n" + notes + " .\n";
     return out;
 }
 

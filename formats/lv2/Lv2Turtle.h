@@ -7,10 +7,13 @@
 namespace kalvo::lv2
 {
 
-/// manifest.ttl: the plug-in, its UI and its presets, with the files that describe them.
-std::string manifestTurtle(const char* dspBinary, const char* uiBinary);
+/// manifest.ttl: the plug-in, its UI and its presets, with the files that describe them; the
+/// headphone plug-in too when it has a binary.
+std::string manifestTurtle(const char* dspBinary, const char* uiBinary, const char* binauralBinary = nullptr);
 /// The plug-in's description: identity, ports, port group, UI. `version` is "1.1.0".
 std::string pluginTurtle(const char* version);
+/// binaural.ttl: the headphone plug-in, which shares the panel and the controls' indices.
+std::string binauralTurtle(const char* version);
 /// presets.ttl: the five factory programs, by the names the VST 2.4 build gives them.
 std::string presetsTurtle();
 

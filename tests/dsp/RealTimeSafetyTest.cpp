@@ -1,5 +1,6 @@
 // Counts every heap allocation made while the engine processes audio.
 #include "KalvoAlgoTestUtil.h"
+#include "dsp/BinauralRenderer.h"
 #include "dsp/KalvoAlgo.h"
 #include "tests/support/AllocationCounter.h"
 
@@ -7,6 +8,7 @@
 
 #include <cstdlib>
 #include <mutex>
+#include <vector>
 
 TEST(KalvoAlgoRealTime, CounterSeesAllocations)
 {
@@ -67,6 +69,32 @@ TEST(KalvoAlgoRealTime, ProcessingAllocatesNothing)
          {subblock::Kernel::kBaseline, subblock::Kernel::kAvx2, subblock::Kernel::kAvx512})
         if (k.setKernel(kernel))
             b.process(k);
+    EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(counter.waits(), 0);
+}
+
+TEST(BinauralRendererRealTime, ProcessingAndTurningAllocateNothing)
+{
+    HrirGrid grid;
+    grid.sampleRate = 48000.0;
+    grid.length = 300;
+    grid.azimuths = 72;
+    grid.elevations = 19;
+    grid.left.assign(static_cast<size_t>(grid.directions() * grid.length), 0.01f);
+    grid.right = grid.left;
+    BinauralRenderer renderer;
+    renderer.setResponses(grid);
+    std::vector<float> in(1000, 0.25f), left(1000), right(1000);
+    const float* decoded[6] = {in.data(), in.data(), in.data(), in.data(), in.data(), in.data()};
+    AllocationCounter counter;
+    for (int block = 0; block < 50; ++block)
+    {
+        // Turns that cross grid directions in every partition, so that cross-fades run.
+        renderer.setOrientation({block * 20.0, block * 3.0, -block * 2.0});
+        renderer.process(decoded, left.data(), right.data(), 37 + block * 17);
+    }
+    renderer.reset();
+    renderer.process(decoded, left.data(), right.data(), 1000);
     EXPECT_EQ(counter.count(), 0);
     EXPECT_EQ(counter.waits(), 0);
 }

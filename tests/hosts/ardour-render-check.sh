@@ -4,6 +4,8 @@
 # a real host, its buffers, its mixer and its export, against the VST 2.4 build's effect.
 #   tests/hosts/ardour-render-check.sh lv2 BUILD_DIR     (BUILD_DIR/kalvo.lv2)
 #   tests/hosts/ardour-render-check.sh vst3 BUILD_DIR    (BUILD_DIR/Kalvo.vst3)
+#   tests/hosts/ardour-render-check.sh lv2-binaural BUILD_DIR   (the bundle's headphone plug-in,
+#     on a stereo track with the head turned 30 degrees, against kalvo-render --layout binaural)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 format=$1
@@ -21,6 +23,18 @@ case $format in
     export LV2_PATH=$work/plugins KALVO_PLUGIN_TYPE=LV2 KALVO_PLUGIN_ID=urn:velmora:kalvo
     # What ardour-render.lua sets on the plug-in's controls.
     settings=(--set FrontAngle=60 --set RearDelay=12 --set RearLowPass=8 --set SurroundVolume=-6)
+    tolerance=1e-15
+    ;;
+  lv2-binaural)
+    ln -s "$build/kalvo.lv2" "$work/plugins/kalvo.lv2"
+    export LV2_PATH=$work/plugins KALVO_PLUGIN_TYPE=LV2 KALVO_PLUGIN_ID=urn:velmora:kalvo#binaural
+    # Two outputs; the head's yaw, pitch, roll and tracker switch come before the thirteen controls.
+    export KALVO_OUTPUTS=2 KALVO_CONTROL_OFFSET=4 KALVO_HEAD_YAW=30
+    settings=(--set FrontAngle=60 --set RearDelay=12 --set RearLowPass=8 --set SurroundVolume=-6
+      --layout binaural --yaw 30)
+    # The renderer's 64-frame partitions start at activation; Ardour's cycles (1024 frames)
+    # keep them where kalvo-render's start at the file's first frame, so the bits agree too.
+    tolerance=1e-15
     ;;
   vst3)
     cp -r "$build/Kalvo.vst3" "$work/plugins/"
@@ -37,8 +51,9 @@ case $format in
     grep -h -o 'n_inputs="[0-9]*" n_outputs="[0-9]*"' "$work"/.cache/ardour7/vst/*.v3i
     export VST3_PATH=$work/plugins KALVO_PLUGIN_TYPE=VST3 KALVO_PLUGIN_ID="Zentri Surround Tool"
     settings=()
+    tolerance=1e-15
     ;;
-  *) echo "ardour-render-check: format lv2 or vst3, not '$format'" >&2; exit 2 ;;
+  *) echo "ardour-render-check: format lv2, lv2-binaural or vst3, not '$format'" >&2; exit 2 ;;
 esac
 
 # The export preset (32-bit float WAV, no dither, no normalising) is ours.
@@ -87,4 +102,4 @@ mapfile -t take < <(find "$work/session/interchange" -name '*.wav' | sort)
 "$build/tools/kalvo-render" "${take[@]}" "$work/reference.wav" --precision single --bits 32 "${settings[@]}"
 # Ardour runs its mixer between takes, so the plug-in has decoded silence before the render
 # starts: its anti-denormal offset (around 1e-20) then differs in the first frame.
-python3 "$here/compare-wav.py" --tolerance 1e-15 "$work/reference.wav" "$work/export/export.wav"
+python3 "$here/compare-wav.py" --tolerance "$tolerance" "$work/reference.wav" "$work/export/export.wav"

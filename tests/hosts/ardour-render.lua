@@ -5,6 +5,9 @@
 --   KALVO_SESSION      folder for the session (made anew)
 --   KALVO_EXPORT       folder the render goes to (export.wav)
 --   KALVO_PRESET_ID    id of the export preset (32-bit float WAV) in the user's config
+--   KALVO_OUTPUTS      the plug-in's outputs: 6 (default, to a 5.1 master) or 2 (headphones)
+--   KALVO_CONTROL_OFFSET  LV2 controls before the thirteen parameters (the headphone build's head)
+--   KALVO_HEAD_YAW     the head's yaw in degrees, on LV2 control 0, when set
 -- The take is two seconds of the dummy audio backend's white noise on the three inputs,
 -- recorded with the plug-in switched off; the render plays it back through the plug-in.
 local kind = os.getenv("KALVO_PLUGIN_TYPE")
@@ -12,6 +15,9 @@ local id = os.getenv("KALVO_PLUGIN_ID")
 local session_dir = os.getenv("KALVO_SESSION")
 local export_dir = os.getenv("KALVO_EXPORT")
 local preset_id = os.getenv("KALVO_PRESET_ID")
+local outputs = tonumber(os.getenv("KALVO_OUTPUTS") or "6")
+local offset = tonumber(os.getenv("KALVO_CONTROL_OFFSET") or "0")
+local yaw = os.getenv("KALVO_HEAD_YAW")
 
 local function say(message)
   print("ardour-render: " .. message)
@@ -28,7 +34,7 @@ AudioEngine:set_device_name("Uniform White Noise")
 local s = create_session(session_dir, "kalvo", 48000)
 if not s then fail("no session") end
 
-local tracks = s:new_audio_track(3, 6, nil, 1, "Decode", ARDOUR.PresentationInfo.max_order,
+local tracks = s:new_audio_track(3, outputs, nil, 1, "Decode", ARDOUR.PresentationInfo.max_order,
                                  ARDOUR.TrackMode.Normal, true)
 local t = tracks:front()
 local p = ARDOUR.LuaAPI.new_plugin(s, id, ARDOUR.PluginType[kind], "")
@@ -38,7 +44,9 @@ if t:add_processor_by_index(p, 0, nil, true) ~= 0 then fail("the plug-in does no
 -- A setting off the defaults, in the units the host shows (control numbers in port order):
 -- front angle 60 degrees, surround delay 12 ms, surround low-pass at 8 kHz, surrounds at -6 dB.
 if kind == "LV2" then
-  for _, setting in ipairs({{3, 60}, {5, 12}, {6, 8}, {8, -6}}) do
+  local settings = {{offset + 3, 60}, {offset + 5, 12}, {offset + 6, 8}, {offset + 8, -6}}
+  if yaw then table.insert(settings, {0, tonumber(yaw)}) end
+  for _, setting in ipairs(settings) do
     if not ARDOUR.LuaAPI.set_processor_param(p, setting[1], setting[2]) then
       fail("cannot set control " .. setting[1])
     end
@@ -48,15 +56,16 @@ end
 -- for a quarter of a second. Let it settle, as it has long settled when a user exports.
 ARDOUR.LuaAPI.usleep(500000)
 
--- A 5.1 master, fed channel for channel; speakers stay speakers, with no panner between.
+-- A master as wide as the plug-in's output (5.1, or the stereo master as it comes for
+-- headphones), fed channel for channel; speakers stay speakers, with no panner between.
 local audio = ARDOUR.DataType("audio")
 local m = s:master_out()
-for k = 1, 4 do
+for k = 1, outputs - 2 do
   m:input():add_port("", nil, audio)
   m:output():add_port("", nil, audio)
 end
 t:output():disconnect_all(nil)
-for c = 0, 5 do
+for c = 0, outputs - 1 do
   t:output():audio(c):connect(m:input():audio(c):name())
 end
 t:panner_shell():set_bypassed(true)

@@ -112,53 +112,6 @@ TEST(AmbisonicEncoder, DemoSourcesDecodeToTheirDirections)
     }
 }
 
-TEST(BinauralConvolver, EqualsTheDirectConvolutionWhateverTheBlocks)
-{
-    // Short random responses, so that the check is exact and quick.
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
-    HeadResponses h;
-    h.length = 37;
-    for (int s = 0; s < kVirtualSpeakers; ++s)
-        for (int i = 0; i < h.length; ++i)
-        {
-            h.left[s].push_back(uniform(random));
-            h.right[s].push_back(uniform(random));
-        }
-    const int frames = 5000;
-    std::vector<double> decoded[6];
-    for (auto& d : decoded)
-        for (int i = 0; i < frames; ++i)
-            d.push_back(uniform(random));
-    BinauralConvolver conv(h);
-    std::vector<float> left, right;
-    // Blocks of odd sizes, smaller and larger than the transform's step.
-    for (int at = 0, size = 1; at < frames; at += size, size = size * 3 + 1)
-    {
-        size = std::min(size, frames - at);
-        const double* block[6];
-        for (int c = 0; c < 6; ++c)
-            block[c] = decoded[c].data() + at;
-        conv.process(block, size, left, right);
-    }
-    conv.finish(left, right);
-    ASSERT_EQ(left.size(), static_cast<size_t>(frames));
-    ASSERT_EQ(right.size(), static_cast<size_t>(frames));
-    for (int t = 0; t < frames; t += 7)
-    {
-        double wantLeft = 0.0, wantRight = 0.0;
-        for (int s = 0; s < kVirtualSpeakers; ++s)
-            for (int k = 0; k < h.length && k <= t; ++k)
-            {
-                const double x = decoded[kVirtualSpeakerLayout[s].channel][t - k];
-                wantLeft += h.left[s][k] * x;
-                wantRight += h.right[s][k] * x;
-            }
-        EXPECT_NEAR(left[t], kBinauralHeadroom * wantLeft, 2e-4) << t;
-        EXPECT_NEAR(right[t], kBinauralHeadroom * wantRight, 2e-4) << t;
-    }
-}
-
 TEST(Binaural, ASourceOnOneSideIsLouderInThatEar)
 {
     HeadResponses responses;

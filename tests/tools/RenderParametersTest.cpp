@@ -221,6 +221,13 @@ TEST(RenderOptions, RefusesWhatItCannotDo)
     EXPECT_FALSE(parse({"in.wav", "/tmp/"}, o, error));
     EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
     EXPECT_FALSE(parse({"in.wav", "out.wav", "--side-gain", "3"}, o, error)); // Ambisonics only
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--yaw", "30"}, o, error));      // binaural only
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--layout", "binaural", "--roll", "181"}, o, error));
+    EXPECT_FALSE(parse({"in.wav", "out.wav", "--layout", "binaural", "--pitch", "up"}, o, error));
+    ASSERT_TRUE(
+        parse({"in.wav", "out.wav", "--layout", "binaural", "--yaw", "-45.5", "--roll", "10"}, o, error));
+    EXPECT_EQ(o.render.head.yawDeg, -45.5);
+    EXPECT_EQ(o.render.head.rollDeg, 10.0);
     EXPECT_FALSE(parse({"in.wav", "out.wav", "--layout", "7.1"}, o, error));
     // The batch's options belong to a batch, --tracks to a choice of tracks.
     EXPECT_FALSE(parse({"in.wav", "out.wav", "--jobs", "2"}, o, error));

@@ -170,7 +170,7 @@ public:
         : layout_(settings.layout), output_(output), observer_(observer)
     {
         if (layout_ == OutputLayout::Binaural && settings.headResponses)
-            binaural_ = std::make_unique<BinauralConvolver>(*settings.headResponses);
+            binaural_ = std::make_unique<BinauralConvolver>(*settings.headResponses, settings.head);
     }
 
     /// Whether the decoding thread converts the samples to the file's format

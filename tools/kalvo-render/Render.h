@@ -37,6 +37,8 @@ struct RenderSettings
     double sideGainDb = 0.0; ///< Ambisonics: gain of the figure of eight against the cardioids
     /// Binaural: the virtual speakers' responses at the recording's rate.
     const HeadResponses* headResponses = nullptr;
+    /// Binaural: where the listener's head points, fixed for the whole run.
+    HeadOrientation head;
     /// Called once after the effect is set up, before the first block (for
     /// example to switch off metering nobody reads).
     std::function<void(AEffect*)> prepare;

@@ -189,7 +189,10 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
                          LV2UI_Write_Function write, LV2UI_Controller controller, LV2UI_Widget* widget,
                          const LV2_Feature* const* features)
 {
-    if (!pluginUri || std::strcmp(pluginUri, kPluginUri) != 0 || !write)
+    // The headphone plug-in has the same controls and meters on the same ports.
+    if (!pluginUri ||
+        (std::strcmp(pluginUri, kPluginUri) != 0 && std::strcmp(pluginUri, kBinauralPluginUri) != 0) ||
+        !write)
         return nullptr;
     void* parent = nullptr;
     const LV2UI_Resize* resize = nullptr;

@@ -104,9 +104,9 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
     for (const char* flag : {"-h,--help", "--version", "-q,--quiet", "--demo", "--mono", "--dither", "--rf64",
                              "--skip-existing", "--overwrite"})
         line.addFlag(flag);
-    for (const char* option :
-         {"--preset", "--layout", "--side-gain", "--hrtf", "--set", "--order", "--tracks", "--out-dir",
-          "--name", "--jobs", "--bits", "--precision", "--block", "--snapshot", "--gain", "--normalize"})
+    for (const char* option : {"--preset", "--layout", "--side-gain", "--hrtf", "--yaw", "--pitch", "--roll",
+                               "--set", "--order", "--tracks", "--out-dir", "--name", "--jobs", "--bits",
+                               "--precision", "--block", "--snapshot", "--gain", "--normalize"})
         line.addOption(option);
     if (!line.parse(args, error))
         return false;
@@ -213,6 +213,19 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
                 error = "--hrtf needs a SOFA file";
                 return false;
             }
+        }
+        else if (name == "--yaw" || name == "--pitch" || name == "--roll")
+        {
+            char* end = nullptr;
+            const double deg = std::strtod(value.c_str(), &end);
+            if (value.empty() || *end != '\0' || !(deg >= -180.0 && deg <= 180.0))
+            {
+                error = name + " must be a number of degrees from -180 to 180, not '" + value + "'";
+                return false;
+            }
+            HeadOrientation& head = options.render.head;
+            (name == "--yaw" ? head.yawDeg : name == "--pitch" ? head.pitchDeg : head.rollDeg) = deg;
+            options.headGiven = true;
         }
         else if (name == "--set")
         {
@@ -339,6 +352,11 @@ bool parseOptions(const std::vector<std::string>& args, RenderOptions& options, 
     if (!options.hrtf.empty() && layout != OutputLayout::Binaural)
     {
         error = "--hrtf applies to the binaural layout only";
+        return false;
+    }
+    if (options.headGiven && layout != OutputLayout::Binaural)
+    {
+        error = "--yaw, --pitch and --roll apply to the binaural layout only";
         return false;
     }
 
@@ -572,6 +590,10 @@ std::string helpText()
          "                      (default " +
          std::string(kDefaultHrtfPath) +
          ")\n"
+         "  --yaw DEG, --pitch DEG, --roll DEG\n"
+         "                      binaural: the listener's head turned, in degrees from\n"
+         "                      -180 to 180: yaw to the left, pitch nose up, roll right\n"
+         "                      ear down (default 0: facing the centre speaker)\n"
          "  --order ORDER       channel order of the input: the letters F (front mid),\n"
          "                      S (side) and R (rear mid); default FSR\n"
          "  --tracks A,B,C      the front mid, side and rear mid tracks of a polyphonic\n"

@@ -39,6 +39,7 @@ struct RenderOptions
     bool gainGiven = false;
     double normalizeDbfs = 0.0; ///< --normalize: each output's peak, in dB of full scale
     bool normalize = false;
+    bool headGiven = false; ///< --yaw, --pitch or --roll
 };
 
 /// Parses the arguments after the program name. False with a one-line reason

@@ -32,7 +32,7 @@ _kalvo_render()
             _filedir sofa
             return
             ;;
-        --side-gain | --gain | --normalize)
+        --side-gain | --gain | --normalize | --yaw | --pitch | --roll)
             return
             ;;
         --preset)
