@@ -30,8 +30,10 @@ fi
 
 expected="./usr/bin/kalvo-render
 ./usr/bin/kalvo-snapshot
+./usr/lib/lv2/kalvo.lv2/binaural.ttl
 ./usr/lib/lv2/kalvo.lv2/kalvo.so
 ./usr/lib/lv2/kalvo.lv2/kalvo.ttl
+./usr/lib/lv2/kalvo.lv2/kalvo_binaural.so
 ./usr/lib/lv2/kalvo.lv2/kalvo_ui.so
 ./usr/lib/lv2/kalvo.lv2/manifest.ttl
 ./usr/lib/lv2/kalvo.lv2/presets.ttl
