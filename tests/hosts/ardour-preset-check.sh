@@ -7,6 +7,8 @@
 #   tests/hosts/ardour-preset-check.sh vst3 BUILD_DIR    (BUILD_DIR/Kalvo.vst3)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source-path=SCRIPTDIR source=ardour-common.sh
+. "$here/ardour-common.sh"
 format=$1
 build=$(realpath "$2")
 command -v ardour7-lua >/dev/null || { echo "ardour-preset-check: ardour7-lua is not installed" >&2; exit 1; }
@@ -27,16 +29,7 @@ case $format in
     tolerance=1e-7
     ;;
   vst3)
-    cp -r "$build/Kalvo.vst3" "$work/plugins/"
-    # See ardour-render-check.sh: a valid scan cache, written by Ardour's own scanner.
-    find "$work/plugins" -exec touch -d '2 hours ago' {} +
-    if ! LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner -f "$work/plugins/Kalvo.vst3" \
-      >"$work/scan.log" 2>&1 || ! grep -q 'Found Plugin: Zentri Surround Tool' "$work/scan.log"; then
-      cat "$work/scan.log" >&2
-      echo "ardour-preset-check: Ardour's VST 3 scanner does not accept Kalvo.vst3" >&2
-      exit 1
-    fi
-    export VST3_PATH=$work/plugins KALVO_PLUGIN_TYPE=VST3 KALVO_PLUGIN_ID="Zentri Surround Tool"
+    kalvo_scan_vst3 ardour-preset-check
     # The program's own knob positions: only the first frame's anti-denormal offset differs
     # (see ardour-render-check.sh).
     tolerance=1e-15
@@ -44,24 +37,7 @@ case $format in
   *) echo "ardour-preset-check: format lv2 or vst3, not '$format'" >&2; exit 2 ;;
 esac
 
-export KALVO_PRESET_ID=6b0f8f7e-6a3c-4c61-9a51-6a6b7a1d0c31
-cat >"$work/config/ardour7/export/kalvo-check.preset" <<PRESET
-<?xml version="1.0" encoding="UTF-8"?>
-<ExportPreset id="$KALVO_PRESET_ID" name="Kalvo check">
-  <ExportFormat id="20b4ab09-6452-4cb3-bd66-b921cdbd2942"/>
-  <ExportFilename>
-    <Folder relative="0" path="$work/export"/>
-    <Field name="label" enabled="1"/>
-    <Field name="session" enabled="0"/>
-    <Field name="snapshot" enabled="0"/>
-    <Field name="timespan" enabled="0"/>
-    <Field name="revision" enabled="0"/>
-    <Field name="time" enabled="0" value="T_None"/>
-    <Field name="date" enabled="0" value="D_None"/>
-  </ExportFilename>
-</ExportPreset>
-PRESET
-export KALVO_SESSION=$work/session KALVO_EXPORT=$work/export
+kalvo_export_preset
 log=$work/ardour.log
 
 # One session: 0 when all five presets were chosen and rendered, 1 when Ardour did not come

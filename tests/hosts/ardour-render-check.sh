@@ -8,6 +8,8 @@
 #     on a stereo track with the head turned 30 degrees, against kalvo-render --layout binaural)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source-path=SCRIPTDIR source=ardour-common.sh
+. "$here/ardour-common.sh"
 format=$1
 build=$(realpath "$2")
 command -v ardour7-lua >/dev/null || { echo "ardour-render-check: ardour7-lua is not installed" >&2; exit 1; }
@@ -37,44 +39,15 @@ case $format in
     tolerance=1e-15
     ;;
   vst3)
-    cp -r "$build/Kalvo.vst3" "$work/plugins/"
-    # Ardour ignores a scan cache older than the bundle's files; an older stamp keeps it valid.
-    find "$work/plugins" -exec touch -d '2 hours ago' {} +
-    # The headless session takes VST 3 plug-ins from the scanner's cache only: Ardour's own
-    # scanner must accept the bundle first.
-    if ! LD_LIBRARY_PATH=/usr/lib/ardour7 /usr/lib/ardour7/ardour-vst3-scanner -f "$work/plugins/Kalvo.vst3" \
-      >"$work/scan.log" 2>&1 || ! grep -q 'Found Plugin: Zentri Surround Tool' "$work/scan.log"; then
-      cat "$work/scan.log" >&2
-      echo "ardour-render-check: Ardour's VST 3 scanner does not accept Kalvo.vst3" >&2
-      exit 1
-    fi
+    kalvo_scan_vst3 ardour-render-check
     grep -h -o 'n_inputs="[0-9]*" n_outputs="[0-9]*"' "$work"/.cache/ardour7/vst/*.v3i
-    export VST3_PATH=$work/plugins KALVO_PLUGIN_TYPE=VST3 KALVO_PLUGIN_ID="Zentri Surround Tool"
     settings=()
     tolerance=1e-15
     ;;
   *) echo "ardour-render-check: format lv2, lv2-binaural or vst3, not '$format'" >&2; exit 2 ;;
 esac
 
-# The export preset (32-bit float WAV, no dither, no normalising) is ours.
-export KALVO_PRESET_ID=6b0f8f7e-6a3c-4c61-9a51-6a6b7a1d0c31
-cat >"$work/config/ardour7/export/kalvo-check.preset" <<PRESET
-<?xml version="1.0" encoding="UTF-8"?>
-<ExportPreset id="$KALVO_PRESET_ID" name="Kalvo check">
-  <ExportFormat id="20b4ab09-6452-4cb3-bd66-b921cdbd2942"/>
-  <ExportFilename>
-    <Folder relative="0" path="$work/export"/>
-    <Field name="label" enabled="1"/>
-    <Field name="session" enabled="0"/>
-    <Field name="snapshot" enabled="0"/>
-    <Field name="timespan" enabled="0"/>
-    <Field name="revision" enabled="0"/>
-    <Field name="time" enabled="0" value="T_None"/>
-    <Field name="date" enabled="0" value="D_None"/>
-  </ExportFilename>
-</ExportPreset>
-PRESET
-export KALVO_SESSION=$work/session KALVO_EXPORT=$work/export
+kalvo_export_preset
 # Ardour 7.3's headless session now and then crashes on its own while it tears an export
 # down (it does so without any plug-in in the session too, about every other run here):
 # what counts is the rendered files, and a run that did not get that far is tried again.
