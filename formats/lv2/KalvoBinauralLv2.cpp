@@ -49,16 +49,7 @@ struct Instance : Lv2Effect
 
 LV2_Handle instantiate(const LV2_Descriptor*, double rate, const char*, const LV2_Feature* const* features)
 {
-    if (!(rate >= AudioEffect::kMinSampleRate && rate <= AudioEffect::kMaxSampleRate))
-        return nullptr;
-    try
-    {
-        return new Instance(rate, maxBlockFrom(features));
-    }
-    catch (...)
-    {
-        return nullptr;
-    }
+    return instantiateEffect<Instance>(rate, features);
 }
 
 void connectPort(LV2_Handle handle, uint32_t port, void* data)

@@ -37,4 +37,20 @@ struct Lv2Effect
     float converted[kNumParameters] = {};
 };
 
+/// A new instance of one of the bundle's plug-ins, or null at a rate the effect cannot run at
+/// or when it cannot be built: hosts get no exception across the C interface.
+template <typename Instance> LV2_Handle instantiateEffect(double rate, const LV2_Feature* const* features)
+{
+    if (!(rate >= AudioEffect::kMinSampleRate && rate <= AudioEffect::kMaxSampleRate))
+        return nullptr;
+    try
+    {
+        return new Instance(rate, maxBlockFrom(features));
+    }
+    catch (...)
+    {
+        return nullptr;
+    }
+}
+
 } // namespace kalvo::lv2
