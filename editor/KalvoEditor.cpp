@@ -16,6 +16,7 @@
 #include "gui/controls/CTextEdit.h"
 
 #include <cmath>
+#include <cstdio>
 #include <iterator>
 
 namespace
@@ -35,6 +36,8 @@ enum ImageId : long
     kMenuOpenImage = 136,
     kPolarGridImage = 137,
     kAboutImage = 138,
+    kHeadphonePanelImage = 139,
+    kTrackerSwitchImage = 140,
 };
 
 constexpr long kMeterLeds = 14;
@@ -157,13 +160,14 @@ const CColor kPlotColours[kalvo::kPolarPlotCount] = {kRedCColor, kYellowCColor, 
 
 } // namespace
 
-KalvoEditor::KalvoEditor(AudioEffect* effect, const KalvoBuildRules& rules)
-    : AEffGUIEditor(effect), rules(rules)
+KalvoEditor::KalvoEditor(AudioEffect* effect, const KalvoBuildRules& rules, bool headphones)
+    : AEffGUIEditor(effect), rules(rules), headphones(headphones)
 {
-    panelBitmap = new CBitmap(kPanelImage);
+    panelBitmap = new CBitmap(headphones ? kHeadphonePanelImage : kPanelImage);
     rect.top = 0;
     rect.left = 0;
-    rect.bottom = static_cast<VstInt16>(panelBitmap->isLoaded() ? panelBitmap->getHeight() : kHeight);
+    const long height = headphones ? panel::kHeadphonePanelHeight : kHeight;
+    rect.bottom = static_cast<VstInt16>(panelBitmap->isLoaded() ? panelBitmap->getHeight() : height);
     rect.right = static_cast<VstInt16>(panelBitmap->isLoaded() ? panelBitmap->getWidth() : kWidth);
 }
 
@@ -232,8 +236,13 @@ bool KalvoEditor::open(void* ptr)
                 new CSplashScreen(size, this, kAboutTag, about, toCRect(panel::kAboutShown), CPoint(0, 0));
             frame->addView(aboutScreen);
             break;
+        case panel::ControlKind::Switch:
+        case panel::ControlKind::Status:
+            break; // the head strip's, below
         }
     }
+    if (headphones)
+        addHeadStrip(displayFace);
 
     for (CBitmap* image : {track, handle, mute, lit, unlit, displayFace, menuFace, menuFaceOpen, grid, about})
         image->forget();
@@ -322,6 +331,111 @@ void KalvoEditor::addPresetMenu(const CRect& size, CBitmap* face, CBitmap* faceO
     frame->addView(presetMenu);
 }
 
+namespace
+{
+
+/// The head's angles as the strip shows them: whole degrees plainly, others to a tenth.
+void formatDegrees(float value, char* text)
+{
+    const bool whole = std::fabs(value - std::round(value)) < 0.05f;
+    std::snprintf(text, CParamDisplay::kTextSize, whole ? "%.0f\xc2\xb0" : "%.1f\xc2\xb0",
+                  static_cast<double>(whole ? std::round(value) + 0.0f : value));
+}
+
+void formatPort(float value, char* text)
+{
+    std::snprintf(text, CParamDisplay::kTextSize, "%.0f", static_cast<double>(value));
+}
+
+void formatTrackerStatus(float value, char* text)
+{
+    std::snprintf(text, CParamDisplay::kTextSize, "%s",
+                  kalvo::trackerStatusText(static_cast<kalvo::TrackerStatus>(std::lround(value))));
+}
+
+} // namespace
+
+void KalvoEditor::addHeadStrip(CBitmap* displayFace)
+{
+    CBitmap* switchImage = new CBitmap(kTrackerSwitchImage);
+    for (const panel::ControlPlace& place : panel::kHeadStripControls)
+    {
+        const CRect size = toCRect(place.rect);
+        const int control = place.tag - kalvo::kFirstHeadParameter;
+        switch (place.kind)
+        {
+        case panel::ControlKind::Switch:
+            trackerSwitch = new COnOffButton(size, this, place.tag, switchImage, 0);
+            frame->addView(trackerSwitch);
+            break;
+        case panel::ControlKind::Display:
+        {
+            auto* display = new ValueDisplay(size, displayFace, kDisplayStyle, *this, place.tag);
+            display->setFont(kNormalFontSmall);
+            display->setFontColor(kYellowCColor);
+            display->setBackColor(kGreyCColor);
+            display->setFrameColor(kGreyCColor);
+            const kalvo::HeadControlSpec& spec = kalvo::headControlSpec(control);
+            display->setMin(static_cast<float>(spec.minimum));
+            display->setMax(static_cast<float>(spec.maximum));
+            display->setStringConvert(spec.kind == kalvo::HeadControlKind::Port ? formatPort : formatDegrees);
+            headDisplays[control] = display;
+            frame->addView(display);
+            break;
+        }
+        case panel::ControlKind::Status:
+            trackerStatus = new CParamDisplay(size, nullptr, kDisplayNoFrame);
+            trackerStatus->setFont(kNormalFontSmall);
+            trackerStatus->setHoriAlign(kAlignLeft);
+            trackerStatus->setBackColor(
+                MakeCColor(0x1b, 0x1e, 0x23)); // the panel's own, so the words stand on it
+            trackerStatus->setMax(2.0f);
+            trackerStatus->setStringConvert(formatTrackerStatus);
+            frame->addView(trackerStatus);
+            break;
+        default:
+            break;
+        }
+    }
+    switchImage->forget();
+    for (int index = kalvo::kFirstHeadParameter; index <= kalvo::kTrackerStatusParameter; ++index)
+        showHeadParameter(index);
+}
+
+void KalvoEditor::showHeadParameter(int index)
+{
+    const float value = effect->getParameter(index);
+    if (index == kalvo::kTrackerStatusParameter)
+    {
+        if (!trackerStatus)
+            return;
+        // Listening in the meters' green, a refused port in their red, off in the captions' grey.
+        static constexpr CColor kListening = MakeCColor(63, 210, 90), kRefused = MakeCColor(240, 70, 58),
+                                kOff = MakeCColor(127, 134, 144);
+        const auto status = static_cast<kalvo::TrackerStatus>(std::lround(value));
+        trackerStatus->setFontColor(status == kalvo::TrackerStatus::Listening   ? kListening
+                                    : status == kalvo::TrackerStatus::PortInUse ? kRefused
+                                                                                : kOff);
+        trackerStatus->setValue(value);
+        trackerStatus->setDirty(true);
+        return;
+    }
+    const int control = index - kalvo::kFirstHeadParameter;
+    if (control == kalvo::kTrackerOn && trackerSwitch)
+        trackerSwitch->setValue(value >= 0.5f ? 1.0f : 0.0f);
+    else if (control >= 0 && control < kNumHeadDisplays && headDisplays[control])
+        headDisplays[control]->setValue(value);
+}
+
+CParamDisplay* KalvoEditor::getDisplay(int index) const
+{
+    if (inRange(index, kNumSliders))
+        return displays[index];
+    if (kalvo::isHeadParameter(index))
+        return headDisplays[index - kalvo::kFirstHeadParameter];
+    return nullptr;
+}
+
 void KalvoEditor::close()
 {
     opened = false;
@@ -345,6 +459,10 @@ void KalvoEditor::close()
     presetMenu = nullptr;
     aboutScreen = nullptr;
     polarPlot = nullptr;
+    trackerSwitch = nullptr;
+    trackerStatus = nullptr;
+    for (auto& display : headDisplays)
+        display = nullptr;
     AEffEditor::close();
 }
 
@@ -388,6 +506,9 @@ void KalvoEditor::setResetValue(int index, float knob)
 
 void KalvoEditor::setParameter(int index, float /*value*/)
 {
+    if (opened && headphones && index >= kalvo::kFirstHeadParameter &&
+        index <= kalvo::kTrackerStatusParameter)
+        showHeadParameter(index);
     if (!opened || index < 0 || index >= kFirstMeter + kNumMeters)
         return;
     // The value passed is ignored: the effect's own reading is what the panel shows.
@@ -460,7 +581,15 @@ void KalvoEditor::typedValueEnded()
     {
         float knob = 0.0f;
         std::string error;
-        if (!kalvo::parseParameterText(index, typedValue->text(), knob, error, kalvo::OutOfRange::clamp))
+        double headValue = 0.0;
+        const bool read =
+            kalvo::isHeadParameter(index)
+                ? kalvo::parseHeadControlText(index - kalvo::kFirstHeadParameter, typedValue->text(),
+                                              headValue)
+                : kalvo::parseParameterText(index, typedValue->text(), knob, error, kalvo::OutOfRange::clamp);
+        if (kalvo::isHeadParameter(index))
+            knob = static_cast<float>(headValue); // the head controls' unit is their own
+        if (!read)
         {
             // Text that is no value changes nothing; the field says so and stays for a correction.
             typedValue->start(typedValue->text().c_str());
@@ -496,7 +625,8 @@ void KalvoEditor::valueChanged(CDrawContext* /*context*/, CControl* control)
     }
     const long tag = control->getTag();
     const bool isParameter = (tag >= 0 && tag <= 12) || tag == kPresetTag ||
-                             (tag >= kFirstMeter && tag < kFirstMeter + kNumMeters);
+                             (tag >= kFirstMeter && tag < kFirstMeter + kNumMeters) ||
+                             (headphones && kalvo::isHeadParameter(static_cast<int>(tag)));
     if (!isParameter)
         return;
     effect->setParameterAutomated(static_cast<VstInt32>(tag), control->getValue());

@@ -1,14 +1,15 @@
 // The plug-in's editor: one fixed 841 x 453 bitmap panel with ten sliders and
 // their numeric displays, three mute buttons, the preset menu, eight LED
 // meters, the live polar plot of the five virtual microphones and the about
-// screen. It is the listener of every control and talks to the effect only
-// through parameters: user edits go out with setParameterAutomated, every
-// change inside the effect comes back through setParameter, and idle polls the
-// meters and the polar curves.
+// screen; the headphone build's panel adds a strip for the head tracker (its
+// switch, port and status) and the head's angles. It is the listener of every control and talks to the effect
+// only through parameters: user edits go out with setParameterAutomated, every change inside the effect comes
+// back through setParameter, and idle polls the meters and the polar curves.
 #pragma once
 
 #include "PanelLayout.h"
 #include "effect/BuildRules.h"
+#include "effect/HeadControls.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/controls/CControl.h"
 #include "vst2/AudioEffect.h"
@@ -31,7 +32,10 @@ public:
 
     /// Loads the panel image and sets the editor rectangle, so the host can ask for the size
     /// before the window exists. The rules choose the preset texts and small drawing rules.
-    explicit KalvoEditor(AudioEffect* effect, const KalvoBuildRules& rules = buildRules());
+    /// With `headphones`, the panel is the headphone build's, which edits the head controls
+    /// as the effect's parameters kalvo::kFirstHeadParameter and on, in their own units.
+    explicit KalvoEditor(AudioEffect* effect, const KalvoBuildRules& rules = buildRules(),
+                         bool headphones = false);
     ~KalvoEditor() override;
 
     /// Builds the panel in the host's window `ptr`; always true.
@@ -51,7 +55,8 @@ public:
     /// arrive after the panel opened names that place here. Nothing while closed, or for an
     /// index without a slider.
     void setResetValue(int index, float knob);
-    /// Opens the typing field over the numeric display of parameter `index` (0-9), prefilled
+    /// Opens the typing field over the numeric display of parameter `index` (0-9, or a head
+    /// control's on the headphone panel), prefilled
     /// with the display's text, as a double-click on the display does. Enter applies the text
     /// as one automated edit (begin, set, end); Escape or a click elsewhere leaves everything
     /// as it was. False while closed or for a parameter without a display.
@@ -64,10 +69,12 @@ public:
     {
         return inRange(index, kNumSliders) ? sliders[index] : nullptr;
     }
-    CParamDisplay* getDisplay(int index) const
-    {
-        return inRange(index, kNumSliders) ? displays[index] : nullptr;
-    }
+    /// The numeric display of parameter `index` (0-9), or of a head control's number.
+    CParamDisplay* getDisplay(int index) const;
+    /// The headphone panel's tracker switch and status line; null elsewhere.
+    COnOffButton* getTrackerSwitch() const { return trackerSwitch; }
+    CParamDisplay* getTrackerStatus() const { return trackerStatus; }
+    bool isHeadphonePanel() const { return headphones; }
     COnOffButton* getMuteButton(int index) const
     {
         return inRange(index - kFirstMute, kNumMutes) ? muteButtons[index - kFirstMute] : nullptr;
@@ -93,6 +100,7 @@ private:
         kAboutTag = 13,   ///< the about area and the plot share it; it is ignored
         kFirstMeter = 20, ///< parameters 20-27
         kNumMeters = 8,
+        kNumHeadDisplays = kalvo::kNumHeadControls, ///< one place per head control
     };
 
     static bool inRange(int i, int count) { return i >= 0 && i < count; }
@@ -102,6 +110,9 @@ private:
     void addPolarPlot(const CRect& size, CBitmap* grid);
     void addDisplay(const CRect& size, int tag, CBitmap* background);
     void addPresetMenu(const CRect& size, CBitmap* face, CBitmap* faceOpen);
+    void addHeadStrip(CBitmap* displayFace);
+    /// Shows head control `index` (its panel number) or the tracker's status as the effect says.
+    void showHeadParameter(int index);
     void updatePolarPlot();
     /// The typing field ended: applies a committed text, then takes the field off the panel.
     void typedValueEnded();
@@ -109,6 +120,7 @@ private:
     static float displayValue(int index, float p);
 
     const KalvoBuildRules& rules;
+    const bool headphones;
     CHorizontalSlider* sliders[kNumSliders] = {};
     COnOffButton* muteButtons[kNumMutes] = {};
     CVuMeter* meters[kNumMeters] = {};
@@ -117,6 +129,9 @@ private:
     CSplashScreen* aboutScreen = nullptr;
     CParamDisplay* displays[kNumSliders] = {};
     CPlotDisplay* polarPlot = nullptr;
+    COnOffButton* trackerSwitch = nullptr;
+    CParamDisplay* headDisplays[kNumHeadDisplays] = {}; ///< by head control; null where none is shown
+    CParamDisplay* trackerStatus = nullptr;
     CTextEdit* typedValue = nullptr; ///< one reference of the editor's own while open
     int typedIndex = -1;             ///< the parameter the field edits; -1 while it is closed
     CBitmap* panelBitmap = nullptr;

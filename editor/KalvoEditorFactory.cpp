@@ -14,6 +14,6 @@ AEffEditor* createKalvoEditor(AudioEffectX* effect)
     if (const auto* kalvo = dynamic_cast<Kalvo*>(effect))
         return new (std::nothrow) KalvoEditor(effect, kalvo->getRules());
     if (const auto* remote = dynamic_cast<RemoteEffect*>(effect))
-        return new (std::nothrow) KalvoEditor(effect, remote->getRules());
+        return new (std::nothrow) KalvoEditor(effect, remote->getRules(), remote->hasHeadControls());
     return new (std::nothrow) KalvoEditor(effect, buildRules());
 }

@@ -21,7 +21,9 @@ enum class ControlKind
     Plot,
     Display,
     Menu,
-    AboutArea
+    AboutArea,
+    Switch, ///< an on/off button with a lamp (the head tracker's)
+    Status  ///< a line of text the editor colours by what it says
 };
 
 struct ControlPlace
@@ -76,17 +78,30 @@ constexpr ControlPlace kControls[] = {
     {ControlKind::AboutArea, 13, {606, 22, 830, 96}},
 };
 
+constexpr int kPanelWidth = 841;
+constexpr int kPanelHeight = 453;
+
+// The headphone build's panel is the same panel with a strip below it for the head tracker:
+// its switch, port and status, and the head's angles, each control tagged with its number on
+// the panel (kalvo::kFirstHeadParameter + HeadControl; the status kalvo::kTrackerStatusParameter).
+constexpr int kHeadphonePanelHeight = kPanelHeight + 44;
+constexpr ControlPlace kHeadStripControls[] = {
+    {ControlKind::Switch, 33, {90, 476, 121, 492}},   {ControlKind::Display, 34, {170, 477, 205, 491}},
+    {ControlKind::Status, 38, {212, 477, 300, 491}},  {ControlKind::Display, 30, {370, 477, 405, 491}},
+    {ControlKind::Display, 31, {470, 477, 505, 491}}, {ControlKind::Display, 32, {570, 477, 605, 491}},
+};
+
 /// The place of the control of `kind` with `tag`; an empty rectangle when there is none.
 constexpr PixelRect placeOf(ControlKind kind, int tag)
 {
     for (const ControlPlace& place : kControls)
         if (place.kind == kind && place.tag == tag)
             return place.rect;
+    for (const ControlPlace& place : kHeadStripControls)
+        if (place.kind == kind && place.tag == tag)
+            return place.rect;
     return {0, 0, 0, 0};
 }
-
-constexpr int kPanelWidth = 841;
-constexpr int kPanelHeight = 453;
 
 // Where the about image appears when the logo area is clicked.
 constexpr PixelRect kAboutShown = {201, 14, 656, 448};

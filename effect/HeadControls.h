@@ -48,6 +48,17 @@ constexpr int kMinTrackerPort = 1024;
 constexpr int kMaxTrackerPort = 65535;
 constexpr int kDefaultTrackerPort = 9000;
 
+/// The panel reaches the headphone build's controls as parameters of its own numbering, each in
+/// its control's unit (degrees, a port number, 0 or 1): head control c is kFirstHeadParameter + c,
+/// and the tracker's status (a TrackerStatus) follows them. The numbers lie above the effect's
+/// parameters and meters, so no format ever confuses the two.
+constexpr int kFirstHeadParameter = 30;
+constexpr int kTrackerStatusParameter = kFirstHeadParameter + kNumHeadControls;
+constexpr bool isHeadParameter(int index)
+{
+    return index >= kFirstHeadParameter && index < kTrackerStatusParameter;
+}
+
 /// "off", "listening", "port in use".
 const char* trackerStatusText(TrackerStatus status);
 

@@ -1,5 +1,7 @@
 #include "ParameterText.h"
 
+#include "HeadControls.h"
+
 #include <cctype>
 #include <cerrno>
 #include <cmath>
@@ -256,6 +258,33 @@ bool parseParameterText(int index, const std::string& rawText, float& normalised
         return false;
     }
     normalised = static_cast<float>(x);
+    return true;
+}
+
+bool parseHeadControlText(int control, const std::string& rawText, double& value)
+{
+    const HeadControlSpec& spec = headControlSpec(control);
+    const std::string text = trim(rawText);
+    const std::string word = lower(text);
+    if (spec.kind == HeadControlKind::Toggle)
+    {
+        if (word == "on" || word == "1" || word == "true" || word == "yes")
+            value = 1.0;
+        else if (word == "off" || word == "0" || word == "false" || word == "no")
+            value = 0.0;
+        else
+            return false;
+        return true;
+    }
+    double number = 0.0;
+    std::string unit;
+    if (!splitNumber(text, number, unit))
+        return false;
+    if (spec.kind == HeadControlKind::Degrees ? !isDegrees(unit) : !unit.empty())
+        return false;
+    if (spec.kind == HeadControlKind::Port)
+        number = std::round(number);
+    value = number < spec.minimum ? spec.minimum : number > spec.maximum ? spec.maximum : number;
     return true;
 }
 

@@ -30,4 +30,10 @@ bool parseParameterText(int index, const std::string& text, float& knob, std::st
 /// table's rows in that unit: "degrees 0..90 from the front".
 std::string unitSyntaxHelp(ParameterUnit unit);
 
+/// Parses `text` typed for head control `control` (HeadControl) into its own unit: degrees
+/// with or without "deg" or "°", a whole port number, or on/off for a switch. A decimal comma
+/// and the typographic minus read as for the parameters; a value out of range is clamped.
+/// False for text that is no value of the control.
+bool parseHeadControlText(int control, const std::string& text, double& value);
+
 } // namespace kalvo

@@ -7,11 +7,14 @@
 
 #include <cmath>
 
-RemoteEffect::RemoteEffect(Listener& listener, const KalvoBuildRules& rules)
-    : AudioEffectX(standaloneHostCallback, kNumUserPrograms, kNumParameters), listener(listener), rules(rules)
+RemoteEffect::RemoteEffect(Listener& listener, const KalvoBuildRules& rules, bool headphones)
+    : AudioEffectX(standaloneHostCallback, kNumUserPrograms, kNumParameters), listener(listener),
+      rules(rules), headphones(headphones)
 {
     for (int i = 0; i < kNumParameters; ++i)
         values[i] = kalvo::parameterSpec(i).defaultKnob;
+    for (int c = 0; c < kalvo::kNumHeadControls; ++c)
+        headValues[c] = static_cast<float>(kalvo::headControlSpec(c).defaultValue);
     createKalvoEditor(this);
 }
 
@@ -43,6 +46,27 @@ void RemoteEffect::reportMeter(int meter, float level)
     meters[meter] = level;
 }
 
+bool RemoteEffect::isHeadIndex(int index) const
+{
+    return headphones && kalvo::isHeadParameter(index);
+}
+
+void RemoteEffect::reportHeadControl(int control, float value)
+{
+    if (!headphones || control < 0 || control >= kalvo::kNumHeadControls || !std::isfinite(value))
+        return;
+    headValues[control] = value;
+    show(kalvo::kFirstHeadParameter + control);
+}
+
+void RemoteEffect::reportTrackerStatus(int status)
+{
+    if (!headphones)
+        return;
+    trackerStatus = static_cast<float>(status);
+    show(kalvo::kTrackerStatusParameter);
+}
+
 float RemoteEffect::mirrored(int index) const
 {
     return index >= 0 && index < kNumParameters ? values[index] : 0.0f;
@@ -56,6 +80,10 @@ float RemoteEffect::getParameter(VstInt32 index)
         return static_cast<float>(kNumUserPrograms);
     if (index >= kFirstMeter && index <= kLastMeter)
         return meters[index - kFirstMeter];
+    if (isHeadIndex(index))
+        return headValues[index - kalvo::kFirstHeadParameter];
+    if (headphones && index == kalvo::kTrackerStatusParameter)
+        return trackerStatus;
     return 0.0f;
 }
 
@@ -68,13 +96,15 @@ void RemoteEffect::setParameter(VstInt32 index, float value)
         values[index] = value;
         show(index);
     }
+    else if (isHeadIndex(index))
+        reportHeadControl(index - kalvo::kFirstHeadParameter, value);
 }
 
 void RemoteEffect::setParameterAutomated(VstInt32 index, float value)
 {
     if (!std::isfinite(value))
         return;
-    if (index >= 0 && index < kNumParameters)
+    if ((index >= 0 && index < kNumParameters) || isHeadIndex(index))
     {
         setParameter(index, value);
         listener.changed(index, value);
@@ -104,7 +134,7 @@ void RemoteEffect::choosePreset(int preset)
 bool RemoteEffect::beginEdit(VstInt32 index)
 {
     // The preset menu brackets its choice too; choosePreset makes its own gesture.
-    if (index < 0 || index >= kNumParameters)
+    if ((index < 0 || index >= kNumParameters) && !isHeadIndex(index))
         return false;
     listener.beginGesture(index);
     return true;
@@ -112,7 +142,7 @@ bool RemoteEffect::beginEdit(VstInt32 index)
 
 bool RemoteEffect::endEdit(VstInt32 index)
 {
-    if (index < 0 || index >= kNumParameters)
+    if ((index < 0 || index >= kNumParameters) && !isHeadIndex(index))
         return false;
     listener.endGesture(index);
     return true;

@@ -6,13 +6,16 @@
 #pragma once
 
 #include "BuildRules.h"
+#include "HeadControls.h"
 #include "KalvoProgram.h"
 #include "vst2/AudioEffectX.h"
 
 class RemoteEffect : public AudioEffectX
 {
 public:
-    /// What the user did on the panel, in knob positions 0..1 of parameters 0..12.
+    /// What the user did on the panel, in knob positions 0..1 of parameters 0..12; on the
+    /// headphone build's panel also the head controls (kFirstHeadParameter + HeadControl), each
+    /// in its own unit.
     class Listener
     {
     public:
@@ -24,8 +27,11 @@ public:
 
     static constexpr int kNumMeters = kLastMeter - kFirstMeter + 1;
 
-    /// Starts with a fresh program's values and silent meters; attaches the editor.
-    explicit RemoteEffect(Listener& listener, const KalvoBuildRules& rules = buildRules());
+    /// Starts with a fresh program's values and silent meters; attaches the editor. With
+    /// `headphones` the mirror holds the head controls and the tracker's status too, and the
+    /// panel shows them.
+    explicit RemoteEffect(Listener& listener, const KalvoBuildRules& rules = buildRules(),
+                          bool headphones = false);
     ~RemoteEffect() override;
 
     /// The host reports parameter `index` (0..12) at `knob`: the mirror and the panel follow.
@@ -33,6 +39,13 @@ public:
     void reportParameter(int index, float knob);
     /// The host reports meter `meter` (0..7, in the panel meters' scale).
     void reportMeter(int meter, float level);
+    /// The host reports head control `control` (HeadControl) at `value`, in the control's unit.
+    /// Nothing without head controls, or for a value that is not finite.
+    void reportHeadControl(int control, float value);
+    /// The host reports the head tracker's status (a TrackerStatus: 0 off, 1 listening, 2 port
+    /// in use).
+    void reportTrackerStatus(int status);
+    bool hasHeadControls() const { return headphones; }
     /// The mirrored knob position of parameter `index` (0..12).
     float mirrored(int index) const;
     /// The build rules the editor follows, as the effect's own.
@@ -55,6 +68,11 @@ private:
 
     Listener& listener;
     const KalvoBuildRules& rules;
+    bool isHeadIndex(int index) const;
+
     float values[kNumParameters];
     float meters[kNumMeters] = {};
+    const bool headphones;
+    float headValues[kalvo::kNumHeadControls] = {};
+    float trackerStatus = 0.0f;
 };

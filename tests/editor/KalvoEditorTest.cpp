@@ -6,6 +6,7 @@
 #include "editor/PanelLayout.h"
 #include "effect/Kalvo.h"
 #include "effect/KalvoConverters.h"
+#include "effect/RemoteEffect.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/controls/COnOffButton.h"
@@ -217,6 +218,8 @@ TEST_F(KalvoEditorTest, EveryControlLiesWhereTheImageGeneratorDrewItsFrame)
             expected = {editor->getPresetMenu(), 135, 1, 0};
             break;
         case panel::ControlKind::AboutArea:
+        case panel::ControlKind::Switch:
+        case panel::ControlKind::Status:
             break;
         }
         const CView* view = frame->getView(i);
@@ -606,4 +609,95 @@ TEST_F(KalvoEditorTest, TextThatIsNoValueChangesNothingAndAClickElsewhereCancels
     EXPECT_FALSE(editor->getFrame()->isChild(field));
     EXPECT_TRUE(events.empty());
     EXPECT_EQ(parameter(7), level);
+}
+
+namespace
+{
+/// The headphone build's listener: what the panel sent, as text ("begin 33", "33=1").
+class GestureLog : public RemoteEffect::Listener
+{
+public:
+    void beginGesture(int index) override { log.push_back("begin " + std::to_string(index)); }
+    void changed(int index, float value) override
+    {
+        char text[64];
+        std::snprintf(text, sizeof text, "%d=%g", index, static_cast<double>(value));
+        log.emplace_back(text);
+    }
+    void endGesture(int index) override { log.push_back("end " + std::to_string(index)); }
+    std::vector<std::string> log;
+};
+} // namespace
+
+TEST(KalvoHeadphonePanel, EditsTheHeadControlsAndShowsTheTrackersStatus)
+{
+    GestureLog gestures;
+    RemoteEffect mirror(gestures, buildRules(), true);
+    auto* editor = dynamic_cast<KalvoEditor*>(mirror.getEditor());
+    ASSERT_NE(editor, nullptr);
+    kalvo::headless::HostWindow host;
+    ASSERT_TRUE(editor->open(host.handle()));
+    kalvo::headless::Window* window = host.child();
+    ASSERT_NE(window, nullptr);
+    EXPECT_EQ(window->width(), 841);
+    EXPECT_EQ(window->height(), 497);
+    // The strip's controls follow the panel's, each on its layout rectangle.
+    CFrame* frame = editor->getFrame();
+    ASSERT_EQ(frame->getNbViews(),
+              static_cast<long>(std::size(panel::kControls) + std::size(panel::kHeadStripControls)));
+    for (size_t i = 0; i < std::size(panel::kHeadStripControls); ++i)
+    {
+        const panel::PixelRect& r = panel::kHeadStripControls[i].rect;
+        EXPECT_EQ(sizeOf(frame->getView(static_cast<long>(std::size(panel::kControls) + i))),
+                  CRect(r.left, r.top, r.right, r.bottom));
+    }
+
+    // A real click on the switch: one bracketed edit.
+    window->press(CPoint(105, 484), kButtonLeft);
+    window->setPointer(CPoint(105, 484), 0);
+    EXPECT_EQ(gestures.log, (std::vector<std::string>{"begin 33", "33=1", "end 33"}));
+
+    // A port typed over the port's display, then an angle with a comma and a degree sign;
+    // text that is no port changes nothing.
+    const auto type = [&](CPoint at, const char* text)
+    {
+        gestures.log.clear();
+        kalvo::headless::advanceTicks(1000);
+        for (int click = 0; click < 2; ++click)
+        {
+            window->press(at, kButtonLeft);
+            window->setPointer(at, 0);
+        }
+        ASSERT_EQ(frame->getFocusView(), editor->getTypedValueField());
+        const auto press = [&](VstKeyCode k) { editor->onKeyDown(k); };
+        for (int k = 0; k < 8; ++k)
+            press(key(0, VKEY_BACK));
+        for (const char* c = text; *c; ++c)
+            press(key(*c));
+        press(key(0, VKEY_RETURN));
+    };
+    type(CPoint(187, 484), "9100");
+    EXPECT_EQ(gestures.log, (std::vector<std::string>{"begin 34", "34=9100", "end 34"}));
+    type(CPoint(387, 484), "-30,5");
+    EXPECT_EQ(gestures.log, (std::vector<std::string>{"begin 30", "30=-30.5", "end 30"}));
+    char shown[CParamDisplay::kTextSize];
+    editor->getDisplay(30)->formatValue(editor->getDisplay(30)->getValue(), shown);
+    EXPECT_STREQ(shown, "-30.5\xc2\xb0");
+    type(CPoint(187, 484), "port");
+    EXPECT_TRUE(gestures.log.empty());
+    EXPECT_TRUE(editor->getTypedValueField()->isRefused());
+    VstKeyCode escape = key(0, VKEY_ESCAPE);
+    editor->onKeyDown(escape);
+
+    // What the host reports: the status in words and colour, the switch and the port.
+    mirror.reportTrackerStatus(static_cast<int>(kalvo::TrackerStatus::PortInUse));
+    mirror.reportHeadControl(kalvo::kTrackerOn, 0.0f);
+    mirror.reportHeadControl(kalvo::kTrackerPort, 9001.0f);
+    CParamDisplay* status = editor->getTrackerStatus();
+    status->formatValue(status->getValue(), shown);
+    EXPECT_STREQ(shown, "port in use");
+    EXPECT_EQ(status->getFontColor(), MakeCColor(240, 70, 58));
+    EXPECT_EQ(editor->getTrackerSwitch()->getValue(), 0.0f);
+    EXPECT_EQ(editor->getDisplay(34)->getValue(), 9001.0f);
+    editor->close();
 }

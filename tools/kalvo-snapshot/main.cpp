@@ -9,6 +9,7 @@
 #include "KalvoVersion.h"
 #include "editor/EditorSnapshot.h"
 #include "effect/Kalvo.h"
+#include "effect/RemoteEffect.h"
 #include "tools/common/CommandLine.h"
 #include "tools/common/RenderParameters.h"
 #include "vst2/StandaloneHost.h"
@@ -29,22 +30,34 @@ namespace
 
 constexpr int kPresetParameter = 14;
 
+/// The mirror's listener: a snapshot has nobody to send edits to.
+class NoGestures : public RemoteEffect::Listener
+{
+public:
+    void beginGesture(int) override {}
+    void changed(int, float) override {}
+    void endGesture(int) override {}
+};
+
 void printHelp()
 {
-    std::string text = "Usage: kalvo-snapshot OUT.png [--preset NAME|N] [--scale F] [NAME=VALUE ...] "
-                       "[INDEX=VALUE ...]\n"
-                       "Draws the Kalvo plug-in's editor panel with the given settings into a PNG file.\n\n"
-                       "  --preset NAME|N  start from a factory preset: 1 \"5 Channel\", 2 \"4 Channel\",\n"
-                       "                   3 \"Stereo 45\", 4 \"Stereo 60\", 5 \"5 Channel musical\"\n"
-                       "  NAME=VALUE       a setting as kalvo-render's --set takes it (below)\n"
-                       "  --scale F        draw the panel zoomed by F, 1 to 3 (an image of 841F x 453F)\n"
-                       "  INDEX=VALUE      parameter number 0-14 set to exactly the value 0..1 a host\n"
-                       "                   sends (14=N loads preset N)\n"
-                       "  -h, --help       this text\n"
-                       "  --version        the program's version\n\n"
-                       "Settings apply in the order given. NAME is the control's name on the panel or\n"
-                       "its parameter name in hosts (in brackets), in any letter case. VALUE is a\n"
-                       "number in the unit the panel shows, or the slider's position in percent.\n";
+    std::string text =
+        "Usage: kalvo-snapshot OUT.png [--preset NAME|N] [--scale F] [--headphones] [NAME=VALUE ...] "
+        "[INDEX=VALUE ...]\n"
+        "Draws the Kalvo plug-in's editor panel with the given settings into a PNG file.\n\n"
+        "  --preset NAME|N  start from a factory preset: 1 \"5 Channel\", 2 \"4 Channel\",\n"
+        "                   3 \"Stereo 45\", 4 \"Stereo 60\", 5 \"5 Channel musical\"\n"
+        "  NAME=VALUE       a setting as kalvo-render's --set takes it (below)\n"
+        "  --scale F        draw the panel zoomed by F, 1 to 3 (an image of 841F x 453F)\n"
+        "  --headphones     draw the headphone plug-in's panel, with its head-tracking strip\n"
+        "                   (841 x 497 panel pixels)\n"
+        "  INDEX=VALUE      parameter number 0-14 set to exactly the value 0..1 a host\n"
+        "                   sends (14=N loads preset N)\n"
+        "  -h, --help       this text\n"
+        "  --version        the program's version\n\n"
+        "Settings apply in the order given. NAME is the control's name on the panel or\n"
+        "its parameter name in hosts (in brackets), in any letter case. VALUE is a\n"
+        "number in the unit the panel shows, or the slider's position in percent.\n";
     text += render::parameterHelp(80);
     text +=
         "\nExample:\n  kalvo-snapshot panel.png --preset \"4 Channel\" SurroundAngle=144 FrontVolume=-3\n";
@@ -84,6 +97,8 @@ int main(int argc, char** argv)
     line.addFlag("--version");
     line.addOption("--preset");
     line.addOption("--scale");
+    line.addFlag("--headphones");
+    bool headphones = false;
     double scale = 1.0;
     std::string error;
     if (!line.parse(std::vector<std::string>(argv + 1, argv + argc), error))
@@ -101,6 +116,11 @@ int main(int argc, char** argv)
         {
             std::printf("kalvo-snapshot %s\n", KALVO_VERSION_STRING);
             return 0;
+        }
+        if (word.option == "--headphones")
+        {
+            headphones = true;
+            continue;
         }
         if (word.option == "--scale")
         {
@@ -149,7 +169,17 @@ int main(int argc, char** argv)
     }
     for (const auto& s : settings)
         effect->setParameter(s.first, s.second);
-    if (!renderEditorSnapshot(*effect, output.c_str(), 2, scale))
+    // The headphone plug-in's panel runs on a mirror of the values, as in its hosts.
+    NoGestures nobody;
+    std::unique_ptr<RemoteEffect> mirror;
+    if (headphones)
+    {
+        mirror = std::make_unique<RemoteEffect>(nobody, buildRules(), true);
+        for (int i = 0; i < kNumParameters; ++i)
+            mirror->reportParameter(i, effect->getParameter(i));
+    }
+    if (!renderEditorSnapshot(mirror ? static_cast<AudioEffect&>(*mirror) : *effect, output.c_str(), 2,
+                              scale))
     {
         std::fprintf(stderr, "kalvo-snapshot: cannot write '%s'\n", output.c_str());
         return 1;

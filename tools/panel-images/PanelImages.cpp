@@ -106,6 +106,26 @@ void drawLegend(cairo_t* cr, std::vector<CaptionBox>* out, double top)
     }
 }
 
+// The headphone build's strip under the panel: the head tracker's switch, port and status,
+// then the head's angles, captioned as the panel's rows are.
+void drawHeadStrip(cairo_t* cr, std::vector<CaptionBox>* captions)
+{
+    const PixelRect trackerSwitch = placeOf(ControlKind::Switch, 33);
+    const PixelRect port = placeOf(ControlKind::Display, 34);
+    const double row = rowBaseline(port.top, 14);
+    heading(cr, captions, "HEAD TRACKING", 14, 466, kPanelWidth - 15);
+    caption(cr, captions, kCaptionFont, "Tracker", trackerSwitch.left - 7, row, Align::Right, kCaption);
+    caption(cr, captions, kCaptionFont, "Port", port.left - 7, row, Align::Right, kCaption);
+    const char* angles[] = {"Yaw", "Pitch", "Roll"};
+    for (int a = 0; a < 3; ++a)
+    {
+        const PixelRect display = placeOf(ControlKind::Display, 30 + a);
+        caption(cr, captions, kCaptionFont, angles[a], display.left - 7, row, Align::Right, kCaption);
+    }
+    caption(cr, captions, kSmallFont, "Positive yaw turns the head left",
+            placeOf(ControlKind::Display, 32).right + 14, row, Align::Left, kDim);
+}
+
 } // namespace
 
 int meterLedStart(int k, int width)
@@ -116,16 +136,17 @@ int meterLedStart(int k, int width)
                             static_cast<float>(width));
 }
 
-std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions, int scale)
+std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions, int scale, bool headphones)
 {
-    auto c = makeCanvas(kPanelWidth, kPanelHeight, scale);
+    const int height = headphones ? kHeadphonePanelHeight : kPanelHeight;
+    auto c = makeCanvas(kPanelWidth, height, scale);
     cairo_t* cr = c->cr();
     fillAll(*c, kPanel);
     // A dark outer edge with a faint inner highlight frames the panel.
     fillPixels(cr, 0, 0, kPanelWidth, 1, kPanelEdge);
-    fillPixels(cr, 0, kPanelHeight - 1, kPanelWidth, kPanelHeight, kPanelEdge);
-    fillPixels(cr, 0, 0, 1, kPanelHeight, kPanelEdge);
-    fillPixels(cr, kPanelWidth - 1, 0, kPanelWidth, kPanelHeight, kPanelEdge);
+    fillPixels(cr, 0, height - 1, kPanelWidth, height, kPanelEdge);
+    fillPixels(cr, 0, 0, 1, height, kPanelEdge);
+    fillPixels(cr, kPanelWidth - 1, 0, kPanelWidth, height, kPanelEdge);
     fillPixels(cr, 1, 1, kPanelWidth - 1, 2, kPanelLight);
 
     // Captions stand 7 pixels left of the control they name, units 5 pixels right of a display.
@@ -215,6 +236,8 @@ std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions, i
     caption(cr, captions, kSmallFont, "-20", (lastMeter.left + lastMeter.right) / 2.0, scaleBaseline,
             Align::Centre, kDim);
     caption(cr, captions, kSmallFont, "0 dB", lastMeter.right, scaleBaseline, Align::Right, kDim);
+    if (headphones)
+        drawHeadStrip(cr, captions);
     return c;
 }
 
@@ -290,7 +313,7 @@ std::unique_ptr<Canvas> drawSliderHandle(int scale)
     return c;
 }
 
-std::unique_ptr<Canvas> drawMuteButton(int scale)
+std::unique_ptr<Canvas> drawMuteButton(int scale, bool greenLamp)
 {
     auto c = makeCanvas(31, 32, scale);
     cairo_t* cr = c->cr();
@@ -312,23 +335,29 @@ std::unique_ptr<Canvas> drawMuteButton(int scale)
         cairo_restore(cr);
         if (!on)
             fillPixels(cr, 3, static_cast<int>(top) + 2, 28, static_cast<int>(top) + 3, hex(0x58606a));
-        // The lamp: dark red when playing, bright red when muted.
+        // The lamp: dark red when playing, bright red when muted; the tracker's switch has a
+        // green one, lit while it listens.
+        const Rgb lampOn = greenLamp ? hex(0x3fd25a) : hex(0xff5040);
+        const Rgb lampOff = greenLamp ? hex(0x163f20) : hex(0x4a1d1a);
+        const Rgb lampGlint = greenLamp ? hex(0xb0f5bf) : hex(0xffb0a0);
+        const double glowRed = greenLamp ? 0.25 : 1.0, glowGreen = greenLamp ? 0.82 : 0.25,
+                     glowBlue = greenLamp ? 0.35 : 0.18;
         cairo_save(cr);
         if (on)
         {
             cairo_pattern_t* glow = cairo_pattern_create_radial(15.5, top + 8, 1, 15.5, top + 8, 12);
-            cairo_pattern_add_color_stop_rgba(glow, 0, 1.0, 0.25, 0.18, 0.55);
-            cairo_pattern_add_color_stop_rgba(glow, 1, 1.0, 0.25, 0.18, 0.0);
+            cairo_pattern_add_color_stop_rgba(glow, 0, glowRed, glowGreen, glowBlue, 0.55);
+            cairo_pattern_add_color_stop_rgba(glow, 1, glowRed, glowGreen, glowBlue, 0.0);
             cairo_set_source(cr, glow);
             roundedRect(cr, 2, top + 2, 27, 12, 3);
             cairo_fill(cr);
             cairo_pattern_destroy(glow);
         }
         roundedRect(cr, 9, top + 6, 13, 4, 1.5);
-        setColour(cr, on ? hex(0xff5040) : hex(0x4a1d1a));
+        setColour(cr, on ? lampOn : lampOff);
         cairo_fill(cr);
         if (on)
-            fillPixels(cr, 11, static_cast<int>(top) + 6, 20, static_cast<int>(top) + 7, hex(0xffb0a0));
+            fillPixels(cr, 11, static_cast<int>(top) + 6, 20, static_cast<int>(top) + 7, lampGlint);
         cairo_restore(cr);
     }
     return c;
@@ -578,6 +607,8 @@ std::vector<NumberedImage> drawAllImages(std::vector<CaptionBox>* captions, int 
     images.push_back({136, drawMenuFace(true, scale)});
     images.push_back({137, drawPolarGrid(scale)});
     images.push_back({138, drawAbout(scale)});
+    images.push_back({139, drawPanelBackground(captions, scale, true)});
+    images.push_back({140, drawMuteButton(scale, true)});
     return images;
 }
 

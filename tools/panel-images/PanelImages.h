@@ -1,6 +1,6 @@
 #pragma once
 
-// The eleven panel images, numbered as the editor loads them. Each function
+// The thirteen panel images, numbered as the editor loads them. Each function
 // draws one image at its exact size, in panel pixels; `scale` 2 draws the same
 // image with twice as many pixels each way for a zoomed panel.
 
@@ -13,7 +13,7 @@
 namespace panel
 {
 
-/// One image and its number (128 .. 138).
+/// One image and its number (128 .. 140).
 struct NumberedImage
 {
     int number;
@@ -27,17 +27,21 @@ struct CaptionBox
     Box box;
 };
 
-std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions, int scale = 1); // 128
-std::unique_ptr<Canvas> drawSliderTrack(int scale = 1);                                        // 129
-std::unique_ptr<Canvas> drawSliderHandle(int scale = 1);                                       // 130
-std::unique_ptr<Canvas> drawMuteButton(int scale = 1);                                         // 131
-std::unique_ptr<Canvas> drawMeter(bool lit, int scale = 1);                                    // 132, 133
-std::unique_ptr<Canvas> drawDisplayBackground(int scale = 1);                                  // 134
-std::unique_ptr<Canvas> drawMenuFace(bool open, int scale = 1);                                // 135, 136
-std::unique_ptr<Canvas> drawPolarGrid(int scale = 1);                                          // 137
-std::unique_ptr<Canvas> drawAbout(int scale = 1);                                              // 138
+/// The panel's background; with `headphones` the headphone build's, with its head-tracking
+/// strip (139).
+std::unique_ptr<Canvas> drawPanelBackground(std::vector<CaptionBox>* captions, int scale = 1,
+                                            bool headphones = false); // 128, 139
+std::unique_ptr<Canvas> drawSliderTrack(int scale = 1);               // 129
+std::unique_ptr<Canvas> drawSliderHandle(int scale = 1);              // 130
+/// A mute button's two states; with `greenLamp` the head tracker's switch (140).
+std::unique_ptr<Canvas> drawMuteButton(int scale = 1, bool greenLamp = false); // 131, 140
+std::unique_ptr<Canvas> drawMeter(bool lit, int scale = 1);                    // 132, 133
+std::unique_ptr<Canvas> drawDisplayBackground(int scale = 1);                  // 134
+std::unique_ptr<Canvas> drawMenuFace(bool open, int scale = 1);                // 135, 136
+std::unique_ptr<Canvas> drawPolarGrid(int scale = 1);                          // 137
+std::unique_ptr<Canvas> drawAbout(int scale = 1);                              // 138
 
-/// All eleven in number order at `scale`; captions of the panel (in panel pixels) go to
+/// All thirteen in number order at `scale`; captions of the panel (in panel pixels) go to
 /// `captions`.
 std::vector<NumberedImage> drawAllImages(std::vector<CaptionBox>* captions, int scale = 1);
 

@@ -121,6 +121,8 @@ bool writePreview(const std::vector<NumberedImage>& images, const std::string& p
             curve(c.cr(), 0.36, 0, (20 * std::log10(0.5) + 20) * 0.05, hex(0xf7941d));
             break;
         case ControlKind::AboutArea:
+        case ControlKind::Switch: // the headphone panel's, which the preview leaves out
+        case ControlKind::Status:
             break;
         }
     }

@@ -1,6 +1,6 @@
 // kalvo_panel_images: draws the editor's panel images and writes them as
-// bmp00128.png ... bmp00138.png into a folder, and the same at twice the size
-// as bmp00128@2x.png ... bmp00138@2x.png.
+// bmp00128.png ... bmp00140.png into a folder, and the same at twice the size
+// as bmp00128@2x.png ... bmp00140@2x.png.
 //
 //   kalvo_panel_images DIR                 write the images into DIR
 //   kalvo_panel_images DIR --preview FILE  also write the composed panel to
@@ -29,18 +29,25 @@ bool overlaps(const panel::Box& b, const panel::PixelRect& r)
 int checkCaptions(const std::vector<panel::CaptionBox>& captions)
 {
     int faults = 0;
+    const auto check = [&faults](const panel::CaptionBox& caption, const panel::ControlPlace& place)
+    {
+        if (!overlaps(caption.box, place.rect))
+            return;
+        std::fprintf(stderr,
+                     "kalvo_panel_images: caption \"%s\" (%.1f,%.1f..%.1f,%.1f) overlaps control "
+                     "%d,%d..%d,%d\n",
+                     caption.text.c_str(), caption.box.left, caption.box.top, caption.box.right,
+                     caption.box.bottom, place.rect.left, place.rect.top, place.rect.right,
+                     place.rect.bottom);
+        ++faults;
+    };
     for (const panel::CaptionBox& caption : captions)
+    {
         for (const panel::ControlPlace& place : panel::kControls)
-            if (overlaps(caption.box, place.rect))
-            {
-                std::fprintf(stderr,
-                             "kalvo_panel_images: caption \"%s\" (%.1f,%.1f..%.1f,%.1f) overlaps control "
-                             "%d,%d..%d,%d\n",
-                             caption.text.c_str(), caption.box.left, caption.box.top, caption.box.right,
-                             caption.box.bottom, place.rect.left, place.rect.top, place.rect.right,
-                             place.rect.bottom);
-                ++faults;
-            }
+            check(caption, place);
+        for (const panel::ControlPlace& place : panel::kHeadStripControls)
+            check(caption, place);
+    }
     return faults;
 }
 

@@ -6,6 +6,7 @@
 #include "editor/KalvoEditor.h"
 #include "effect/KalvoParameters.h"
 #include "effect/RemoteEffect.h"
+#include "formats/lv2/Lv2BinauralPorts.h"
 #include "formats/lv2/Lv2Ports.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/CFrame.h"
@@ -31,8 +32,10 @@ using namespace kalvo::lv2;
 class KalvoUi final : public RemoteEffect::Listener
 {
 public:
-    KalvoUi(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Touch* touch)
-        : write(write), controller(controller), touchFeature(touch)
+    /// `headphones`: the panel of the headphone plug-in, with its head controls on their ports.
+    KalvoUi(LV2UI_Write_Function write, LV2UI_Controller controller, const LV2UI_Touch* touch,
+            bool headphones)
+        : write(write), controller(controller), touchFeature(touch), headphones(headphones)
     {
         for (float& value : lastValue)
             value = std::numeric_limits<float>::quiet_NaN();
@@ -49,7 +52,7 @@ public:
     /// `hostScale` is the host's ui:scaleFactor, 0 without one.
     void* open(void* parent, const LV2UI_Resize* resize, double hostScale)
     {
-        effect.reset(new (std::nothrow) RemoteEffect(*this));
+        effect.reset(new (std::nothrow) RemoteEffect(*this, buildRules(), headphones));
         if (!effect)
             return nullptr;
         auto* editor = dynamic_cast<KalvoEditor*>(effect->getEditor());
@@ -75,6 +78,17 @@ public:
         if (isMeterPort(at))
         {
             effect->reportMeter(at - kFirstMeterPort, value);
+            return;
+        }
+        if (headphones && binaural::headControlAt(at) >= 0)
+        {
+            effect->reportHeadControl(binaural::headControlAt(at), value);
+            return;
+        }
+        if (headphones && at == binaural::kStatusPort)
+        {
+            if (std::isfinite(value))
+                effect->reportTrackerStatus(static_cast<int>(std::lround(value)));
             return;
         }
         if (!isControlPort(at))
@@ -113,6 +127,11 @@ public:
     void endGesture(int index) override { touch(index, false); }
     void changed(int index, float knob) override
     {
+        if (const int port = headPortOf(index); port >= 0)
+        {
+            write(controller, static_cast<uint32_t>(port), sizeof knob, 0, &knob); // in the control's unit
+            return;
+        }
         if (index < 0 || index >= kNumParameters)
             return;
         const float value = static_cast<float>(kalvo::knobToUnit(index, static_cast<double>(knob)));
@@ -139,9 +158,21 @@ private:
         return window;
     }
 
+    /// The port of the head control the panel numbers `index`, or -1.
+    int headPortOf(int index) const
+    {
+        return headphones && kalvo::isHeadParameter(index)
+                   ? binaural::headPort(index - kalvo::kFirstHeadParameter)
+                   : -1;
+    }
+
     void touch(int index, bool grabbed)
     {
-        if (touchFeature && touchFeature->touch && index >= 0 && index < kNumParameters)
+        if (!touchFeature || !touchFeature->touch)
+            return;
+        if (const int port = headPortOf(index); port >= 0)
+            touchFeature->touch(touchFeature->handle, static_cast<uint32_t>(port), grabbed);
+        else if (index >= 0 && index < kNumParameters)
             touchFeature->touch(touchFeature->handle, static_cast<uint32_t>(kFirstControl + index), grabbed);
     }
 
@@ -159,6 +190,7 @@ private:
     LV2UI_Write_Function write;
     LV2UI_Controller controller;
     const LV2UI_Touch* touchFeature;
+    const bool headphones;
     const LV2UI_Resize* resizeFeature = nullptr;
     std::unique_ptr<RemoteEffect> effect;
     float lastValue[kNumParameters]; ///< the port's value as last written or reported
@@ -218,7 +250,8 @@ LV2UI_Handle instantiate(const LV2UI_Descriptor*, const char* pluginUri, const c
     if (!parent)
         return nullptr;
 
-    auto* ui = new (std::nothrow) KalvoUi(write, controller, touch);
+    auto* ui =
+        new (std::nothrow) KalvoUi(write, controller, touch, std::strcmp(pluginUri, kBinauralPluginUri) == 0);
     if (!ui)
         return nullptr;
     void* window = ui->open(parent, resize, scaleFactorOf(options, map));

@@ -3,6 +3,7 @@
 // idle interface, port_event in the panel's units; the host records what the panel writes. The
 // user acts with real pointer events through XTest. Skipped when no server is available.
 #include "effect/KalvoParameters.h"
+#include "formats/lv2/Lv2BinauralPorts.h"
 #include "formats/lv2/Lv2Ports.h"
 #include "tests/support/X11Screen.h"
 #include "tests/support/X11TestHost.h"
@@ -502,4 +503,24 @@ TEST_F(KalvoLv2Ui, ThreeHundredOpenCloseCyclesLeakNeitherMemoryNorServerResource
     {
         EXPECT_LE(eyes.serverClients(), clients);
     }
+}
+
+TEST_F(KalvoLv2Ui, TheHeadphonePluginsPanelWritesItsHeadControlsPorts)
+{
+    namespace binaural = kalvo::lv2::binaural;
+    parent = std::make_unique<TestHost>(kPanelWidth + 20, kPanelHeight + 64);
+    ASSERT_TRUE(parent->ok());
+    ASSERT_TRUE(ui.open(parent->handle(), binaural::kPluginUri));
+    EXPECT_EQ(ui.resized, std::make_pair(int(kPanelWidth), 497)); // the panel and its head-tracking strip
+    // The host reports the session's switch, port and status; the tracker's switch then turns
+    // it on with a real click, as one touched write of its port.
+    const auto trackerOn = static_cast<uint32_t>(binaural::headPort(kalvo::kTrackerOn));
+    ui.send(static_cast<uint32_t>(binaural::headPort(kalvo::kTrackerPort)), 9100.0f);
+    ui.send(static_cast<uint32_t>(binaural::kStatusPort), 2.0f);
+    ui.idle();
+    User hand;
+    hand.click(105, 484);
+    ASSERT_TRUE(ui.idleUntilReleased(trackerOn)) << joined(ui.events);
+    const std::string on = std::to_string(trackerOn);
+    EXPECT_EQ(ui.events, (std::vector<std::string>{"grab " + on, "write " + on + "=1", "release " + on}));
 }
