@@ -107,8 +107,12 @@ void AEffGUIEditor::applyContentScale()
     if (!contentScaleChanged())
         return;
     void* parent = systemWindow;
+    // The new frame keeps the old one's window where the backend can rescale it: hosts hold its
+    // handle (an LV2 host its widget) and would otherwise be left with a destroyed window.
+    keptWindow = frame->releasePlatformWindow();
     close();
     open(parent);
+    keptWindow.reset(); // not taken: the new frame made a window of its own
     ERect* size = nullptr;
     getRect(&size);
     requestWindowSize(size->right - size->left, size->bottom - size->top);

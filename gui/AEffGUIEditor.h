@@ -1,9 +1,11 @@
 // The editor base that binds the host's editor opcodes to the toolkit's frame.
 #pragma once
 
+#include "gui/platform/Platform.h"
 #include "vst2/AEffEditor.h"
 
 #include <cstdint>
+#include <memory>
 
 class CFrame;
 
@@ -63,6 +65,8 @@ public:
     void applyContentScale();
 
     CFrame* getFrame() const { return frame; }
+    /// The window a frame at the previous zoom left for the next one; null at other times.
+    std::unique_ptr<kalvo::platform::NativeWindow> takeKeptWindow() { return std::move(keptWindow); }
     /// Asks the host to resize its window to width x height; true when it agreed.
     bool requestHostResize(long width, long height);
 
@@ -81,6 +85,7 @@ private:
     bool windowSystemSession = false; ///< the window system's per-editor start-up succeeded
     double userScale = 0.0;
     double hostScale = 0.0;
-    mutable double desktop = 0.0; ///< the desktop's zoom, asked once
-    ERect scaledRect{0, 0, 0, 0}; ///< what getRect answers
+    mutable double desktop = 0.0;                              ///< the desktop's zoom, asked once
+    std::unique_ptr<kalvo::platform::NativeWindow> keptWindow; ///< see takeKeptWindow
+    ERect scaledRect{0, 0, 0, 0};                              ///< what getRect answers
 };

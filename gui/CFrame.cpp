@@ -45,12 +45,25 @@ CFrame::~CFrame()
     removeAll(true);
 }
 
+std::unique_ptr<kalvo::platform::NativeWindow> CFrame::releasePlatformWindow()
+{
+    if (nativeWindow)
+        nativeWindow->setCursor(kCursorDefault);
+    return std::move(nativeWindow);
+}
+
 bool CFrame::initFrame(void* window)
 {
     if (!window)
         return false;
-    nativeWindow = kalvo::platform::createChildWindow(window, CRect(0, 0, size.width(), size.height()),
-                                                      eventRouter, scale);
+    // The window of the editor's previous frame, when the zoom changed, else a new one.
+    if (std::unique_ptr<kalvo::platform::NativeWindow> kept =
+            editor ? guiEditor()->takeKeptWindow() : nullptr)
+        if (kept->rescale(eventRouter, scale, size.width(), size.height()))
+            nativeWindow = std::move(kept);
+    if (!nativeWindow)
+        nativeWindow = kalvo::platform::createChildWindow(window, CRect(0, 0, size.width(), size.height()),
+                                                          eventRouter, scale);
     if (!nativeWindow)
         return false;
     size = CRect(0, 0, size.width(), size.height());

@@ -106,6 +106,8 @@ public:
     void* getSystemWindow() const { return systemWindow; }
     /// The native child window, or null (for draw contexts and the editor's idle pump).
     kalvo::platform::NativeWindow* getPlatformWindow() const { return nativeWindow.get(); }
+    /// Hands the native window over (to the next frame at another zoom); the frame has none after.
+    std::unique_ptr<kalvo::platform::NativeWindow> releasePlatformWindow();
     /// Drops the focus and modal pointers to `view` (or to a view inside it) as it leaves the tree.
     void viewLeavesTree(CView* view);
     /// Window pixels per panel pixel: 1, or the zoom the editor chose before the frame was made.

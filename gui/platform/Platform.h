@@ -250,6 +250,18 @@ public:
     /// keys reach the listener instead of the host and its shortcuts, and hands it back to the
     /// window that had it (false). Nothing where the host passes keys through its own calls.
     virtual void takeKeyboardFocus(bool take) { (void)take; }
+    /// Serves a new frame at another zoom: events go to `newListener`, and the window becomes
+    /// `width` x `height` panel pixels at `newScale`. The host keeps the window it was given, so
+    /// a handle it holds stays good. False where the backend cannot; the frame then makes a new
+    /// window.
+    virtual bool rescale(WindowListener& newListener, double newScale, long width, long height)
+    {
+        (void)newListener;
+        (void)newScale;
+        (void)width;
+        (void)height;
+        return false;
+    }
 };
 
 /// Creates a visible child of `size` (panel pixels) at (0, 0) in the host's window `parent`,

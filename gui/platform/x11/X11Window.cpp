@@ -212,7 +212,7 @@ public:
     /// `bounds` in window pixels; `scale` window pixels per panel pixel.
     X11Window(Display* display, ::Window window, Visual* visual, int depth, const CRect& bounds,
               platform::WindowListener& listener, double scale)
-        : display(display), window(window), listener(listener), area(bounds), scale(scale)
+        : display(display), window(window), listener(&listener), area(bounds), scale(scale)
     {
         screen = DefaultScreen(display);
         backBuffer = cairo_image_surface_create(CAIRO_FORMAT_RGB24, bounds.width(), bounds.height());
@@ -279,6 +279,16 @@ public:
         return CRect(area.left, area.top,
                      area.left + static_cast<long>(std::floor(area.width() / scale + 1e-9)),
                      area.top + static_cast<long>(std::floor(area.height() / scale + 1e-9)));
+    }
+
+    bool rescale(platform::WindowListener& newListener, double newScale, long width, long height) override
+    {
+        if (!(newScale > 0.0))
+            return false;
+        listener = &newListener;
+        scale = newScale;
+        setSize(width, height); // a back buffer of the new size; the new frame paints all of it
+        return true;
     }
 
     void setSize(long width, long height) override
@@ -370,15 +380,15 @@ public:
                 {
                     const CRect damaged = damage;
                     damage = CRect();
-                    listener.platformPaint(toPanel(damaged));
+                    listener->platformPaint(toPanel(damaged));
                 }
                 break;
             case ButtonPress:
                 dispatchButton(event.xbutton);
                 break;
             case MotionNotify:
-                listener.platformMouseMoved(toPanel(CPoint(event.xmotion.x, event.xmotion.y)),
-                                            buttonsFromState(event.xmotion.state));
+                listener->platformMouseMoved(toPanel(CPoint(event.xmotion.x, event.xmotion.y)),
+                                             buttonsFromState(event.xmotion.state));
                 break;
             case ButtonRelease:
                 if (event.xbutton.button >= Button1 && event.xbutton.button <= Button3)
@@ -387,14 +397,14 @@ public:
                     const unsigned int released = event.xbutton.button == Button1   ? Button1Mask
                                                   : event.xbutton.button == Button2 ? Button2Mask
                                                                                     : Button3Mask;
-                    listener.platformMouseUp(toPanel(CPoint(event.xbutton.x, event.xbutton.y)),
-                                             buttonsFromState(event.xbutton.state & ~released));
+                    listener->platformMouseUp(toPanel(CPoint(event.xbutton.x, event.xbutton.y)),
+                                              buttonsFromState(event.xbutton.state & ~released));
                 }
                 break;
             case KeyPress:
             case KeyRelease:
                 if (takingKeys || holdingFocus)
-                    listener.platformKey(keyCodeOf(event.xkey), event.type == KeyPress);
+                    listener->platformKey(keyCodeOf(event.xkey), event.type == KeyPress);
                 break;
             case ConfigureNotify:
                 area =
@@ -429,7 +439,7 @@ public:
                                    event.xexpose.y + event.xexpose.height));
         dispatching++;
         const std::shared_ptr<bool> stillAlive = alive;
-        listener.platformPaint(toPanel(damage));
+        listener->platformPaint(toPanel(damage));
         if (*stillAlive)
             dispatching--;
         return true;
@@ -538,20 +548,20 @@ private:
             const unsigned int pressed = button.button == Button1   ? Button1Mask
                                          : button.button == Button2 ? Button2Mask
                                                                     : Button3Mask;
-            listener.platformMouseDown(where, buttonsFromState(button.state | pressed));
+            listener->platformMouseDown(where, buttonsFromState(button.state | pressed));
             break;
         }
         case 4:
-            listener.platformWheel(where, kWheelAxisY, 1.0f);
+            listener->platformWheel(where, kWheelAxisY, 1.0f);
             break;
         case 5:
-            listener.platformWheel(where, kWheelAxisY, -1.0f);
+            listener->platformWheel(where, kWheelAxisY, -1.0f);
             break;
         case 6:
-            listener.platformWheel(where, kWheelAxisX, -1.0f);
+            listener->platformWheel(where, kWheelAxisX, -1.0f);
             break;
         case 7:
-            listener.platformWheel(where, kWheelAxisX, 1.0f);
+            listener->platformWheel(where, kWheelAxisX, 1.0f);
             break;
         default:
             break;
@@ -561,7 +571,7 @@ private:
     Display* display;
     ::Window window;
     int screen = 0;
-    platform::WindowListener& listener;
+    platform::WindowListener* listener; ///< the frame served now
     cairo_surface_t* backBuffer = nullptr;
     std::unique_ptr<ImagePresenter> presenter; ///< puts the back buffer on the window
     std::shared_ptr<cairo::FontCache> fonts = std::make_shared<cairo::FontCache>();

@@ -27,6 +27,12 @@
 #include <thread>
 #include <vector>
 
+// Xlib after gtest: its macros (None, Bool) would break gtest's own names.
+// clang-format off
+#include <X11/Xlib.h>
+#include <X11/Xatom.h>
+// clang-format on
+
 using namespace kalvo::editortest;
 using kalvo::x11test::TestHost;
 
@@ -523,4 +529,54 @@ TEST_F(KalvoLv2Ui, TheHeadphonePluginsPanelWritesItsHeadControlsPorts)
     ASSERT_TRUE(ui.idleUntilReleased(trackerOn)) << joined(ui.events);
     const std::string on = std::to_string(trackerOn);
     EXPECT_EQ(ui.events, (std::vector<std::string>{"grab " + on, "write " + on + "=1", "release " + on}));
+}
+
+// A zoom chosen on the panel redraws it in the same window: the widget the host was handed at
+// instantiation stays the panel's (a host resizes and sends keys to that handle).
+TEST_F(KalvoLv2Ui, AZoomChosenOnThePanelKeepsTheWidgetTheHostHolds)
+{
+    parent = std::make_unique<TestHost>(1262 + 20, 680 + 20);
+    ASSERT_TRUE(parent->ok());
+    ASSERT_TRUE(ui.open(parent->handle()));
+    ASSERT_EQ(idleUntilShown(headlessPanel({})).pixels, 0);
+    User eyes;
+    const auto widget = reinterpret_cast<std::uintptr_t>(ui.widget);
+    // A mark on the window itself: a new window may well get the old one's number.
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr);
+    const Atom mark = XInternAtom(display, "KALVO_TEST_MARK", False);
+    const unsigned char one = 1;
+    XChangeProperty(display, widget, mark, XA_CARDINAL, 8, PropModeReplace, &one, 1);
+    XSync(display, False);
+    const std::vector<unsigned long> windowsBefore = eyes.overrideRedirectWindows();
+    Watchdog watchdog;
+    std::thread user(
+        [&]
+        {
+            User hand;
+            hand.click(40, 420, 3);
+            const unsigned long shown = hand.waitForNewPopup(windowsBefore);
+            if (!shown)
+                return;
+            const std::vector<long> popup = hand.geometry(shown);
+            const long itemHeight = (popup[3] - popup[1] - 2) / 7; // seven choices; "150 %" the third
+            const long x = (popup[0] + popup[2]) / 2, y = popup[1] + 1 + 2 * itemHeight + itemHeight / 2;
+            hand.moveTo(x, y);
+            hand.click(x, y);
+        });
+    const bool zoomed = ui.idleUntil([&] { return ui.resized == std::make_pair(1262, 680); }, 6000);
+    user.join();
+    ASSERT_TRUE(zoomed);
+    EXPECT_EQ(eyes.childrenOf(parentId()), (std::vector<unsigned long>{widget}));
+    EXPECT_EQ(eyes.geometry(widget), (std::vector<long>{0, 0, 1262, 680}));
+    Atom type = None;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, widget, mark, 0, 1, False, XA_CARDINAL, &type, &format, &count, &after,
+                       &data);
+    EXPECT_EQ(count, 1u) << "the window was replaced";
+    if (data)
+        XFree(data);
+    XCloseDisplay(display);
 }
