@@ -10,6 +10,7 @@
 #include "formats/lv2/Lv2Ports.h"
 #include "gui/AEffGUIEditor.h"
 #include "gui/CFrame.h"
+#include "gui/HostToolkit.h"
 #include "gui/platform/Platform.h"
 
 #include <lv2/atom/atom.h>
@@ -153,8 +154,15 @@ private:
         window->takeKeys();
         ERect* rect = nullptr;
         if (resizeFeature && resizeFeature->ui_resize && editor->getRect(&rect) && rect)
-            resizeFeature->ui_resize(resizeFeature->handle, rect->right - rect->left,
-                                     rect->bottom - rect->top);
+        {
+            // A host whose toolkit zooms (GTK under GDK_SCALE) multiplies the size asked for by
+            // its zoom, so it is asked for the panel's pixels divided by that zoom.
+            const double toolkit = kalvo::hostToolkitScale();
+            const auto fit = [toolkit](long pixels)
+            { return static_cast<int>(std::ceil(static_cast<double>(pixels) / toolkit - 1e-9)); };
+            resizeFeature->ui_resize(resizeFeature->handle, fit(rect->right - rect->left),
+                                     fit(rect->bottom - rect->top));
+        }
         return window;
     }
 

@@ -4,6 +4,7 @@
 // or keeps process-wide state.
 #include "X11ImagePresenter.h"
 #include "X11Menu.h"
+#include "gui/HostToolkit.h"
 #include "gui/platform/cairo/CairoBackend.h"
 #include "vst2/VstInterface.h"
 
@@ -642,11 +643,15 @@ bool scalesDrawing()
 
 double desktopScale()
 {
+    // A host whose toolkit was told to zoom (a GTK host under GDK_SCALE, a Qt one under
+    // QT_SCALE_FACTOR) draws its own widgets that much larger and gives the panel a window of
+    // that size, whatever the desktop's fonts say; the panel follows the larger of the two.
+    const double toolkit = hostToolkitScale();
     // The desktop's font resolution as its settings daemon publishes it on the root window
     // (Xft.dpi: 192 on a desktop at 200 %), against the 96 of an unscaled one.
     Display* display = XOpenDisplay(nullptr);
     if (!display)
-        return 1.0;
+        return toolkit;
     double scale = 1.0;
     if (const char* resources = XResourceManagerString(display))
     {
@@ -663,7 +668,7 @@ double desktopScale()
         }
     }
     XCloseDisplay(display);
-    return scale;
+    return std::max(scale, toolkit);
 }
 
 long ticksMs()
