@@ -3,8 +3,10 @@
 #include "TestViews.h"
 
 #include "gui/AEffGUIEditor.h"
+#include "gui/HostToolkit.h"
 #include "vst2/AudioEffectX.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <vector>
@@ -280,4 +282,23 @@ TEST_F(Editor, TicksFollowThePlatformClock)
     EXPECT_EQ(AEffGUIEditor::getTicks(), 123456);
     openAndPaint();
     EXPECT_EQ(editor->getFrame()->getTicks(), 123456);
+}
+
+// A GTK host under GDK_SCALE=2 or a Qt one under QT_SCALE_FACTOR draws its widgets that much
+// larger: the panel follows the larger zoom; a value that is no zoom of 1 to 4 is no zoom.
+TEST(HostToolkit, ZoomComesFromGdkScaleOrQtScaleFactor)
+{
+    const auto zoomWith = [](const char* gdk, const char* qt)
+    {
+        gdk ? setenv("GDK_SCALE", gdk, 1) : unsetenv("GDK_SCALE");
+        qt ? setenv("QT_SCALE_FACTOR", qt, 1) : unsetenv("QT_SCALE_FACTOR");
+        return kalvo::hostToolkitScale();
+    };
+    EXPECT_EQ(zoomWith(nullptr, nullptr), 1.0);
+    EXPECT_EQ(zoomWith("2", nullptr), 2.0);
+    EXPECT_EQ(zoomWith(nullptr, "1.5"), 1.5);
+    EXPECT_EQ(zoomWith("2", "1.5"), 2.0);
+    EXPECT_EQ(zoomWith("2x", "9"), 1.0);
+    EXPECT_EQ(zoomWith("0.5", ""), 1.0);
+    zoomWith(nullptr, nullptr);
 }
