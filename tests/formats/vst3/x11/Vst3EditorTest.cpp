@@ -341,17 +341,28 @@ TEST_F(Vst3EditorOnX11, MetersFollowTheHostWhileASliderIsHeld)
     EXPECT_TRUE(lit) << "the front mid meter lights while the slider is held";
 }
 
-TEST_F(Vst3EditorOnX11, ThreeHundredOpenCloseCyclesLeakNeitherMemoryNorServerResources)
+TEST_F(Vst3EditorOnX11, ThreeHundredOpenCloseCyclesAtOneAndTwiceTheSizeLeakNeitherMemoryNorServerResources)
 {
     User eyes;
+    // In every cycle the host switches the open panel between 100 % and 200 %, which draws it
+    // again at the other size (the panel opens at the zoom the host set last).
+    bool zoom = false;
     const auto cycle = [&]
     {
         ASSERT_TRUE(openView());
         loop.runOnce(0);
-        loop.runOnce(0);
+        void* obj = nullptr;
+        ASSERT_EQ(view->queryInterface(vst3::IPlugViewContentScaleSupport::iid.bytes, &obj), vst3::kResultOk);
+        static_cast<vst3::IPlugViewContentScaleSupport*>(obj)->setContentScaleFactor((zoom = !zoom) ? 2.0f
+                                                                                                    : 1.0f);
+        static_cast<vst3::IPlugViewContentScaleSupport*>(obj)->release();
+        frame.resized.clear();
+        const bool resized = loop.runUntil([&] { return !frame.resized.empty(); });
         closeView();
+        ASSERT_TRUE(resized);
     };
-    for (int i = 0; i < 20; i++) // warm-up: font, image and library caches
+    for (int i = 0; i < 300;
+         i++) // warm-up: font, image and library caches (cairo keeps a few hundred scaled fonts)
         cycle();
     const int clients = eyes.serverClients();
     const long descriptors = kalvo::editortest::openDescriptors();
