@@ -248,50 +248,74 @@ BinauralRenderer::~BinauralRenderer() = default;
 
 void BinauralRenderer::setResponses(const HrirGrid& grid)
 {
+    setResponses(prepareResponses(grid));
+}
+
+std::shared_ptr<const BinauralResponses> BinauralRenderer::prepareResponses(const HrirGrid& grid)
+{
+    auto prepared = std::make_shared<BinauralResponses>();
     const size_t taps = static_cast<size_t>(std::max(0, grid.length));
     const size_t count = static_cast<size_t>(std::max(0, grid.azimuths) * std::max(0, grid.elevations));
     const bool usable = taps > 0 && count > 0 && grid.sampleRate > 0.0 && grid.left.size() == count * taps &&
                         grid.right.size() == count * taps;
-    directions_ = usable ? static_cast<int>(count) : 0;
-    sampleRate_ = usable ? grid.sampleRate : 0.0;
-    azimuths_ = usable ? grid.azimuths : 0;
-    elevations_ = usable ? grid.elevations : 0;
-    partitions_ = usable ? (grid.length - 1) / kP : 0;
+    if (!usable)
+        return prepared;
+    prepared->directions = static_cast<int>(count);
+    prepared->sampleRate = grid.sampleRate;
+    prepared->azimuths = grid.azimuths;
+    prepared->elevations = grid.elevations;
+    prepared->partitions = (grid.length - 1) / kP;
+    const size_t parts = static_cast<size_t>(prepared->partitions);
+    prepared->directTaps.assign(count * 2 * kP, 0.0f);
+    prepared->spectra.assign(count * 2 * parts * kSpectrum, 0.0f);
+    // The spectra carry the headroom, the factor 2 of the paired forward
+    // transform and the inverse transform's factor of the size.
+    const float spectrumScale = kBinauralHeadroom / static_cast<float>(2 * kSize);
+    Fft fft;
+    for (size_t d = 0; d < count; ++d)
+        for (size_t e = 0; e < 2; ++e)
+        {
+            const float* h = (e == 0 ? grid.left : grid.right).data() + d * taps;
+            float* direct = prepared->directTaps.data() + (d * 2 + e) * kP;
+            for (size_t k = 0; k < kP && k < taps; ++k)
+                direct[k] = h[k] * kBinauralHeadroom;
+            for (size_t j = 0; j < parts; ++j)
+            {
+                fft.re.fill(0.0f);
+                fft.im.fill(0.0f);
+                for (size_t k = 0; k < kP && (j + 1) * kP + k < taps; ++k)
+                    fft.re[k] = h[(j + 1) * kP + k] * spectrumScale;
+                fft.transform(false);
+                // A lone real signal: its spectrum is the transform itself.
+                float* s = prepared->spectra.data() + ((d * 2 + e) * parts + j) * kSpectrum;
+                for (size_t k = 0; k < kBins; ++k)
+                {
+                    s[k] = fft.re[k];
+                    s[kStride + k] = fft.im[k];
+                }
+            }
+        }
+    return prepared;
+}
+
+void BinauralRenderer::setResponses(std::shared_ptr<const BinauralResponses> responses)
+{
+    responses_ = std::move(responses);
+    const bool usable = responses_ && responses_->directions > 0;
+    directions_ = usable ? responses_->directions : 0;
+    sampleRate_ = usable ? responses_->sampleRate : 0.0;
+    azimuths_ = usable ? responses_->azimuths : 0;
+    elevations_ = usable ? responses_->elevations : 0;
+    partitions_ = usable ? responses_->partitions : 0;
+    directTaps_ = usable ? responses_->directTaps.data() : nullptr;
+    spectra_ = usable ? responses_->spectra.data() : nullptr;
     const size_t parts = static_cast<size_t>(partitions_);
-    directTaps_.assign(static_cast<size_t>(directions_) * 2 * kP, 0.0f);
-    spectra_.assign(static_cast<size_t>(directions_) * 2 * parts * kSpectrum, 0.0f);
     history_.assign(kVirtualSpeakers * kSize, 0.0f);
     spectraIn_.assign(kVirtualSpeakers * parts * kSpectrum, 0.0f);
     tail_.assign(2 * 2 * kP, 0.0f);
     olderSlots_.assign(parts, 0);
     scratch_.assign(2 * 2 * kP, 0.0f);
-    // The spectra carry the headroom, the factor 2 of the paired forward
-    // transform and the inverse transform's factor of the size.
-    const float spectrumScale = kBinauralHeadroom / static_cast<float>(2 * kSize);
-    for (size_t d = 0; d < static_cast<size_t>(directions_); ++d)
-        for (size_t e = 0; e < 2; ++e)
-        {
-            const float* h = (e == 0 ? grid.left : grid.right).data() + d * taps;
-            float* direct = directTaps_.data() + (d * 2 + e) * kP;
-            for (size_t k = 0; k < kP && k < taps; ++k)
-                direct[k] = h[k] * kBinauralHeadroom;
-            for (size_t j = 0; j < parts; ++j)
-            {
-                fft_->re.fill(0.0f);
-                fft_->im.fill(0.0f);
-                for (size_t k = 0; k < kP && (j + 1) * kP + k < taps; ++k)
-                    fft_->re[k] = h[(j + 1) * kP + k] * spectrumScale;
-                fft_->transform(false);
-                // A lone real signal: its spectrum is the transform itself.
-                float* s = spectra_.data() + ((d * 2 + e) * parts + j) * kSpectrum;
-                for (size_t k = 0; k < kBins; ++k)
-                {
-                    s[k] = fft_->re[k];
-                    s[kStride + k] = fft_->im[k];
-                }
-            }
-        }
-    glideCoefficient_ = usable ? 1.0 - std::exp(-kP / (kGlideMs * 0.001 * grid.sampleRate)) : 1.0;
+    glideCoefficient_ = usable ? 1.0 - std::exp(-kP / (kGlideMs * 0.001 * sampleRate_)) : 1.0;
     reset();
 }
 
@@ -359,8 +383,7 @@ void BinauralRenderer::tailFor(const std::array<int, kVirtualSpeakers>& dirs, fl
             Vec4 re0{}, im0{}, re1{}, im1{}, re2{}, im2{}, re3{}, im3{};
             for (size_t s = 0; s < kVirtualSpeakers; ++s)
             {
-                const float* h =
-                    spectra_.data() + (static_cast<size_t>(dirs[s]) * 2 + e) * parts * kSpectrum + k;
+                const float* h = spectra_ + (static_cast<size_t>(dirs[s]) * 2 + e) * parts * kSpectrum + k;
                 const float* speaker = in + s * parts * kSpectrum + k;
                 const auto multiply =
                     [](const float* x, const float* h, Vec4& re0, Vec4& im0, Vec4& re1, Vec4& im1)
@@ -445,7 +468,7 @@ void BinauralRenderer::direct(const std::array<int, kVirtualSpeakers>& dirs, int
     {
         // x[t - k] for k up to 63 reaches back into the previous partition.
         const float* x = history_.data() + s * kSize + kP + pos_;
-        const float* hl = directTaps_.data() + static_cast<size_t>(dirs[s]) * 2 * kP;
+        const float* hl = directTaps_ + static_cast<size_t>(dirs[s]) * 2 * kP;
         const float* hr = hl + kP;
         // Sixteen frames at a time, then eight, their sums held in registers while the taps
         // go by (eight sums apart keep the adder busy); each frame's sum runs over the taps in

@@ -99,6 +99,22 @@ bool orientationFromQuaternion(double w, double x, double y, double z, HeadOrien
 /// cross-fade linearly from the old responses to the new ones (both applied to
 /// the same past input), so that no step reaches the output.
 ///
+/// A set of responses as the renderer convolves with them: each direction's
+/// first 64 taps, and the spectra of the partitions after them. Made once from a
+/// grid (allocates and transforms: about 13 MB and half a second for the
+/// default set at 48 kHz) and never changed after, so that every renderer at
+/// that rate may share one.
+struct BinauralResponses
+{
+    double sampleRate = 0.0;
+    int directions = 0;
+    int azimuths = 0;
+    int elevations = 0;
+    int partitions = 0;            ///< transformed partitions beyond the first
+    std::vector<float> directTaps; ///< [direction][ear][64]: the first partition
+    std::vector<float> spectra;    ///< [direction][ear][partition][re 72, im 72], scaled
+};
+
 /// setResponses allocates; reset, setOrientation and process never allocate,
 /// lock or wait.
 class BinauralRenderer
@@ -114,7 +130,14 @@ public:
 
     /// Takes a set of responses (allocates) and resets. An empty set renders silence.
     void setResponses(const HrirGrid& grid);
+    /// Takes a prepared set, shared with whoever else renders with it (allocates this
+    /// renderer's own signal state), and resets. Null renders silence.
+    void setResponses(std::shared_ptr<const BinauralResponses> responses);
+    /// The grid's responses made ready to convolve with (allocates, transforms).
+    static std::shared_ptr<const BinauralResponses> prepareResponses(const HrirGrid& grid);
     bool hasResponses() const { return directions_ > 0; }
+    /// The set rendered with, null without one.
+    const BinauralResponses* responses() const { return responses_.get(); }
     double sampleRate() const { return sampleRate_; }
 
     /// Clears the signal state; the head stands at the requested orientation at once.
@@ -151,8 +174,9 @@ private:
     std::array<int, kVirtualSpeakers> dirs_{}, nextDirs_{};
 
     std::unique_ptr<Fft> fft_;
-    std::vector<float> directTaps_;  ///< [direction][ear][64]: the first partition
-    std::vector<float> spectra_;     ///< [direction][ear][partition][re 72, im 72], scaled
+    std::shared_ptr<const BinauralResponses> responses_;
+    const float* directTaps_ = nullptr; ///< the responses' own, read on every chunk
+    const float* spectra_ = nullptr;
     std::vector<float> history_;     ///< [speaker][128]: the last partition, then this one
     std::vector<float> spectraIn_;   ///< [speaker][slot][re 72, im 72]: the delay line
     std::vector<float> tail_;        ///< [old, new][ear][64]: this partition's transformed share

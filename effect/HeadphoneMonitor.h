@@ -25,10 +25,13 @@ public:
     HeadphoneMonitor();
 
     /// Reads the responses at `sampleRate` from `sofaPath` (allocates, reads a
-    /// file: never on the audio thread). False with a reason; the monitor is
-    /// then silent.
+    /// file: never on the audio thread), or shares them with a monitor that read
+    /// them before and still lives. False with a reason; the monitor is then silent.
     bool prepare(double sampleRate, const std::string& sofaPath, std::string& error);
     bool prepared() const { return renderer_.hasResponses(); }
+    /// The responses rendered with; every monitor prepared with the same file and rate while
+    /// another lives shares that one's.
+    const BinauralResponses* responses() const { return renderer_.responses(); }
 
     /// Sets a control in its own unit, clamped into its range; a value that is
     /// not a number is ignored. Any thread.

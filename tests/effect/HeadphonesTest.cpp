@@ -308,3 +308,18 @@ TEST(HeadphoneMonitor, TheTrackerTurnsTheHeadFromWhereTheControlsSetIt)
     monitor.setControl(kTrackerOn, 0.0);
     EXPECT_NEAR(monitor.requestedOrientation().yawDeg, 30.0, 1e-5);
 }
+
+TEST(HeadphoneMonitor, MonitorsOfOneSetAndRateShareItsPreparedResponses)
+{
+    std::string error;
+    HeadphoneMonitor first, second, otherRate;
+    ASSERT_TRUE(first.prepare(48000.0, kDefaultHrtfPath, error)) << error;
+    ASSERT_TRUE(second.prepare(48000.0, kDefaultHrtfPath, error)) << error;
+    ASSERT_TRUE(otherRate.prepare(44100.0, kDefaultHrtfPath, error)) << error;
+    EXPECT_EQ(first.responses(), second.responses());
+    EXPECT_NE(first.responses(), otherRate.responses());
+    HeadphoneMonitor broken;
+    EXPECT_FALSE(broken.prepare(48000.0, "/nonexistent/set.sofa", error));
+    EXPECT_EQ(broken.responses(), nullptr);
+    EXPECT_FALSE(error.empty());
+}
