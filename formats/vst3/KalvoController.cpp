@@ -2,6 +2,7 @@
 
 #include "Vst3State.h"
 #include "effect/BuildRules.h"
+#include "effect/HeadControls.h"
 #include "effect/KalvoParameters.h"
 #include "formats/vst3/ui/ControllerPanel.h"
 
@@ -23,11 +24,15 @@ double clamp01(double x)
 } // namespace
 
 const vst3::Uid KalvoController::cid{0xA83F0E51, 0x27C64B9D, 0x9B54E0F3, 0x1D7A6C28};
+const vst3::Uid KalvoController::headphoneCid{0x5C19B7E2, 0x0F6D4A31, 0x87E2C94B, 0x6A3D15F8};
 
-KalvoController::KalvoController() : buildRules(::buildRules())
+KalvoController::KalvoController(bool headphones) : buildRules(::buildRules()), headphones(headphones)
 {
     for (int i = 0; i < kNumParameters; ++i)
         knobs[i] = static_cast<double>(parameterSpec(i).defaultKnob);
+    for (int c = 0; c < kHeadParamCount; ++c)
+        head[c] = plainToNormalized(kFirstHeadParamId + static_cast<vst3::ParamID>(c),
+                                    headControlSpec(c).defaultValue);
 }
 
 KalvoController::~KalvoController()
@@ -89,9 +94,18 @@ void KalvoController::applyKnobs(const float (&values)[kNumParameters])
 vst3::tresult KalvoController::setComponentState(vst3::IBStream* state)
 {
     float values[kNumParameters];
-    if (!readState(state, values))
+    float headValues[kNumHeadControls];
+    for (int c = 0; c < kNumHeadControls; ++c)
+        headValues[c] = static_cast<float>(headControlSpec(c).defaultValue);
+    if (!readState(state, values, headphones ? headValues : nullptr))
         return vst3::kResultFalse;
     applyKnobs(values);
+    if (headphones)
+        for (int c = 0; c < kNumHeadControls; ++c)
+        {
+            const vst3::ParamID id = kFirstHeadParamId + static_cast<vst3::ParamID>(c);
+            showValue(id, plainToNormalized(id, static_cast<double>(headValues[c])));
+        }
     return vst3::kResultOk;
 }
 
@@ -106,26 +120,33 @@ vst3::tresult KalvoController::getState(vst3::IBStream* state)
     float values[kNumParameters];
     for (int i = 0; i < kNumParameters; ++i)
         values[i] = static_cast<float>(knobs[i]);
-    return writeState(state, values) ? vst3::kResultOk : vst3::kResultFalse;
+    float headValues[kNumHeadControls];
+    for (int c = 0; c < kNumHeadControls; ++c)
+        headValues[c] =
+            static_cast<float>(normalizedToPlain(kFirstHeadParamId + static_cast<vst3::ParamID>(c), head[c]));
+    return writeState(state, values, headphones ? headValues : nullptr) ? vst3::kResultOk
+                                                                        : vst3::kResultFalse;
 }
 
 // ---- parameters ----
 
 vst3::int32 KalvoController::getParameterCount()
 {
-    return kVst3ParameterCount;
+    return headphones ? kVst3HeadphoneParameterCount : kVst3ParameterCount;
 }
 
 vst3::tresult KalvoController::getParameterInfo(vst3::int32 paramIndex, vst3::ParameterInfo& info)
 {
-    return describeParameter(paramIndex, info) ? vst3::kResultOk : vst3::kInvalidArgument;
+    return paramIndex < getParameterCount() && describeParameter(paramIndex, info) ? vst3::kResultOk
+                                                                                   : vst3::kInvalidArgument;
 }
 
 vst3::tresult KalvoController::getParamStringByValue(vst3::ParamID id, vst3::ParamValue valueNormalized,
                                                      vst3::String128 string)
 {
     char text[128];
-    if (!string || !std::isfinite(valueNormalized) || !formatParameter(id, valueNormalized, text, buildRules))
+    if (!string || !std::isfinite(valueNormalized) || !ownsParam(id) ||
+        !formatParameter(id, valueNormalized, text, buildRules))
         return vst3::kResultFalse;
     copyToUtf16(string, 128, text);
     return vst3::kResultOk;
@@ -139,7 +160,7 @@ vst3::tresult KalvoController::getParamValueByString(vst3::ParamID id, vst3::TCh
     char text[512];
     copyToUtf8(text, sizeof(text), string, 128);
     double value = 0.0;
-    if (!parseParameter(id, text, value, buildRules))
+    if (!ownsParam(id) || !parseParameter(id, text, value, buildRules))
         return vst3::kResultFalse;
     valueNormalized = value;
     return vst3::kResultOk;
@@ -163,6 +184,10 @@ vst3::ParamValue KalvoController::getParamNormalized(vst3::ParamID id)
         return programToNormalized(program);
     if (isMeterParam(id))
         return meters[id - kFirstMeterParamId];
+    if (headphones && isHeadParam(id))
+        return head[id - kFirstHeadParamId];
+    if (headphones && id == kTrackerStatusParamId)
+        return trackerStatus;
     return 0.0;
 }
 
@@ -179,6 +204,19 @@ void KalvoController::showValue(vst3::ParamID id, double normalized)
         meters[id - kFirstMeterParamId] = normalized;
         if (panel)
             panel->showMeter(static_cast<int>(id - kFirstMeterParamId), static_cast<float>(normalized));
+    }
+    else if (headphones && isHeadParam(id))
+    {
+        head[id - kFirstHeadParamId] = normalized;
+        if (panel)
+            panel->showHeadControl(static_cast<int>(id - kFirstHeadParamId),
+                                   static_cast<float>(normalizedToPlain(id, normalized)));
+    }
+    else if (headphones && id == kTrackerStatusParamId)
+    {
+        trackerStatus = normalized;
+        if (panel)
+            panel->showTrackerStatus(static_cast<int>(normalizedToPlain(id, normalized)));
     }
 }
 
@@ -201,7 +239,7 @@ vst3::tresult KalvoController::setParamNormalized(vst3::ParamID id, vst3::ParamV
         valuesChanged.store(true);
         return vst3::kResultOk;
     }
-    if (!isKnobParam(id) && !isMeterParam(id))
+    if (!ownsParam(id))
         return vst3::kInvalidArgument;
     showValue(id, value);
     return vst3::kResultOk;
@@ -232,28 +270,39 @@ vst3::IPlugView* KalvoController::createView(vst3::FIDString name)
             panel->showKnob(i, static_cast<float>(knobs[i]));
         for (int m = 0; m < kMeterCount; ++m)
             panel->showMeter(m, static_cast<float>(meters[m]));
+        if (headphones)
+        {
+            for (int c = 0; c < kHeadParamCount; ++c)
+                showValue(kFirstHeadParamId + static_cast<vst3::ParamID>(c), head[c]);
+            showValue(kTrackerStatusParamId, trackerStatus);
+        }
     }
     return panel->createView();
 }
 
 void KalvoController::beginEdit(vst3::ParamID id)
 {
-    if (handler && isKnobParam(id))
+    if (handler && (isKnobParam(id) || (headphones && isHeadParam(id))))
         handler->beginEdit(id);
 }
 
 void KalvoController::performEdit(vst3::ParamID id, double normalized)
 {
-    if (!isKnobParam(id) || !std::isfinite(normalized))
+    if (!std::isfinite(normalized))
         return;
-    knobs[id] = clamp01(normalized);
+    if (isKnobParam(id))
+        knobs[id] = clamp01(normalized);
+    else if (headphones && isHeadParam(id))
+        head[id - kFirstHeadParamId] = clamp01(normalized);
+    else
+        return;
     if (handler)
-        handler->performEdit(id, knobs[id]);
+        handler->performEdit(id, clamp01(normalized));
 }
 
 void KalvoController::endEdit(vst3::ParamID id)
 {
-    if (handler && isKnobParam(id))
+    if (handler && (isKnobParam(id) || (headphones && isHeadParam(id))))
         handler->endEdit(id);
 }
 

@@ -26,10 +26,12 @@ class KalvoController final : public vst3::IEditController,
                               public vst3::IUnitInfo
 {
 public:
-    /// Class id, fixed for ever: hosts store sessions by it.
+    /// Class ids, fixed for ever: hosts store sessions by them.
     static const vst3::Uid cid;
+    static const vst3::Uid headphoneCid;
 
-    KalvoController();
+    /// With `headphones`, the headphone build's: the head controls and the tracker's status too.
+    explicit KalvoController(bool headphones = false);
 
     // FUnknown
     vst3::tresult KALVO_VST3_API queryInterface(const vst3::TUID requested, void** obj) override;
@@ -103,12 +105,19 @@ public:
     /// what changed since (a chosen program's values).
     void idle();
     const KalvoBuildRules& rules() const { return buildRules; }
+    bool isHeadphoneBuild() const { return headphones; }
 
 private:
     ~KalvoController();
     /// Stores a value and shows it on the panel, if open.
     void showValue(vst3::ParamID id, double normalized);
     void applyKnobs(const float (&values)[kNumParameters]);
+    /// The headphone build's head controls and status; the other build has neither.
+    bool ownsParam(vst3::ParamID id) const
+    {
+        return isKnobParam(id) || id == kProgramParamId || isMeterParam(id) ||
+               (headphones && (isHeadParam(id) || id == kTrackerStatusParamId));
+    }
 
     RefCount refs;
     const KalvoBuildRules& buildRules;
@@ -116,6 +125,9 @@ private:
     ControllerPanel* panel = nullptr;           ///< owned; exists from the first createView
     double knobs[kNumParameters];
     double meters[kMeterCount] = {};
+    const bool headphones;
+    double head[kHeadParamCount] = {}; ///< normalised
+    double trackerStatus = 0.0;        ///< normalised
     int program = 0;
     /// A program changed the values since the host last read them.
     std::atomic<bool> valuesChanged{false};

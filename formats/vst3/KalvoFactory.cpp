@@ -1,5 +1,7 @@
 // The module's factory and its exported entry points. Two classes: the audio processor
-// (class 0) and its edit controller (class 1).
+// (class 0) and its edit controller (class 1); where the build has headphone monitoring, the
+// headphone build's processor and controller too (classes 2 and 3).
+#include "HeadphoneStage.h"
 #include "KalvoController.h"
 #include "KalvoProcessor.h"
 #include "KalvoVersion.h"
@@ -32,8 +34,18 @@ struct ClassEntry
 const ClassEntry kClasses[] = {
     {&KalvoProcessor::cid, "Audio Module Class", "Zentri Surround Tool", "Fx|Spatial|Surround"},
     {&KalvoController::cid, "Component Controller Class", "Zentri Surround Tool Controller", ""},
+    // Its own class rather than a stereo arrangement of the 5.1 one: hosts take a plug-in's
+    // channel counts from its default arrangement when they scan it, and users look for a
+    // headphone monitor by name.
+    {&KalvoProcessor::headphoneCid, "Audio Module Class", "Zentri Surround Tool Binaural", "Fx|Spatial"},
+    {&KalvoController::headphoneCid, "Component Controller Class", "Zentri Surround Tool Binaural Controller",
+     ""},
 };
-constexpr vst3::int32 kClassCount = 2;
+
+vst3::int32 classCount()
+{
+    return headphonesAvailable() ? 4 : 2;
+}
 
 class Factory final : public vst3::IPluginFactory3
 {
@@ -64,11 +76,11 @@ public:
         info->flags = vst3::kFactoryFlagUnicode;
         return vst3::kResultOk;
     }
-    vst3::int32 KALVO_VST3_API countClasses() override { return kClassCount; }
+    vst3::int32 KALVO_VST3_API countClasses() override { return classCount(); }
     /// The fields every kind of class record starts with; false for a bad index or record.
     template <typename Info> static bool startClassInfo(vst3::int32 index, Info* info)
     {
-        if (!info || index < 0 || index >= kClassCount)
+        if (!info || index < 0 || index >= classCount())
             return false;
         std::memset(info, 0, sizeof(*info));
         std::memcpy(info->cid, kClasses[index].cid->bytes, 16);
@@ -147,6 +159,10 @@ vst3::tresult Factory::createInstance(vst3::FIDString cid, vst3::FIDString iid, 
         created = static_cast<vst3::IComponent*>(new (std::nothrow) KalvoProcessor());
     else if (KalvoController::cid.matches(cid))
         created = static_cast<vst3::IEditController*>(new (std::nothrow) KalvoController());
+    else if (headphonesAvailable() && KalvoProcessor::headphoneCid.matches(cid))
+        created = static_cast<vst3::IComponent*>(new (std::nothrow) KalvoProcessor(true));
+    else if (headphonesAvailable() && KalvoController::headphoneCid.matches(cid))
+        created = static_cast<vst3::IEditController*>(new (std::nothrow) KalvoController(true));
     else
         return vst3::kInvalidArgument;
     if (!created)

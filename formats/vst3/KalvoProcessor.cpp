@@ -109,6 +109,15 @@ void loadPoint(QueueCursor& cursor, vst3::int32 frames)
     }
 }
 
+std::vector<float>& scratchOf(std::vector<float>& scratch32, std::vector<double>&, float)
+{
+    return scratch32;
+}
+std::vector<double>& scratchOf(std::vector<float>&, std::vector<double>& scratch64, double)
+{
+    return scratch64;
+}
+
 float** channels(vst3::AudioBusBuffers& bus, float)
 {
     return bus.channelBuffers32;
@@ -130,8 +139,10 @@ void run(Kalvo& effect, double** in, double** out, vst3::int32 n)
 } // namespace
 
 const vst3::Uid KalvoProcessor::cid{0x6B1C2E7A, 0x94D34F0B, 0x8E21A5C7, 0x3F60D9B2};
+const vst3::Uid KalvoProcessor::headphoneCid{0x2D7E91C4, 0x5A0B4F86, 0xB3C81E6D, 0x94F2A057};
 
-KalvoProcessor::KalvoProcessor()
+KalvoProcessor::KalvoProcessor(bool headphoneBuild)
+    : headphones(headphoneBuild ? createHeadphoneStage() : nullptr)
 {
     // A fresh program's values, which the effect starts with too: a host that asks for the
     // state before it initialises the processor gets the defaults.
@@ -185,6 +196,25 @@ vst3::tresult KalvoProcessor::initialize(vst3::FUnknown*)
     return vst3::kResultOk;
 }
 
+vst3::int32 KalvoProcessor::outputChannels() const
+{
+    return headphones ? kNumEarOutputs : kOutputChannels;
+}
+
+void KalvoProcessor::prepareHeadphones()
+{
+    if (!headphones)
+        return;
+    if (preparedRate != sampleRate)
+    {
+        headphones->prepare(sampleRate);
+        preparedRate = sampleRate;
+    }
+    scratchFrames = std::max<vst3::int32>(maxBlock, 1);
+    scratch32.assign(static_cast<size_t>(kOutputChannels) * static_cast<size_t>(scratchFrames), 0.0f);
+    scratch64.assign(static_cast<size_t>(kOutputChannels) * static_cast<size_t>(scratchFrames), 0.0);
+}
+
 vst3::tresult KalvoProcessor::terminate()
 {
     effect.reset();
@@ -196,8 +226,9 @@ vst3::tresult KalvoProcessor::getControllerClassId(vst3::TUID classId)
 {
     if (!classId)
         return vst3::kInvalidArgument;
+    const vst3::Uid& controller = headphones ? KalvoController::headphoneCid : KalvoController::cid;
     for (int i = 0; i < 16; ++i)
-        classId[i] = KalvoController::cid.bytes[i];
+        classId[i] = controller.bytes[i];
     return vst3::kResultOk;
 }
 
@@ -219,8 +250,11 @@ vst3::tresult KalvoProcessor::getBusInfo(vst3::MediaType type, vst3::BusDirectio
     bus = {};
     bus.mediaType = type;
     bus.direction = dir;
-    bus.channelCount = dir == vst3::kInput ? kInputChannels : kOutputChannels;
-    copyToUtf16(bus.name, 128, dir == vst3::kInput ? kInputBusName : kOutputBusName);
+    bus.channelCount = dir == vst3::kInput ? kInputChannels : outputChannels();
+    copyToUtf16(bus.name, 128,
+                dir == vst3::kInput ? kInputBusName
+                : headphones        ? kEarBusName
+                                    : kOutputBusName);
     bus.busType = vst3::kMainBus;
     bus.flags = vst3::kBusDefaultActive;
     return vst3::kResultOk;
@@ -246,9 +280,14 @@ vst3::tresult KalvoProcessor::setActive(vst3::TBool state)
     if (state)
     {
         // resume allocates the effect's buffers for the announced block size and clears
-        // the decoder's signal state; it runs here, on the host's control thread.
+        // the decoder's signal state; it runs here, on the host's control thread, as does the
+        // headphone build's reading of its responses for the rate.
+        prepareHeadphones();
         effect->resume();
         applyPendingState();
+        if (headphones)
+            headphones->reset(); // the head starts where the controls put it
+        headStartsFresh = true;
     }
     else
         effect->suspend();
@@ -259,8 +298,15 @@ vst3::tresult KalvoProcessor::setActive(vst3::TBool state)
 vst3::tresult KalvoProcessor::setState(vst3::IBStream* state)
 {
     float loaded[kNumParameters];
-    if (!readState(state, loaded))
+    float head[kNumHeadControls];
+    for (int c = 0; c < kNumHeadControls; ++c)
+        head[c] = static_cast<float>(headControlSpec(c).defaultValue);
+    if (!readState(state, loaded, headphones ? head : nullptr))
         return vst3::kResultFalse;
+    // The head controls are the stage's atomics, which any thread may set.
+    if (headphones)
+        for (int c = 0; c < kNumHeadControls; ++c)
+            headphones->setControl(c, static_cast<double>(head[c]));
     // A sequence lock: an odd serial marks the values as being written. Every access is
     // sequentially consistent, which orders the values between the serial's stores.
     const unsigned serial = pendingSerial.load();
@@ -279,7 +325,11 @@ vst3::tresult KalvoProcessor::getState(vst3::IBStream* state)
     const bool pending = pendingSerial.load() != appliedSerial.load();
     for (int i = 0; i < kNumParameters; ++i)
         values[i] = pending ? pendingKnobs[i].load() : knobs[i].load();
-    return writeState(state, values) ? vst3::kResultOk : vst3::kResultFalse;
+    float head[kNumHeadControls];
+    if (headphones)
+        for (int c = 0; c < kNumHeadControls; ++c)
+            head[c] = static_cast<float>(headphones->control(c));
+    return writeState(state, values, headphones ? head : nullptr) ? vst3::kResultOk : vst3::kResultFalse;
 }
 
 void KalvoProcessor::applyPendingState()
@@ -305,8 +355,9 @@ vst3::tresult KalvoProcessor::setBusArrangements(vst3::SpeakerArrangement* input
 {
     // The decoder has exactly one shape; whatever else a host proposes, the buses stay
     // as they are, which getBusArrangement keeps reporting.
+    const vst3::SpeakerArrangement output = headphones ? vst3::kArrangementStereo : vst3::kArrangement51;
     const bool ours = inputs && outputs && numIns == 1 && numOuts == 1 &&
-                      inputs[0] == vst3::kArrangement30Cine && outputs[0] == vst3::kArrangement51;
+                      inputs[0] == vst3::kArrangement30Cine && outputs[0] == output;
     return ours ? vst3::kResultTrue : vst3::kResultFalse;
 }
 
@@ -315,7 +366,9 @@ vst3::tresult KalvoProcessor::getBusArrangement(vst3::BusDirection dir, vst3::in
 {
     if (index != 0 || (dir != vst3::kInput && dir != vst3::kOutput))
         return vst3::kInvalidArgument;
-    arr = dir == vst3::kInput ? vst3::kArrangement30Cine : vst3::kArrangement51;
+    arr = dir == vst3::kInput ? vst3::kArrangement30Cine
+          : headphones        ? vst3::kArrangementStereo
+                              : vst3::kArrangement51;
     return vst3::kResultOk;
 }
 
@@ -378,6 +431,12 @@ void KalvoProcessor::applyChange(vst3::ParamID id, double value, vst3::int32 off
     if (!std::isfinite(value))
         return;
     value = std::clamp(value, 0.0, 1.0);
+    if (isHeadParam(id))
+    {
+        if (headphones)
+            headphones->setControl(static_cast<int>(id - kFirstHeadParamId), normalizedToPlain(id, value));
+        return;
+    }
     if (isKnobParam(id))
     {
         const float knob = static_cast<float>(value);
@@ -416,7 +475,7 @@ template <typename Sample> void KalvoProcessor::processAudio(vst3::ProcessData& 
         if (Sample** ch = channels(bus, Sample()))
             for (vst3::int32 c = 0; c < std::min(bus.numChannels, kOutputChannels); ++c)
                 out[c] = ch[c];
-        bus.silenceFlags = bus.numChannels > kSilentLfeOutput ? kLfeChannelBit : 0;
+        bus.silenceFlags = !headphones && bus.numChannels > kSilentLfeOutput ? kLfeChannelBit : 0;
     }
 
     QueueCursor cursors[kMaxQueues];
@@ -430,7 +489,7 @@ template <typename Sample> void KalvoProcessor::processAudio(vst3::ProcessData& 
             if (!queue)
                 continue;
             const vst3::ParamID id = queue->getParameterId();
-            if (!isKnobParam(id) && id != kProgramParamId)
+            if (!isKnobParam(id) && id != kProgramParamId && !(headphones && isHeadParam(id)))
                 continue;
             QueueCursor& cursor = cursors[queues];
             cursor = {queue, id, queue->getPointCount(), 0, 0, 0.0};
@@ -453,7 +512,7 @@ template <typename Sample> void KalvoProcessor::processAudio(vst3::ProcessData& 
             inAt[c] = in[c] ? in[c] + done : nullptr;
         for (int c = 0; c < kOutputChannels; ++c)
             outAt[c] = out[c] ? out[c] + done : nullptr;
-        run(*effect, inAt, outAt, end - done);
+        render(inAt, outAt, end - done);
         done = end;
     };
     for (;;)
@@ -475,8 +534,47 @@ template <typename Sample> void KalvoProcessor::processAudio(vst3::ProcessData& 
                 loadPoint(cursor, frames);
             }
         }
+        // The head's angles that come with the first block after activation are where it
+        // starts, not where it glides to from straight ahead.
+        if (at == 0 && headphones && headStartsFresh)
+            headphones->reset();
     }
+    headStartsFresh = false;
     runTo(frames);
+}
+
+template <typename Sample> void KalvoProcessor::render(Sample** in, Sample** out, vst3::int32 frames)
+{
+    if (!headphones)
+    {
+        run(*effect, in, out, frames);
+        return;
+    }
+    // The decode goes to the scratch feed, a block of the announced size at a time, and from
+    // there to the ears.
+    std::vector<Sample>& scratch = scratchOf(scratch32, scratch64, Sample());
+    if (scratchFrames <= 0)
+    {
+        // Never activated: nothing to render with.
+        for (int e = 0; e < kNumEarOutputs; ++e)
+            if (out[e])
+                std::fill(out[e], out[e] + frames, Sample(0));
+        return;
+    }
+    for (vst3::int32 done = 0; done < frames;)
+    {
+        const vst3::int32 n = std::min(frames - done, scratchFrames);
+        Sample* inAt[kInputChannels] = {};
+        for (int c = 0; c < kInputChannels; ++c)
+            inAt[c] = in[c] ? in[c] + done : nullptr;
+        Sample* decoded[kOutputChannels];
+        for (int c = 0; c < kOutputChannels; ++c)
+            decoded[c] = scratch.data() + static_cast<size_t>(c) * static_cast<size_t>(scratchFrames);
+        run(*effect, inAt, decoded, n);
+        if (out[0] && out[1])
+            headphones->render(decoded, out[0] + done, out[1] + done, n);
+        done += n;
+    }
 }
 
 void KalvoProcessor::reportMeters(vst3::ProcessData& data)
@@ -498,6 +596,16 @@ void KalvoProcessor::reportMeters(vst3::ProcessData& data)
                 sentMeters[m] = level;
         }
     }
+    if (!headphones)
+        return;
+    const auto status = static_cast<float>(headphones->trackerStatus());
+    vst3::int32 index = 0;
+    vst3::int32 point = 0;
+    if (status != sentTrackerStatus)
+        if (vst3::IParamValueQueue* queue = changes->addParameterData(kTrackerStatusParamId, index))
+            if (queue->addPoint(0, plainToNormalized(kTrackerStatusParamId, static_cast<double>(status)),
+                                point) == vst3::kResultOk)
+                sentTrackerStatus = status;
 }
 
 void KalvoProcessor::reportLoadedProgram(vst3::ProcessData& data)
@@ -528,6 +636,8 @@ vst3::tresult KalvoProcessor::process(vst3::ProcessData& data)
     if (!effect)
         return vst3::kNotInitialized;
     applyPendingState();
+    if (headphones)
+        headphones->keepListening();
     if (data.symbolicSampleSize == vst3::kSample64)
         processAudio<double>(data);
     else

@@ -8,14 +8,22 @@
 // block is cut at every point. The state a host loads while audio runs is handed to the
 // audio thread through atomics and applied at the start of the next block, so that the
 // effect object is only ever changed from one thread at a time.
+//
+// The headphone build (a class of its own, "Zentri Surround Tool Binaural") decodes into a
+// scratch 5.1 feed and renders it to a stereo bus of two ears, with the head controls as
+// parameters 40..47 and the head tracker's status as output parameter 48. A class of its own
+// rather than a stereo arrangement of this one: hosts such as Ardour take a plug-in's channel
+// counts from its default arrangement when they scan it, and users find it by its name.
 #pragma once
 
+#include "HeadphoneStage.h"
 #include "Vst3Interface.h"
 #include "Vst3Support.h"
 #include "effect/KalvoProgram.h"
 
 #include <atomic>
 #include <memory>
+#include <vector>
 
 class Kalvo;
 
@@ -28,10 +36,12 @@ class KalvoProcessor final : public vst3::IComponent,
                              public vst3::IProcessContextRequirements
 {
 public:
-    /// Class id, fixed for ever: hosts store sessions by it.
+    /// Class ids, fixed for ever: hosts store sessions by them.
     static const vst3::Uid cid;
+    static const vst3::Uid headphoneCid;
 
-    KalvoProcessor();
+    /// With `headphones`, the headphone build (where the build has headphone monitoring).
+    explicit KalvoProcessor(bool headphones = false);
 
     // FUnknown
     vst3::tresult KALVO_VST3_API queryInterface(const vst3::TUID requested, void** obj) override;
@@ -89,6 +99,11 @@ private:
     /// Reports a program's values, once loaded, as output parameter changes.
     void reportLoadedProgram(vst3::ProcessData& data);
     void reportMeters(vst3::ProcessData& data);
+    /// Decodes `frames` frames and, in the headphone build, renders them to the ears.
+    template <typename Sample> void render(Sample** in, Sample** out, vst3::int32 frames);
+    vst3::int32 outputChannels() const;
+    /// Sizes the headphone build's scratch feed for the announced block (allocates).
+    void prepareHeadphones();
 
     RefCount refs;
     std::unique_ptr<Kalvo> effect;
@@ -110,6 +125,15 @@ private:
     float loadedProgram[kNumParameters] = {};
     vst3::int32 loadedProgramOffset = 0;
     bool loadedProgramToReport = false;
+
+    /// The headphone build's: the ears' renderer, and the decode it renders from.
+    std::unique_ptr<HeadphoneStage> headphones;
+    std::vector<float> scratch32;
+    std::vector<double> scratch64;
+    vst3::int32 scratchFrames = 0;
+    double preparedRate = 0.0;
+    float sentTrackerStatus = -1.0f; ///< audio thread only
+    bool headStartsFresh = false;    ///< no block processed since activation
 };
 
 } // namespace kalvo::vst3adapter

@@ -253,6 +253,8 @@ constexpr SpeakerArrangement kSpeakerLs = 1u << 4;
 constexpr SpeakerArrangement kSpeakerRs = 1u << 5;
 constexpr SpeakerArrangement kSpeakerS = 1u << 8;
 /// Three channels L R C ("3.0 cinema").
+/// Two channels L R.
+constexpr SpeakerArrangement kArrangementStereo = kSpeakerL | kSpeakerR;
 constexpr SpeakerArrangement kArrangement30Cine = kSpeakerL | kSpeakerR | kSpeakerC;
 /// Three channels L R S ("3.0 music").
 constexpr SpeakerArrangement kArrangement30Music = kSpeakerL | kSpeakerR | kSpeakerS;

@@ -2,6 +2,7 @@
 
 #include "Vst3Support.h"
 #include "effect/BuildRules.h"
+#include "effect/HeadControls.h"
 #include "effect/KalvoParameters.h"
 #include "effect/ParameterText.h"
 
@@ -22,6 +23,14 @@ double clamp01(double x)
     return x < 0.0 ? 0.0 : (x > 1.0 ? 1.0 : x);
 }
 
+static_assert(kHeadParamCount == kNumHeadControls, "one parameter per head control");
+constexpr int kTrackerStates = 3; // off, listening, port in use
+
+const HeadControlSpec& headSpecOf(vst3::ParamID id)
+{
+    return headControlSpec(static_cast<int>(id - kFirstHeadParamId));
+}
+
 } // namespace
 
 static_assert(isKnobParam(kNumParameters - 1) && !isKnobParam(kNumParameters), "ids 0..12 are the knobs");
@@ -34,6 +43,8 @@ vst3::ParamID paramIdAt(int index)
         return kProgramParamId;
     if (index > kNumParameters && index < kVst3ParameterCount)
         return kFirstMeterParamId + static_cast<vst3::ParamID>(index - kNumParameters - 1);
+    if (index >= kVst3ParameterCount && index < kVst3HeadphoneParameterCount)
+        return kFirstHeadParamId + static_cast<vst3::ParamID>(index - kVst3ParameterCount);
     return 0xFFFFFFFFu;
 }
 
@@ -66,6 +77,26 @@ bool describeParameter(int index, vst3::ParameterInfo& info)
         info.defaultNormalizedValue = static_cast<double>(spec.defaultKnob);
         info.flags = vst3::kCanAutomate;
     }
+    else if (isHeadParam(id))
+    {
+        const HeadControlSpec& spec = headSpecOf(id);
+        copyToUtf16(info.title, 128, spec.title);
+        copyToUtf16(info.shortTitle, 128, spec.title);
+        copyToUtf16(info.units, 128, spec.kind == HeadControlKind::Degrees ? "\xc2\xb0" : "");
+        info.stepCount = spec.kind == HeadControlKind::Toggle ? 1
+                         : spec.kind == HeadControlKind::Port
+                             ? static_cast<vst3::int32>(spec.maximum - spec.minimum)
+                             : 0;
+        info.defaultNormalizedValue = plainToNormalized(id, spec.defaultValue);
+        info.flags = vst3::kCanAutomate;
+    }
+    else if (id == kTrackerStatusParamId)
+    {
+        copyToUtf16(info.title, 128, "Head tracker status");
+        copyToUtf16(info.shortTitle, 128, "Tracker");
+        info.stepCount = kTrackerStates - 1;
+        info.flags = vst3::kIsReadOnly | vst3::kIsList;
+    }
     else if (id == kProgramParamId)
     {
         copyToUtf16(info.title, 128, "Factory Preset");
@@ -89,6 +120,14 @@ double normalizedToPlain(vst3::ParamID id, double normalized)
         return knobToUnit(static_cast<int>(id), clamp01(normalized));
     if (id == kProgramParamId)
         return normalizedToProgram(normalized);
+    if (isHeadParam(id))
+    {
+        const HeadControlSpec& spec = headSpecOf(id);
+        const double plain = spec.minimum + clamp01(normalized) * (spec.maximum - spec.minimum);
+        return spec.kind == HeadControlKind::Degrees ? plain : std::floor(plain + 0.5);
+    }
+    if (id == kTrackerStatusParamId)
+        return std::floor(clamp01(normalized) * (kTrackerStates - 1) + 0.5);
     return clamp01(normalized);
 }
 
@@ -101,6 +140,13 @@ double plainToNormalized(vst3::ParamID id, double plain)
     }
     if (id == kProgramParamId)
         return std::isnan(plain) ? 0.0 : clamp01(std::floor(plain + 0.5) / (kProgramCount - 1));
+    if (isHeadParam(id))
+    {
+        const HeadControlSpec& spec = headSpecOf(id);
+        return std::isnan(plain) ? 0.0 : clamp01((plain - spec.minimum) / (spec.maximum - spec.minimum));
+    }
+    if (id == kTrackerStatusParamId)
+        return std::isnan(plain) ? 0.0 : clamp01(std::floor(plain + 0.5) / (kTrackerStates - 1));
     return std::isnan(plain) ? 0.0 : clamp01(plain);
 }
 
@@ -113,6 +159,24 @@ bool formatParameter(vst3::ParamID id, double normalized, char* text, const Kalv
         copyText(text, 64, rules.presetNames[normalizedToProgram(normalized)]);
     else if (isMeterParam(id))
         std::snprintf(text, 64, "%.2f", clamp01(normalized));
+    else if (isHeadParam(id))
+    {
+        const double plain = normalizedToPlain(id, normalized);
+        switch (headSpecOf(id).kind)
+        {
+        case HeadControlKind::Degrees:
+            std::snprintf(text, 64, "%.1f", plain);
+            break;
+        case HeadControlKind::Toggle:
+            copyText(text, 64, plain >= 0.5 ? "on" : "off");
+            break;
+        case HeadControlKind::Port:
+            std::snprintf(text, 64, "%.0f", plain);
+            break;
+        }
+    }
+    else if (id == kTrackerStatusParamId)
+        copyText(text, 64, trackerStatusText(static_cast<TrackerStatus>(normalizedToPlain(id, normalized))));
     else
         return false;
     return true;
@@ -127,6 +191,14 @@ bool parseParameter(vst3::ParamID id, const char* rawText, double& normalized, c
             if (!word.empty() && word == nameKey(rules.presetNames[p]))
                 return normalized = programToNormalized(p), true;
         return false;
+    }
+    if (isHeadParam(id) && rawText)
+    {
+        double plain = 0.0;
+        if (!parseHeadControlText(static_cast<int>(id - kFirstHeadParamId), rawText, plain))
+            return false;
+        normalized = plainToNormalized(id, plain);
+        return true;
     }
     if (!isKnobParam(id) || !rawText)
         return false;

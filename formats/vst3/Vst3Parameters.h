@@ -3,7 +3,9 @@
 // positions, so automation draws the same curve in either build; plain values are the
 // panel's units. Id 14 picks one of the five factory programs (the host's program
 // list); ids 20..27 carry the eight meter readings from the processor to the editor as
-// read-only output parameters.
+// read-only output parameters. The headphone build adds the head controls as ids 40..47
+// (normalised across each control's range) and the head tracker's status as the read-only
+// id 48.
 #pragma once
 
 #include "Vst3Interface.h"
@@ -19,6 +21,11 @@ constexpr int kMeterCount = 8;
 constexpr vst3::ProgramListID kFactoryProgramListId = 1;
 /// Knob parameters, the program selector, the meters.
 constexpr int kVst3ParameterCount = 13 + 1 + kMeterCount;
+constexpr vst3::ParamID kFirstHeadParamId = 40;
+constexpr int kHeadParamCount = 8;
+constexpr vst3::ParamID kTrackerStatusParamId = kFirstHeadParamId + kHeadParamCount;
+/// The headphone build's: the 5.1 build's, the head controls, the tracker's status.
+constexpr int kVst3HeadphoneParameterCount = kVst3ParameterCount + kHeadParamCount + 1;
 
 constexpr bool isKnobParam(vst3::ParamID id)
 {
@@ -28,7 +35,12 @@ constexpr bool isMeterParam(vst3::ParamID id)
 {
     return id >= kFirstMeterParamId && id < kFirstMeterParamId + kMeterCount;
 }
-/// The id of the parameter at list position `index` (0..21), or kNoParamId.
+constexpr bool isHeadParam(vst3::ParamID id)
+{
+    return id >= kFirstHeadParamId && id < kFirstHeadParamId + kHeadParamCount;
+}
+/// The id of the parameter at list position `index` (0..21, 0..30 in the headphone build), or
+/// kNoParamId.
 vst3::ParamID paramIdAt(int index);
 
 /// The normalised value that selects factory program `program` (0..4) and back.
@@ -36,6 +48,7 @@ double programToNormalized(int program);
 int normalizedToProgram(double normalized);
 
 /// Fills the host's description of the parameter at list position `index`; false if none.
+/// Positions past the 5.1 build's are the headphone build's.
 bool describeParameter(int index, vst3::ParameterInfo& info);
 /// Plain value (the panel's unit; the program number; the meter's level) for a normalised one.
 double normalizedToPlain(vst3::ParamID id, double normalized);

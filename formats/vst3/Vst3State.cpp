@@ -10,6 +10,8 @@ namespace
 {
 
 constexpr char kTag[4] = {'K', 'L', 'V', '3'};
+constexpr char kHeadTag[4] = {'K', 'L', 'V', 'H'};
+constexpr int kHeadStateVersion = 1;
 
 void putU32(unsigned char* at, std::uint32_t v)
 {
@@ -41,7 +43,7 @@ bool readFully(vst3::IBStream* stream, unsigned char* buffer, vst3::int32 size)
 
 } // namespace
 
-bool writeState(vst3::IBStream* stream, const float (&knobs)[kNumParameters])
+bool writeState(vst3::IBStream* stream, const float (&knobs)[kNumParameters], const float* head)
 {
     if (!stream)
         return false;
@@ -55,10 +57,25 @@ bool writeState(vst3::IBStream* stream, const float (&knobs)[kNumParameters])
         putU32(record + 8 + 4 * i, bits);
     }
     vst3::int32 written = 0;
-    return stream->write(record, kStateSize, &written) == vst3::kResultOk && written == kStateSize;
+    if (stream->write(record, kStateSize, &written) != vst3::kResultOk || written != kStateSize)
+        return false;
+    if (!head)
+        return true;
+    unsigned char headRecord[kHeadStateSize];
+    std::memcpy(headRecord, kHeadTag, 4);
+    putU32(headRecord + 4, kHeadStateVersion);
+    for (int c = 0; c < kNumHeadControls; ++c)
+    {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &head[c], 4);
+        putU32(headRecord + 8 + 4 * c, bits);
+    }
+    written = 0;
+    return stream->write(headRecord, kHeadStateSize, &written) == vst3::kResultOk &&
+           written == kHeadStateSize;
 }
 
-bool readState(vst3::IBStream* stream, float (&knobs)[kNumParameters])
+bool readState(vst3::IBStream* stream, float (&knobs)[kNumParameters], float* head)
 {
     if (!stream)
         return false;
@@ -67,11 +84,29 @@ bool readState(vst3::IBStream* stream, float (&knobs)[kNumParameters])
         return false;
     if (std::memcmp(record, kTag, 4) != 0 || getU32(record + 4) != kStateVersion)
         return false;
-    // Our record is the whole stream: anything after it is not ours to ignore.
-    unsigned char extra = 0;
+    // Our records are the whole stream: anything after them is not ours to ignore. The head
+    // controls' record may follow in the headphone build; an older state ends without it.
+    unsigned char extra[kHeadStateSize] = {};
     vst3::int32 n = 0;
-    if (stream->read(&extra, 1, &n) == vst3::kResultOk && n > 0)
-        return false;
+    float headValues[kNumHeadControls] = {};
+    bool withHead = false;
+    if (stream->read(extra, 1, &n) == vst3::kResultOk && n > 0)
+    {
+        if (!head || !readFully(stream, extra + 1, kHeadStateSize - 1) ||
+            std::memcmp(extra, kHeadTag, 4) != 0 || getU32(extra + 4) != kHeadStateVersion)
+            return false;
+        for (int c = 0; c < kNumHeadControls; ++c)
+        {
+            const std::uint32_t bits = getU32(extra + 8 + 4 * c);
+            std::memcpy(&headValues[c], &bits, 4);
+            const HeadControlSpec& spec = headControlSpec(c);
+            if (!(headValues[c] >= spec.minimum && headValues[c] <= spec.maximum))
+                return false;
+        }
+        if (stream->read(extra, 1, &n) == vst3::kResultOk && n > 0)
+            return false;
+        withHead = true;
+    }
     float values[kNumParameters];
     for (int i = 0; i < kNumParameters; ++i)
     {
@@ -81,6 +116,8 @@ bool readState(vst3::IBStream* stream, float (&knobs)[kNumParameters])
             return false;
     }
     std::memcpy(knobs, values, sizeof(values));
+    if (withHead)
+        std::memcpy(head, headValues, sizeof(headValues));
     return true;
 }
 

@@ -5,6 +5,16 @@
 //   bytes 4..7   format version, little-endian (1)
 //   bytes 8..59  the 13 knob positions as IEEE single-precision floats, little-endian
 //
+// The headphone build follows it with the head controls' record, 40 bytes:
+//
+//   bytes 0..3   "KLVH"
+//   bytes 4..7   format version, little-endian (1)
+//   bytes 8..39  the 8 head controls in their own units (degrees, 0/1, the UDP port) as
+//                IEEE single-precision floats, little-endian
+//
+// A headphone state without it (saved by an older build) is taken with the head controls
+// at their defaults.
+//
 // The floats are the effect's own values bit for bit, so loading a saved state restores
 // the sound exactly. A record that is short, longer than 60 bytes, of another version,
 // or carries a value that is not a knob position (outside 0..1, not a number) is refused
@@ -12,6 +22,7 @@
 #pragma once
 
 #include "Vst3Interface.h"
+#include "effect/HeadControls.h"
 #include "effect/KalvoProgram.h"
 
 namespace kalvo::vst3adapter
@@ -20,9 +31,13 @@ namespace kalvo::vst3adapter
 constexpr int kStateVersion = 1;
 constexpr int kStateSize = 8 + 4 * kNumParameters;
 
-/// Writes the record of `knobs` to `stream`; false if the stream took less than all of it.
-bool writeState(vst3::IBStream* stream, const float (&knobs)[kNumParameters]);
-/// Reads a record from `stream` into `knobs`; false (and `knobs` untouched) for a refused one.
-bool readState(vst3::IBStream* stream, float (&knobs)[kNumParameters]);
+constexpr int kHeadStateSize = 8 + 4 * kNumHeadControls;
+
+/// Writes the record of `knobs` to `stream`, then, given `head`, the head controls' record;
+/// false if the stream took less than all of it.
+bool writeState(vst3::IBStream* stream, const float (&knobs)[kNumParameters], const float* head = nullptr);
+/// Reads a record from `stream` into `knobs` and, given `head` (kNumHeadControls values), the
+/// head controls' record if one follows; false (and nothing touched) for a refused one.
+bool readState(vst3::IBStream* stream, float (&knobs)[kNumParameters], float* head = nullptr);
 
 } // namespace kalvo::vst3adapter

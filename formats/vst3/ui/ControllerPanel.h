@@ -17,6 +17,10 @@ public:
     virtual void showKnob(int index, float knob) = 0;
     /// A meter reading (0..7) from the processor, for the editor.
     virtual void showMeter(int meter, float level) = 0;
+    /// The headphone build's: a head control (HeadControl) in its own unit, and the tracker's
+    /// status (a TrackerStatus).
+    virtual void showHeadControl(int control, float value) = 0;
+    virtual void showTrackerStatus(int status) = 0;
     /// A new view of the panel (one reference for the caller), or null.
     virtual vst3::IPlugView* createView() = 0;
 };

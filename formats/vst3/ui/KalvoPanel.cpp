@@ -32,19 +32,34 @@ class PanelView;
 class Panel final : public ControllerPanel, public RemoteEffect::Listener
 {
 public:
-    explicit Panel(KalvoController& controller) : controller(controller), effect(*this) {}
+    explicit Panel(KalvoController& controller)
+        : controller(controller), effect(*this, controller.rules(), controller.isHeadphoneBuild())
+    {
+    }
     ~Panel() override;
 
     void showKnob(int index, float knob) override { effect.reportParameter(index, knob); }
     void showMeter(int meter, float level) override { effect.reportMeter(meter, level); }
+    void showHeadControl(int control, float value) override { effect.reportHeadControl(control, value); }
+    void showTrackerStatus(int status) override { effect.reportTrackerStatus(status); }
     vst3::IPlugView* createView() override;
 
-    void beginGesture(int index) override { controller.beginEdit(static_cast<vst3::ParamID>(index)); }
-    void changed(int index, float knob) override
+    // The panel numbers the head controls kFirstHeadParameter and on, in their own units; the
+    // host knows them as ids 40 and on, normalised.
+    static vst3::ParamID idOf(int index)
     {
-        controller.performEdit(static_cast<vst3::ParamID>(index), static_cast<double>(knob));
+        return isHeadParameter(index)
+                   ? kFirstHeadParamId + static_cast<vst3::ParamID>(index - kFirstHeadParameter)
+                   : static_cast<vst3::ParamID>(index);
     }
-    void endGesture(int index) override { controller.endEdit(static_cast<vst3::ParamID>(index)); }
+    void beginGesture(int index) override { controller.beginEdit(idOf(index)); }
+    void changed(int index, float value) override
+    {
+        const vst3::ParamID id = idOf(index);
+        controller.performEdit(id, isHeadParam(id) ? plainToNormalized(id, static_cast<double>(value))
+                                                   : static_cast<double>(value));
+    }
+    void endGesture(int index) override { controller.endEdit(idOf(index)); }
 
     AEffGUIEditor* editor() { return static_cast<AEffGUIEditor*>(effect.getEditor()); }
 

@@ -66,7 +66,8 @@ inline std::vector<char> classId(int index)
 }
 
 /// One instance of the effect as a host drives it: both parts created through the factory,
-/// initialised and connected, set up for `rate` and `maxBlock`, active and processing.
+/// initialised and connected, set up for `rate` and `maxBlock`, active and processing. The
+/// parts are classes `firstClass` and the one after it: 0 the 5.1 build, 2 the headphone build.
 struct Instance
 {
     vst3::IComponent* component = nullptr;
@@ -76,13 +77,15 @@ struct Instance
     vst3::IConnectionPoint* controllerPoint = nullptr;
 
     explicit Instance(double rate = 44100.0, vst3::int32 maxBlock = 1024,
-                      vst3::int32 sampleSize = vst3::kSample32, bool activate = true)
+                      vst3::int32 sampleSize = vst3::kSample32, bool activate = true, int firstClass = 0)
+        : outputs(firstClass == 2 ? 2 : 6)
     {
         vst3::IPluginFactory* factory = Module::shared().factory;
         void* obj = nullptr;
-        if (factory->createInstance(classId(0).data(), vst3::IComponent::iid.bytes, &obj) == vst3::kResultOk)
+        if (factory->createInstance(classId(firstClass).data(), vst3::IComponent::iid.bytes, &obj) ==
+            vst3::kResultOk)
             component = static_cast<vst3::IComponent*>(obj);
-        if (factory->createInstance(classId(1).data(), vst3::IEditController::iid.bytes, &obj) ==
+        if (factory->createInstance(classId(firstClass + 1).data(), vst3::IEditController::iid.bytes, &obj) ==
             vst3::kResultOk)
             controller = static_cast<vst3::IEditController*>(obj);
         if (!component || !controller)
@@ -134,7 +137,7 @@ struct Instance
         active = false;
     }
 
-    /// One process call over three input and six output channel pointers.
+    /// One process call over three input and six (the headphone build: two) output channel pointers.
     template <typename Sample>
     vst3::tresult process(Sample** in, Sample** out, vst3::int32 frames,
                           vst3::IParameterChanges* changes = nullptr,
@@ -143,7 +146,7 @@ struct Instance
         vst3::AudioBusBuffers inBus{};
         vst3::AudioBusBuffers outBus{};
         inBus.numChannels = 3;
-        outBus.numChannels = 6;
+        outBus.numChannels = outputs;
         setChannels(inBus, in);
         setChannels(outBus, out);
         vst3::ProcessData data{};
@@ -163,6 +166,7 @@ private:
     static void setChannels(vst3::AudioBusBuffers& bus, float** ch) { bus.channelBuffers32 = ch; }
     static void setChannels(vst3::AudioBusBuffers& bus, double** ch) { bus.channelBuffers64 = ch; }
     bool active = false;
+    vst3::int32 outputs;
 };
 
 } // namespace vst3test

@@ -1,6 +1,7 @@
 // The processor's process call allocates nothing: not with parameter changes, meters to
 // report, a loaded state to apply, a program to load, or blocks beyond the announced size.
 #include "Vst3TestHost.h"
+#include "formats/vst3/HeadphoneStage.h"
 #include "formats/vst3/KalvoProcessor.h"
 #include "tests/support/AllocationCounter.h"
 
@@ -78,6 +79,33 @@ TEST(Vst3RealTime, ProcessAllocatesNothing)
     }
     EXPECT_EQ(counter.count(), 0);
     EXPECT_EQ(waitsInProcess, 0);
+    p->setActive(0);
+    p->terminate();
+    p->release();
+}
+
+TEST(Vst3RealTime, TheHeadphoneBuildsProcessAllocatesAndWaitsForNothing)
+{
+    if (!kalvo::vst3adapter::headphonesAvailable())
+        GTEST_SKIP() << "this build has no headphone monitoring";
+    auto* p = new KalvoProcessor(true);
+    ASSERT_EQ(p->initialize(nullptr), vst3::kResultOk);
+    vst3::ProcessSetup setup{vst3::kRealtime, vst3::kSample32, 512, 48000.0};
+    ASSERT_EQ(p->setupProcessing(setup), vst3::kResultOk);
+    ASSERT_EQ(p->setActive(1), vst3::kResultOk); // reads the responses
+    ParamChanges in, out;
+    processOnce<float>(*p, 64, in, out);
+    processOnce<double>(*p, 64, in, out);
+
+    AllocationCounter counter;
+    in.add(40, 0, 0.75);                   // the head turns to 90 degrees
+    in.add(43, 10, 1.0);                   // the tracker switched on: its thread opens the port, not process
+    in.add(3, 100, 0.25);                  // a knob
+    processOnce<float>(*p, 5000, in, out); // beyond the announced block
+    out.clear();
+    processOnce<double>(*p, 512, in, out);
+    EXPECT_EQ(counter.count(), 0);
+    EXPECT_EQ(counter.waits(), 0);
     p->setActive(0);
     p->terminate();
     p->release();

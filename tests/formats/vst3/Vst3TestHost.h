@@ -130,7 +130,7 @@ class ParamChanges : public HostObject<vst3::IParameterChanges>
 public:
     ParamChanges()
     {
-        for (vst3::ParamID id = 0; id < 32; ++id)
+        for (vst3::ParamID id = 0; id < 64; ++id)
             storage.emplace_back(id);
         used.reserve(storage.size());
     }
