@@ -48,6 +48,7 @@ if [ "$builddir" = build ]; then
   tests/hosts/ardour-render-check.sh lv2 "$builddir"
   tests/hosts/ardour-render-check.sh lv2-binaural "$builddir"
   tests/hosts/ardour-render-check.sh vst3 "$builddir"
+  tests/hosts/ardour-render-check.sh vst3-binaural "$builddir"
   tests/hosts/ardour-preset-check.sh lv2 "$builddir"
   tests/hosts/ardour-preset-check.sh vst3 "$builddir"
   scripts/test-windows.sh

@@ -6,6 +6,8 @@
 #   tests/hosts/ardour-render-check.sh vst3 BUILD_DIR    (BUILD_DIR/Kalvo.vst3)
 #   tests/hosts/ardour-render-check.sh lv2-binaural BUILD_DIR   (the bundle's headphone plug-in,
 #     on a stereo track with the head turned 30 degrees, against kalvo-render --layout binaural)
+#   tests/hosts/ardour-render-check.sh vst3-binaural BUILD_DIR  (Kalvo.vst3's headphone class, on
+#     a stereo track with the head turned 30 degrees, against kalvo-render --layout binaural)
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source-path=SCRIPTDIR source=ardour-common.sh
@@ -44,7 +46,18 @@ case $format in
     settings=()
     tolerance=1e-15
     ;;
-  *) echo "ardour-render-check: format lv2, lv2-binaural or vst3, not '$format'" >&2; exit 2 ;;
+  vst3-binaural)
+    kalvo_scan_vst3 ardour-render-check
+    grep -q 'Found Plugin: Zentri Surround Tool Binaural' "$work/scan.log" ||
+      { echo "ardour-render-check: Ardour's scanner lists no headphone class" >&2; exit 1; }
+    # The head's yaw is the 22nd parameter Ardour lists (after the thirteen controls and the eight
+    # meters), set in degrees: Ardour converts with the controller's plainParamToNormalized.
+    export KALVO_PLUGIN_ID="Zentri Surround Tool Binaural" KALVO_OUTPUTS=2
+    export KALVO_YAW_CONTROL=21 KALVO_HEAD_YAW=30
+    settings=(--layout binaural --yaw 30)
+    tolerance=1e-15
+    ;;
+  *) echo "ardour-render-check: format lv2, lv2-binaural, vst3 or vst3-binaural, not '$format'" >&2; exit 2 ;;
 esac
 
 kalvo_export_preset

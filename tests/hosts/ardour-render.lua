@@ -7,7 +7,8 @@
 --   KALVO_PRESET_ID    id of the export preset (32-bit float WAV) in the user's config
 --   KALVO_OUTPUTS      the plug-in's outputs: 6 (default, to a 5.1 master) or 2 (headphones)
 --   KALVO_CONTROL_OFFSET  LV2 controls before the thirteen parameters (the headphone build's head)
---   KALVO_HEAD_YAW     the head's yaw in degrees, on LV2 control 0, when set
+--   KALVO_HEAD_YAW     the head's yaw in degrees, when set, on control KALVO_YAW_CONTROL (0: the
+--                      LV2 plug-in's first control)
 -- The take is two seconds of the dummy audio backend's white noise on the three inputs,
 -- recorded with the plug-in switched off; the render plays it back through the plug-in.
 local kind = os.getenv("KALVO_PLUGIN_TYPE")
@@ -18,6 +19,7 @@ local preset_id = os.getenv("KALVO_PRESET_ID")
 local outputs = tonumber(os.getenv("KALVO_OUTPUTS") or "6")
 local offset = tonumber(os.getenv("KALVO_CONTROL_OFFSET") or "0")
 local yaw = os.getenv("KALVO_HEAD_YAW")
+local yaw_control = tonumber(os.getenv("KALVO_YAW_CONTROL") or "0")
 
 local function say(message)
   print("ardour-render: " .. message)
@@ -45,12 +47,14 @@ if t:add_processor_by_index(p, 0, nil, true) ~= 0 then fail("the plug-in does no
 -- front angle 60 degrees, surround delay 12 ms, surround low-pass at 8 kHz, surrounds at -6 dB.
 if kind == "LV2" then
   local settings = {{offset + 3, 60}, {offset + 5, 12}, {offset + 6, 8}, {offset + 8, -6}}
-  if yaw then table.insert(settings, {0, tonumber(yaw)}) end
   for _, setting in ipairs(settings) do
     if not ARDOUR.LuaAPI.set_processor_param(p, setting[1], setting[2]) then
       fail("cannot set control " .. setting[1])
     end
   end
+end
+if yaw and not ARDOUR.LuaAPI.set_processor_param(p, yaw_control, tonumber(yaw)) then
+  fail("cannot set the head's yaw")
 end
 -- The host hands the values over in its next cycles; the delay glides to its new length
 -- for a quarter of a second. Let it settle, as it has long settled when a user exports.
