@@ -425,3 +425,25 @@ TEST_F(Vst3EditorOnX11, ThePanelOpensAndClosesWhileTheProcessorRuns)
     EXPECT_GT(blocks.load(), 0);
     EXPECT_TRUE(finite.load());
 }
+
+// The headphone class's panel carries the head-tracking strip: a real click on the tracker's
+// switch reaches the host as one edit of parameter 43.
+TEST_F(Vst3EditorOnX11, TheHeadphoneClassesPanelEditsTheHeadControls)
+{
+    if (Module::shared().factory->countClasses() < 4)
+        GTEST_SKIP() << "this build has no headphone classes";
+    plugin->controller->setComponentHandler(nullptr);
+    plugin = std::make_unique<Instance>(44100.0, 1024, vst3::kSample32, true, 2);
+    plugin->controller->setComponentHandler(&handler);
+    parent = std::make_unique<ParentWindow>(kWidth + 20, 497 + 20);
+    ASSERT_TRUE(openView());
+    vst3::ViewRect size{};
+    ASSERT_EQ(view->getSize(&size), vst3::kResultOk);
+    EXPECT_EQ(std::make_pair(size.right, size.bottom), std::make_pair(int(kWidth), 497));
+    loop.runOnce(0);
+    User hand;
+    hand.click(105, 484);
+    ASSERT_TRUE(runUntilEvent("end 43")) << describe(handler.events);
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"begin 43", "perform 43", "end 43"}));
+    EXPECT_EQ(handler.values.back().second, 1.0);
+}
