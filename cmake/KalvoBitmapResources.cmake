@@ -1,7 +1,8 @@
 # kalvo_bitmap_resources(<target> <folder> [<id>...])
 #
 # Windows build: compiles the PNG files named bmpNNNNN.png in <folder> into <target> as 24-bit
-# bitmap resources numbered NNNNN, so that LoadBitmap(module, MAKEINTRESOURCE(NNNNN)) finds them.
+# bitmap resources numbered NNNNN, so that LoadBitmap(module, MAKEINTRESOURCE(NNNNN)) finds them;
+# bmpNNNNN@2x.png, the same image with twice the pixels, goes in as NNNNN + 2000 for a zoomed panel.
 # The BMP files are made at build time by the build machine's kalvo-png2bmp (KalvoHostTools), so
 # the PNG files stay the only committed copy of the images. With ids given, only those images.
 function(kalvo_bitmap_resources target folder)
@@ -13,12 +14,15 @@ function(kalvo_bitmap_resources target folder)
   set(bitmaps "")
   foreach(image IN LISTS images)
     get_filename_component(name "${image}" NAME_WE)
-    if(NOT name MATCHES "^bmp([0-9]+)$")
+    if(NOT name MATCHES "^bmp([0-9]+)(@2x)?$")
       continue()
     endif()
     math(EXPR id "${CMAKE_MATCH_1}")
     if(ARGN AND NOT id IN_LIST ARGN)
       continue()
+    endif()
+    if(CMAKE_MATCH_2)
+      math(EXPR id "${id} + 2000")
     endif()
     set(bitmap "${outdir}/${name}.bmp")
     add_custom_command(

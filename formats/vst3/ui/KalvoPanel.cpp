@@ -276,10 +276,9 @@ private:
         {
             if (editor()->contentScaleChanged())
             {
-                // A new zoom (the host's or the user's) waits for the host's timer: the
-                // descriptor the host is dispatching now closes with the old window. (Where the
-                // window system runs the timer itself, the panel draws at 1 only.)
-                if (timerTick && runLoop)
+                // A new zoom (the host's or the user's) waits for a timer tick, the host's or
+                // (on Windows) the window's own: never from inside the host's call that set it.
+                if (timerTick)
                     rescale();
             }
             else
@@ -288,8 +287,9 @@ private:
         panel.controller.idle();
     }
 
-    /// Makes the panel again at the editor's zoom, in a new window with its own X connection,
-    /// and asks the host for the new size.
+    /// Makes the panel again at the editor's zoom, in the same window where the window system
+    /// can rescale it (else in a new one, with its own X connection), and asks the host for the
+    /// new size.
     void rescale()
     {
         if (watchingDescriptor)

@@ -110,20 +110,35 @@ private:
     long mix = -1;
 };
 
-/// A decoded picture: a canvas whose pixels it owns.
+/// A decoded picture: a canvas whose pixels it owns, `pixelScale` canvas pixels per panel pixel
+/// (2 for the panel's double-size images).
 class Win32Image : public platform::Image
 {
 public:
-    explicit Win32Image(std::shared_ptr<GdiCanvas> canvas) : pixels(std::move(canvas)) {}
-    long width() const override { return pixels->width(); }
-    long height() const override { return pixels->height(); }
+    explicit Win32Image(std::shared_ptr<GdiCanvas> canvas, double pixelScale = 1.0)
+        : pixels(std::move(canvas)), pixelScale(pixelScale)
+    {
+    }
+    /// The size in panel pixels.
+    long width() const override { return static_cast<long>(pixels->width() / pixelScale); }
+    long height() const override { return static_cast<long>(pixels->height() / pixelScale); }
     /// Bitmap resources carry no alpha channel of their own.
     bool hasAlpha() const override { return false; }
 
     const std::shared_ptr<GdiCanvas>& canvas() const { return pixels; }
+    double scale() const { return pixelScale; }
+    /// The pixels for drawing at `scale` canvas pixels per panel pixel: its own when they are
+    /// at that scale, else a resampled copy kept for the next time (nearest pixels for keyed
+    /// images, whose key colour must stay exact; averaged otherwise). Null when the system has
+    /// no memory for it.
+    std::shared_ptr<GdiCanvas> canvasAt(double scale, bool keyed) const;
 
 private:
     std::shared_ptr<GdiCanvas> pixels;
+    double pixelScale;
+    mutable std::shared_ptr<GdiCanvas> resampled;
+    mutable double resampledScale = 0.0;
+    mutable bool resampledKeyed = false;
 };
 
 /// A Surface drawing with GDI into a canvas, with the toolkit's integer pixel rules.
@@ -173,6 +188,52 @@ private:
     std::shared_ptr<GdiCanvas> target;
     const BlendFunctions* blend;
     CRect damage;
+};
+
+/// A surface in panel pixels over a canvas of `scale` times as many pixels each way: every
+/// operation is handed to a Win32Surface on that canvas with its geometry, line widths and font
+/// sizes multiplied, and images drawn from their double-size set (or resampled), so that text,
+/// lines and pictures are drawn at the screen's resolution. The zoom of 1 uses Win32Surface
+/// directly and stays pixel for pixel as it was.
+class ScaledSurface : public platform::Surface
+{
+public:
+    ScaledSurface(std::unique_ptr<Win32Surface> device, double scale);
+
+    long width() const override;
+    long height() const override;
+    double scale() const override { return factor; }
+    void fillRect(const CRect& r, const platform::DrawAttributes& state) override;
+    void strokePolyline(const CPoint* points, long count, bool closed,
+                        const platform::DrawAttributes& state) override;
+    void strokeSegments(const CPoint* points, long count, const platform::DrawAttributes& state) override;
+    void fillPolygon(const CPoint* points, long count, const platform::DrawAttributes& state) override;
+    void drawEllipse(const CRect& r, bool fill, bool stroke, const platform::DrawAttributes& state) override;
+    void drawArc(const CRect& r, double startDeg, double endDeg, bool pie, bool fill, bool stroke,
+                 const platform::DrawAttributes& state) override;
+    CColor getPixel(const CPoint& p) override;
+    void floodFill(const CPoint& p, const platform::DrawAttributes& state) override;
+    long textWidth(const char* text, const platform::DrawAttributes& state) override;
+    void drawText(const char* text, const CRect& r, long align, bool opaque,
+                  const platform::DrawAttributes& state) override;
+    void copyFrom(platform::Surface& source, const CRect& srcRect, const CPoint& dest,
+                  const CRect& clip) override;
+    void drawImage(const platform::Image& image, const CRect& dest, const CPoint& srcOffset,
+                   platform::ImageBlend blend, const CColor& key, unsigned char alpha,
+                   const CRect& clip) override;
+    void flush() override;
+
+    Win32Surface& deviceSurface() { return *device; }
+
+private:
+    long toDevice(long v) const;
+    CPoint toDevice(const CPoint& p) const;
+    CRect toDevice(const CRect& r) const;
+    platform::DrawAttributes toDevice(const platform::DrawAttributes& state) const;
+    std::vector<CPoint> toDevice(const CPoint* points, long count) const;
+
+    std::unique_ptr<Win32Surface> device;
+    double factor;
 };
 
 /// The module (DLL or program) this code was linked into: where its bitmap resources are.

@@ -2,16 +2,26 @@
 // operations on GDI.
 #include "Win32Gdi.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace kalvo::platform
 {
 
 std::unique_ptr<Surface> createOffscreenSurface(long width, long height, double scale)
 {
-    (void)scale; // GDI draws the panel at its own size only (scalesDrawing)
-    std::shared_ptr<win32::GdiCanvas> canvas = win32::GdiCanvas::create(width, height);
+    if (!(scale > 0.0))
+        return nullptr;
+    const auto pixels = [scale](long panelPixels)
+    { return std::max(1L, static_cast<long>(std::ceil(static_cast<double>(panelPixels) * scale - 1e-9))); };
+    std::shared_ptr<win32::GdiCanvas> canvas = win32::GdiCanvas::create(
+        scale == 1.0 ? width : pixels(width), scale == 1.0 ? height : pixels(height));
     if (!canvas)
         return nullptr;
-    return std::make_unique<win32::Win32Surface>(std::move(canvas));
+    auto surface = std::make_unique<win32::Win32Surface>(std::move(canvas));
+    if (scale == 1.0)
+        return surface;
+    return std::make_unique<win32::ScaledSurface>(std::move(surface), scale);
 }
 
 std::unique_ptr<Image> createImage(long width, long height)
@@ -22,14 +32,28 @@ std::unique_ptr<Image> createImage(long width, long height)
     return std::make_unique<win32::Win32Image>(std::move(canvas));
 }
 
+namespace
+{
+/// The double-size set's resources are numbered this much above the images'.
+constexpr long kDoubleSizeOffset = 2000;
+std::unique_ptr<Image> loadBitmapResource(long id, double pixelScale);
+} // namespace
+
 std::unique_ptr<Image> loadImageForScale(long id, double scale)
 {
-    (void)id;
-    (void)scale;
-    return nullptr;
+    if (!(scale > 1.0) || id <= 0 || id + kDoubleSizeOffset > 0xffff)
+        return nullptr;
+    return loadBitmapResource(id + kDoubleSizeOffset, 2.0);
 }
 
 std::unique_ptr<Image> loadImage(long id)
+{
+    return loadBitmapResource(id, 1.0);
+}
+
+namespace
+{
+std::unique_ptr<Image> loadBitmapResource(long id, double pixelScale)
 {
     if (id <= 0 || id > 0xffff)
         return nullptr;
@@ -58,8 +82,9 @@ std::unique_ptr<Image> loadImage(long id)
     DeleteObject(loaded);
     if (!copied)
         return nullptr;
-    return std::make_unique<win32::Win32Image>(std::move(canvas));
+    return std::make_unique<win32::Win32Image>(std::move(canvas), pixelScale);
 }
+} // namespace
 
 std::unique_ptr<Image> decodePng(const unsigned char* data, std::size_t size)
 {
@@ -79,7 +104,8 @@ std::unique_ptr<Surface> createImageSurface(Image& image)
 
 std::unique_ptr<Image> snapshotSurface(Surface& surface)
 {
-    auto* source = dynamic_cast<win32::Win32Surface*>(&surface);
+    auto* scaled = dynamic_cast<win32::ScaledSurface*>(&surface);
+    auto* source = scaled ? &scaled->deviceSurface() : dynamic_cast<win32::Win32Surface*>(&surface);
     if (!source)
         return nullptr;
     std::shared_ptr<win32::GdiCanvas> copy = win32::GdiCanvas::create(source->width(), source->height());
@@ -87,7 +113,7 @@ std::unique_ptr<Image> snapshotSurface(Surface& surface)
         return nullptr;
     BitBlt(copy->dc(), 0, 0, static_cast<int>(source->width()), static_cast<int>(source->height()),
            source->canvas()->dc(), 0, 0, SRCCOPY);
-    return std::make_unique<win32::Win32Image>(std::move(copy));
+    return std::make_unique<win32::Win32Image>(std::move(copy), scaled ? scaled->scale() : 1.0);
 }
 
 } // namespace kalvo::platform

@@ -5,6 +5,7 @@
 #include "Win32Menu.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -144,8 +145,10 @@ private:
 class Win32Window : public platform::NativeWindow
 {
 public:
-    Win32Window(HWND hwnd, std::shared_ptr<GdiCanvas> backBuffer, platform::WindowListener& listener)
-        : hwnd(hwnd), listener(listener), backBuffer(std::move(backBuffer))
+    /// `scale` window pixels per panel pixel; the back buffer has the window's pixels.
+    Win32Window(HWND hwnd, std::shared_ptr<GdiCanvas> backBuffer, platform::WindowListener& listener,
+                double scale)
+        : hwnd(hwnd), listener(&listener), backBuffer(std::move(backBuffer)), scale(scale)
     {
     }
 
@@ -185,7 +188,23 @@ public:
 
     std::unique_ptr<platform::Surface> createSurface() override
     {
-        return std::make_unique<WindowSurface>(*this, backBuffer);
+        auto surface = std::make_unique<WindowSurface>(*this, backBuffer);
+        if (scale == 1.0)
+            return surface;
+        return std::make_unique<ScaledSurface>(std::move(surface), scale);
+    }
+
+    bool rescale(platform::WindowListener& newListener, double newScale, long width, long height) override
+    {
+        if (!(newScale > 0.0))
+            return false;
+        listener = &newListener;
+        scale = newScale;
+        setSize(width, height);
+        // All of it is drawn again at the new zoom, not only what the new size uncovers.
+        if (!gone)
+            InvalidateRect(hwnd, nullptr, FALSE);
+        return true;
     }
 
     long pointerButtons() override
@@ -216,7 +235,7 @@ public:
         POINT p{};
         if (gone || !GetCursorPos(&p) || !ScreenToClient(hwnd, &p))
             return pointer;
-        pointer = CPoint(p.x, p.y);
+        pointer = toPanel(CPoint(p.x, p.y));
         return pointer;
     }
 
@@ -228,16 +247,17 @@ public:
             if (GetWindowRect(hwnd, &r))
             {
                 MapWindowPoints(HWND_DESKTOP, GetParent(hwnd), reinterpret_cast<POINT*>(&r), 2);
-                area = CRect(r.left, r.top, r.right, r.bottom);
+                area = CRect(r.left, r.top, r.left + toPanel(r.right - r.left),
+                             r.top + toPanel(r.bottom - r.top));
             }
         }
         return area;
     }
 
-    void setSize(long width, long height) override
+    void setSize(long panelWidth, long panelHeight) override
     {
-        width = std::max(1L, width);
-        height = std::max(1L, height);
+        const long width = std::max(1L, toWindow(panelWidth));
+        const long height = std::max(1L, toWindow(panelHeight));
         if (width != backBuffer->width() || height != backBuffer->height())
         {
             // What was drawn stays, as the window keeps its contents until repainted.
@@ -252,8 +272,8 @@ public:
         if (!gone)
             SetWindowPos(hwnd, nullptr, 0, 0, static_cast<int>(width), static_cast<int>(height),
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-        area.setWidth(width);
-        area.setHeight(height);
+        area.setWidth(std::max(1L, panelWidth));
+        area.setHeight(std::max(1L, panelHeight));
     }
 
     void setPosition(long x, long y) override
@@ -318,7 +338,7 @@ public:
     {
         if (gone)
             return -1;
-        POINT screen{static_cast<LONG>(where.x), static_cast<LONG>(where.y)};
+        POINT screen{static_cast<LONG>(toWindow(where.x)), static_cast<LONG>(toWindow(where.y))};
         ClientToScreen(hwnd, &screen);
         return runPopupMenu(hwnd, menu, screen);
     }
@@ -344,7 +364,7 @@ public:
         case WM_LBUTTONDOWN:
         case WM_MBUTTONDOWN:
         case WM_RBUTTONDOWN:
-            listener.platformMouseDown(pointOf(lParam), buttonsOfMessage(message, wParam));
+            listener->platformMouseDown(toPanel(pointOf(lParam)), buttonsOfMessage(message, wParam));
             return 0;
         case WM_MOUSEWHEEL:
         case WM_MOUSEHWHEEL:
@@ -354,7 +374,7 @@ public:
             ScreenToClient(hwnd, &p);
             const float distance = static_cast<short>(HIWORD(wParam)) / kWheelNotch;
             const CMouseWheelAxis axis = message == WM_MOUSEWHEEL ? kWheelAxisY : kWheelAxisX;
-            listener.platformWheel(CPoint(p.x, p.y), axis, distance);
+            listener->platformWheel(toPanel(CPoint(p.x, p.y)), axis, distance);
             return 0;
         }
         case WM_SETCURSOR:
@@ -368,7 +388,7 @@ public:
             // Destroyed with the host's window, before the editor was closed.
             gone = true;
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            listener.platformDestroyed();
+            listener->platformDestroyed();
             return 0;
         default:
             break;
@@ -377,6 +397,16 @@ public:
     }
 
 private:
+    long toWindow(long panelPixels) const
+    {
+        return static_cast<long>(std::ceil(static_cast<double>(panelPixels) * scale - 1e-9));
+    }
+    long toPanel(long windowPixels) const
+    {
+        return static_cast<long>(std::floor(static_cast<double>(windowPixels) / scale + 1e-9));
+    }
+    CPoint toPanel(const CPoint& p) const { return CPoint(toPanel(p.x), toPanel(p.y)); }
+
     void paint()
     {
         PAINTSTRUCT ps{};
@@ -388,7 +418,11 @@ private:
         if (!damaged.isEmpty())
         {
             painting = true;
-            listener.platformPaint(damaged);
+            // The listener draws in panel pixels, every one the damage touches.
+            listener->platformPaint(CRect(static_cast<long>(std::floor(damaged.left / scale)),
+                                          static_cast<long>(std::floor(damaged.top / scale)),
+                                          static_cast<long>(std::ceil(damaged.right / scale)),
+                                          static_cast<long>(std::ceil(damaged.bottom / scale))));
             if (!*stillAlive)
             {
                 EndPaint(hwnd, &ps);
@@ -404,8 +438,9 @@ private:
     }
 
     HWND hwnd;
-    platform::WindowListener& listener;
+    platform::WindowListener* listener; ///< the frame served now
     std::shared_ptr<GdiCanvas> backBuffer;
+    double scale; ///< window pixels per panel pixel
     CRect area;
     CPoint pointer;
     CCursorType cursor = kCursorDefault;
@@ -441,24 +476,43 @@ namespace kalvo::platform
 
 double desktopScale()
 {
-    // The GDI backend draws the panel at its own size only; the panel follows no zoom here.
-    return 1.0;
+    // The resolution the system reports to this thread, against the 96 dots per inch of an
+    // unscaled screen. A host that is not DPI aware is told 96 and has Windows enlarge its
+    // windows, ours with them; a DPI-aware host is told the screen's, and the panel draws at it.
+    // The per-monitor reading (GetDpiForSystem) is looked up at run time: older systems have
+    // only the screen context's.
+    using DpiForSystemFn = UINT(WINAPI*)();
+    UINT dpi = 0;
+    if (HMODULE user = GetModuleHandleW(L"user32.dll"))
+        if (auto dpiForSystem = reinterpret_cast<DpiForSystemFn>(
+                reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForSystem"))))
+            dpi = dpiForSystem();
+    if (dpi == 0)
+        if (HDC screen = GetDC(nullptr))
+        {
+            dpi = static_cast<UINT>(GetDeviceCaps(screen, LOGPIXELSX));
+            ReleaseDC(nullptr, screen);
+        }
+    return dpi >= 48 && dpi <= 96 * 4 ? dpi / 96.0 : 1.0;
 }
 
 bool scalesDrawing()
 {
-    return false;
+    return true;
 }
 
 std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener,
                                                 double scale)
 {
-    (void)scale;
     HWND parentWindow = static_cast<HWND>(parent);
-    if (!parentWindow || !IsWindow(parentWindow))
+    if (!parentWindow || !IsWindow(parentWindow) || !(scale > 0.0))
         return nullptr;
-    const long width = std::max(1L, static_cast<long>(size.width()));
-    const long height = std::max(1L, static_cast<long>(size.height()));
+    // The child takes its parent's DPI awareness (a child window of another awareness is refused
+    // or scaled by the system), so nothing here changes the thread's or the process's.
+    const long width =
+        std::max(1L, static_cast<long>(std::ceil(static_cast<double>(size.width()) * scale - 1e-9)));
+    const long height =
+        std::max(1L, static_cast<long>(std::ceil(static_cast<double>(size.height()) * scale - 1e-9)));
     std::shared_ptr<win32::GdiCanvas> backBuffer = win32::GdiCanvas::create(width, height);
     if (!backBuffer || !win32::acquireWindowClass())
         return nullptr;
@@ -471,7 +525,7 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
         win32::releaseWindowClass();
         return nullptr;
     }
-    auto window = std::make_unique<win32::Win32Window>(hwnd, std::move(backBuffer), listener);
+    auto window = std::make_unique<win32::Win32Window>(hwnd, std::move(backBuffer), listener, scale);
     // The window's messages reach the object from here on; the first paint is still queued.
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(window.get()));
     return window;

@@ -2,6 +2,7 @@
 // a view attached to the host's HWND, with no run loop from the host, so the panel's idle work
 // runs from its own window timer while the host only dispatches messages. Skipped when no
 // windows can be made.
+#include "formats/vst3/ui/ContentScaleSupport.h"
 #include "tests/editor/win32/WindowsEditorHost.h"
 #include "tests/formats/vst3/Vst3Module.h"
 
@@ -86,6 +87,64 @@ TEST(Vst3EditorOnWindows, ShowsInTheHostsWindowAndRunsFromItsOwnTimer)
     EXPECT_EQ(view->removed(), vst3::kResultOk);
     dispatchUntil([] { return false; }, 100);
     EXPECT_TRUE(parent.children().empty());
+    view->release();
+    plugin.controller->setComponentHandler(nullptr);
+}
+
+// The host's content scale of 2: the panel draws again at 1682 x 906 in the same window, asks the
+// host for that size from its own timer (never inside the host's call), and a click at twice a
+// control's position lands on that control.
+TEST(Vst3EditorOnWindows, AtTheHostsContentScaleOfTwoThePanelDoublesAndClicksLand)
+{
+    if (!wintest::windowsAvailable())
+        GTEST_SKIP() << "no windows (Wine without an X server)";
+    struct Frame : HostObject<vst3::IPlugFrame>
+    {
+        vst3::tresult KALVO_VST3_API resizeView(vst3::IPlugView*, vst3::ViewRect* size) override
+        {
+            if (size)
+                resized.push_back({size->right - size->left, size->bottom - size->top});
+            return vst3::kResultOk;
+        }
+        std::vector<std::pair<int, int>> resized;
+    } frame;
+    wintest::ParentWindow parent(1702, 926);
+    Instance plugin;
+    RecordingHandler handler;
+    plugin.controller->setComponentHandler(&handler);
+    vst3::IPlugView* view = plugin.controller->createView("editor");
+    ASSERT_NE(view, nullptr);
+    view->setFrame(&frame);
+    ASSERT_EQ(view->attached(parent.handle(), vst3::kPlatformTypeHWND), vst3::kResultOk);
+    dispatchUntil([] { return false; }, 300);
+    const std::vector<long> firstQuarter{0, 0, 841, 453};
+    const wintest::Image atOne = wintest::readWindow(parent.handle(), firstQuarter);
+    void* obj = nullptr;
+    ASSERT_EQ(view->queryInterface(vst3::IPlugViewContentScaleSupport::iid.bytes, &obj), vst3::kResultOk);
+    auto* scaling = static_cast<vst3::IPlugViewContentScaleSupport*>(obj);
+    EXPECT_EQ(scaling->setContentScaleFactor(2.0f), vst3::kResultTrue);
+    EXPECT_TRUE(frame.resized.empty()) << "never from inside the host's call";
+    ASSERT_TRUE(dispatchUntil([&] { return !frame.resized.empty(); }));
+    EXPECT_EQ(frame.resized, (std::vector<std::pair<int, int>>{{1682, 906}}));
+    ASSERT_EQ(parent.children().size(), 1u);
+    RECT client{};
+    GetClientRect(static_cast<HWND>(parent.children()[0]), &client);
+    EXPECT_EQ(std::make_pair(client.right, client.bottom), std::make_pair(LONG(1682), LONG(906)));
+
+    // Drawn again all over, not only where the new size uncovered the window.
+    dispatchUntil([] { return false; }, 300);
+    EXPECT_GT(wintest::compare(atOne, wintest::readWindow(parent.handle(), firstQuarter), 0, 0, 0).pixels,
+              841L * 453 / 4);
+    wintest::hand::click(kFrontMute[0] + kFrontMute[2], kFrontMute[1] + kFrontMute[3]);
+    EXPECT_TRUE(dispatchUntil(
+        [&] {
+            return std::find(handler.events.begin(), handler.events.end(), "end 11") != handler.events.end();
+        }));
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"begin 11", "perform 11", "end 11"}));
+
+    scaling->release();
+    EXPECT_EQ(view->removed(), vst3::kResultOk);
+    view->setFrame(nullptr);
     view->release();
     plugin.controller->setComponentHandler(nullptr);
 }
