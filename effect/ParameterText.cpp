@@ -59,6 +59,18 @@ bool splitNumber(const std::string& rawText, double& number, std::string& unit)
     return true;
 }
 
+/// A switch's word: on, 1, true or yes; off, 0, false or no. False for any other word.
+bool switchWord(const std::string& word, bool& on)
+{
+    if (word == "on" || word == "1" || word == "true" || word == "yes")
+        on = true;
+    else if (word == "off" || word == "0" || word == "false" || word == "no")
+        on = false;
+    else
+        return false;
+    return true;
+}
+
 bool inRange(double v, double lo, double hi)
 {
     // A hair of slack for values that rounding put just outside.
@@ -165,15 +177,13 @@ bool parseParameterText(int index, const std::string& rawText, float& normalised
 
     if (p.unit == ParameterUnit::Switch)
     {
-        if (word == "on" || word == "1" || word == "true" || word == "yes")
-            normalised = 1.0f;
-        else if (word == "off" || word == "0" || word == "false" || word == "no")
-            normalised = 0.0f;
-        else
+        bool on = false;
+        if (!switchWord(word, on))
         {
             error = "value '" + text + "' for " + p.panelName + " must be on or off";
             return false;
         }
+        normalised = on ? 1.0f : 0.0f;
         return true;
     }
     if (p.unit == ParameterUnit::Pattern && namedPattern(word, value))
@@ -268,12 +278,10 @@ bool parseHeadControlText(int control, const std::string& rawText, double& value
     const std::string word = lower(text);
     if (spec.kind == HeadControlKind::Toggle)
     {
-        if (word == "on" || word == "1" || word == "true" || word == "yes")
-            value = 1.0;
-        else if (word == "off" || word == "0" || word == "false" || word == "no")
-            value = 0.0;
-        else
+        bool on = false;
+        if (!switchWord(word, on))
             return false;
+        value = on ? 1.0 : 0.0;
         return true;
     }
     double number = 0.0;

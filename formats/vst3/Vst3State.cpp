@@ -41,6 +41,20 @@ bool readFully(vst3::IBStream* stream, unsigned char* buffer, vst3::int32 size)
     return true;
 }
 
+/// A record: its tag, its version, then `count` floats as their bits, little-endian.
+void putRecord(unsigned char* record, const char (&tag)[4], std::uint32_t version, const float* values,
+               int count)
+{
+    std::memcpy(record, tag, 4);
+    putU32(record + 4, version);
+    for (int i = 0; i < count; ++i)
+    {
+        std::uint32_t bits = 0;
+        std::memcpy(&bits, &values[i], 4);
+        putU32(record + 8 + 4 * i, bits);
+    }
+}
+
 } // namespace
 
 bool writeState(vst3::IBStream* stream, const float (&knobs)[kNumParameters], const float* head)
@@ -48,28 +62,14 @@ bool writeState(vst3::IBStream* stream, const float (&knobs)[kNumParameters], co
     if (!stream)
         return false;
     unsigned char record[kStateSize];
-    std::memcpy(record, kTag, 4);
-    putU32(record + 4, kStateVersion);
-    for (int i = 0; i < kNumParameters; ++i)
-    {
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &knobs[i], 4);
-        putU32(record + 8 + 4 * i, bits);
-    }
+    putRecord(record, kTag, kStateVersion, knobs, kNumParameters);
     vst3::int32 written = 0;
     if (stream->write(record, kStateSize, &written) != vst3::kResultOk || written != kStateSize)
         return false;
     if (!head)
         return true;
     unsigned char headRecord[kHeadStateSize];
-    std::memcpy(headRecord, kHeadTag, 4);
-    putU32(headRecord + 4, kHeadStateVersion);
-    for (int c = 0; c < kNumHeadControls; ++c)
-    {
-        std::uint32_t bits = 0;
-        std::memcpy(&bits, &head[c], 4);
-        putU32(headRecord + 8 + 4 * c, bits);
-    }
+    putRecord(headRecord, kHeadTag, kHeadStateVersion, head, kNumHeadControls);
     written = 0;
     return stream->write(headRecord, kHeadStateSize, &written) == vst3::kResultOk &&
            written == kHeadStateSize;
