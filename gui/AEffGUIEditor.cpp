@@ -92,8 +92,13 @@ double AEffGUIEditor::getContentScale() const
         return userScale;
     if (hostScale > 0.0)
         return hostScale;
-    if (desktop == 0.0)
-        desktop = clampScale(kalvo::platform::desktopScale());
+    // Asked again in a new host window: a host may open the panel on another monitor than the
+    // one it asked the size for.
+    if (desktop == 0.0 || desktopAskedFor != systemWindow)
+    {
+        desktop = clampScale(kalvo::platform::desktopScale(systemWindow));
+        desktopAskedFor = systemWindow;
+    }
     return desktop;
 }
 

@@ -52,6 +52,9 @@ public:
     double getUserScale() const { return userScale; }
     /// The host's (VST 3 content scale, LV2 ui:scaleFactor); 0 for none, which follows the desktop.
     void setHostScale(double scale);
+    /// The desktop's zoom where the window shows is to be asked again: the next idle call makes
+    /// the frame again when it changed.
+    void desktopScaleChanged() { desktop = 0.0; }
     /// Window pixels per panel pixel the frame is made at: the user's, the host's, the desktop's
     /// or 1, within 1..3; 1 where the window system draws at one scale only.
     double getContentScale() const;
@@ -85,7 +88,8 @@ private:
     bool windowSystemSession = false; ///< the window system's per-editor start-up succeeded
     double userScale = 0.0;
     double hostScale = 0.0;
-    mutable double desktop = 0.0;                              ///< the desktop's zoom, asked once
+    mutable double desktop = 0.0;                              ///< the desktop's zoom, 0 until asked
+    mutable void* desktopAskedFor = nullptr;                   ///< the host window it was asked for
     std::unique_ptr<kalvo::platform::NativeWindow> keptWindow; ///< see takeKeptWindow
     ERect scaledRect{0, 0, 0, 0};                              ///< what getRect answers
 };

@@ -575,6 +575,14 @@ void CFrame::EventRouter::platformKey(const VstKeyCode& key, bool down)
         owner.onKeyUp(code);
 }
 
+void CFrame::EventRouter::platformDesktopScaleChanged()
+{
+    // The editor makes the frame again at the new zoom from its next idle call, outside the
+    // window's message.
+    if (AEffGUIEditor* editor = owner.guiEditor())
+        editor->desktopScaleChanged();
+}
+
 void CFrame::EventRouter::platformDestroyed()
 {
     // Gone with the host's window: the frame is closed, so idle, update and sizing stop.

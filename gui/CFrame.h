@@ -129,6 +129,7 @@ protected:
         void platformWheel(const CPoint& where, CMouseWheelAxis axis, float distance) override;
         void platformDestroyed() override;
         void platformKey(const VstKeyCode& key, bool down) override;
+        void platformDesktopScaleChanged() override;
 
     private:
         CFrame& owner;

@@ -17,6 +17,17 @@ export WINEPREFIX="$PWD/$builddir/wine-prefix" WINEDEBUG=-all
 scripts/wine-run.sh --prefix "$WINEPREFIX" cmd /c exit >/dev/null
 wineserver -k 2>/dev/null || true # also ends one left behind by an interrupted run
 wineserver -p
-trap 'wineserver -k || true' EXIT
+desktopDpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+trap 'desktopDpi 96; wineserver -k || true' EXIT
 scripts/wine-run.sh --prefix "$WINEPREFIX" cmd /c exit >/dev/null
+desktopDpi 96
 ctest --test-dir "$builddir" --output-on-failure --timeout 300 -j"$(nproc)"
+# The panel on a desktop at 200 %: Wine reads the resolution as each program starts, so the one
+# test that needs it runs alone, after the others.
+desktopDpi 192
+scripts/wine-run.sh --prefix "$WINEPREFIX" "$builddir/tests/editor/win32/kalvo_editor_win32_tests.exe" \
+  --gtest_filter='KalvoEditorOnWindowsDesktop.*' --gtest_also_run_disabled_tests | tee "$builddir/desktop-dpi.log"
+grep -q '^\[  PASSED  \] 1 test' "$builddir/desktop-dpi.log"
+desktopDpi 96

@@ -187,6 +187,9 @@ public:
         (void)key;
         (void)down;
     }
+    /// The desktop's zoom where the window shows may have changed (moved to a monitor of another
+    /// scale, or the display's scale was changed); desktopScale tells the new one.
+    virtual void platformDesktopScaleChanged() {}
 
 protected:
     ~WindowListener() = default;
@@ -269,9 +272,10 @@ public:
 /// when `parent` is null or creation fails.
 std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size, WindowListener& listener,
                                                 double scale = 1.0);
-/// The desktop's own zoom (X11: the Xft.dpi resource / 96; Windows: the monitor's DPI / 96), or
-/// 1 where it says none.
-double desktopScale();
+/// The desktop's own zoom where the host's window `nearWindow` shows (X11: the Xft.dpi resource
+/// / 96; Windows: the DPI of the window's monitor as its awareness sees it / 96; without a window,
+/// the system's), or 1 where it says none.
+double desktopScale(void* nearWindow = nullptr);
 /// True where the backend draws at other scales than 1 (cairo); false where it draws the panel
 /// at its own size only (GDI), so that the panel keeps scale 1 there.
 bool scalesDrawing();

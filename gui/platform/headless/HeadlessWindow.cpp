@@ -377,8 +377,9 @@ bool scalesDrawing()
     return true;
 }
 
-double desktopScale()
+double desktopScale(void* nearWindow)
 {
+    (void)nearWindow;
     return 1.0;
 }
 

@@ -124,6 +124,47 @@ LPCWSTR cursorShape(CCursorType type)
 
 // One notch of a wheel.
 constexpr float kWheelNotch = 120.0f;
+
+// WM_DPICHANGED_AFTERPARENT, which older SDK headers lack: sent to the child windows of a
+// per-monitor aware window whose DPI changed.
+constexpr UINT kDpiChangedAfterParent = 0x02E3;
+
+// The sizes and places the panel gives its window are in that window's own pixels, but Windows
+// reads them in the DPI awareness of the calling thread, which a host may have set otherwise (an
+// aware host thread opening the panel in a window it keeps unaware for older plug-ins). For the
+// scope, the thread measures as `window` does. The calls are looked up at run time: older
+// systems have one awareness per process and need nothing.
+class MeasuredAs
+{
+public:
+    explicit MeasuredAs(HWND window)
+    {
+        using ContextOfWindowFn = DPI_AWARENESS_CONTEXT(WINAPI*)(HWND);
+        HMODULE user = GetModuleHandleW(L"user32.dll");
+        if (!user || !window)
+            return;
+        auto contextOf = reinterpret_cast<ContextOfWindowFn>(
+            reinterpret_cast<void*>(GetProcAddress(user, "GetWindowDpiAwarenessContext")));
+        setContext = reinterpret_cast<SetThreadContextFn>(
+            reinterpret_cast<void*>(GetProcAddress(user, "SetThreadDpiAwarenessContext")));
+        if (!contextOf || !setContext)
+            return;
+        if (DPI_AWARENESS_CONTEXT own = contextOf(window))
+            previous = setContext(own);
+    }
+    ~MeasuredAs()
+    {
+        if (previous)
+            setContext(previous);
+    }
+    MeasuredAs(const MeasuredAs&) = delete;
+    MeasuredAs& operator=(const MeasuredAs&) = delete;
+
+private:
+    using SetThreadContextFn = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    SetThreadContextFn setContext = nullptr;
+    DPI_AWARENESS_CONTEXT previous = nullptr;
+};
 } // namespace
 
 class Win32Window;
@@ -270,8 +311,11 @@ public:
             }
         }
         if (!gone)
+        {
+            MeasuredAs measure(hwnd);
             SetWindowPos(hwnd, nullptr, 0, 0, static_cast<int>(width), static_cast<int>(height),
                          SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         area.setWidth(std::max(1L, panelWidth));
         area.setHeight(std::max(1L, panelHeight));
     }
@@ -279,8 +323,11 @@ public:
     void setPosition(long x, long y) override
     {
         if (!gone)
+        {
+            MeasuredAs measure(hwnd);
             SetWindowPos(hwnd, nullptr, static_cast<int>(x), static_cast<int>(y), 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         area.moveTo(x, y);
     }
 
@@ -384,6 +431,11 @@ public:
                 return TRUE;
             }
             break;
+        case kDpiChangedAfterParent:
+            // A per-monitor aware host's window moved to a monitor of another scale, or the
+            // display's scale changed: the parent has taken its new size, the panel follows.
+            listener->platformDesktopScaleChanged();
+            return 0;
         case WM_DESTROY:
             // Destroyed with the host's window, before the editor was closed.
             gone = true;
@@ -474,19 +526,29 @@ LRESULT CALLBACK windowProcedure(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
 namespace kalvo::platform
 {
 
-double desktopScale()
+double desktopScale(void* nearWindow)
 {
-    // The resolution the system reports to this thread, against the 96 dots per inch of an
-    // unscaled screen. A host that is not DPI aware is told 96 and has Windows enlarge its
-    // windows, ours with them; a DPI-aware host is told the screen's, and the panel draws at it.
-    // The per-monitor reading (GetDpiForSystem) is looked up at run time: older systems have
-    // only the screen context's.
+    // The resolution the system reports for the host's window, against the 96 dots per inch of
+    // an unscaled screen. A host that is not DPI aware is told 96 and has Windows enlarge its
+    // windows, ours with them; a system-aware host is told the main screen's; a per-monitor
+    // aware host is told that of the monitor its window is on, and the panel draws at it (our
+    // child window shares its parent's awareness). The readings are looked up at run time:
+    // older systems have only the screen context's.
+    using DpiForWindowFn = UINT(WINAPI*)(HWND);
     using DpiForSystemFn = UINT(WINAPI*)();
     UINT dpi = 0;
     if (HMODULE user = GetModuleHandleW(L"user32.dll"))
-        if (auto dpiForSystem = reinterpret_cast<DpiForSystemFn>(
-                reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForSystem"))))
-            dpi = dpiForSystem();
+    {
+        HWND window = static_cast<HWND>(nearWindow);
+        if (window && IsWindow(window))
+            if (auto dpiForWindow = reinterpret_cast<DpiForWindowFn>(
+                    reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForWindow"))))
+                dpi = dpiForWindow(window);
+        if (dpi == 0)
+            if (auto dpiForSystem = reinterpret_cast<DpiForSystemFn>(
+                    reinterpret_cast<void*>(GetProcAddress(user, "GetDpiForSystem"))))
+                dpi = dpiForSystem();
+    }
     if (dpi == 0)
         if (HDC screen = GetDC(nullptr))
         {
@@ -508,7 +570,7 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
     if (!parentWindow || !IsWindow(parentWindow) || !(scale > 0.0))
         return nullptr;
     // The child takes its parent's DPI awareness (a child window of another awareness is refused
-    // or scaled by the system), so nothing here changes the thread's or the process's.
+    // or scaled by the system), and its size is given in the parent's measure.
     const long width =
         std::max(1L, static_cast<long>(std::ceil(static_cast<double>(size.width()) * scale - 1e-9)));
     const long height =
@@ -516,10 +578,14 @@ std::unique_ptr<NativeWindow> createChildWindow(void* parent, const CRect& size,
     std::shared_ptr<win32::GdiCanvas> backBuffer = win32::GdiCanvas::create(width, height);
     if (!backBuffer || !win32::acquireWindowClass())
         return nullptr;
-    HWND hwnd = CreateWindowExW(0, win32::windowClass.name, L"Window",
-                                WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
-                                static_cast<int>(width), static_cast<int>(height), parentWindow, nullptr,
-                                win32::ownModule(), nullptr);
+    HWND hwnd = nullptr;
+    {
+        win32::MeasuredAs measure(parentWindow);
+        hwnd = CreateWindowExW(0, win32::windowClass.name, L"Window",
+                               WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                               static_cast<int>(width), static_cast<int>(height), parentWindow, nullptr,
+                               win32::ownModule(), nullptr);
+    }
     if (!hwnd)
     {
         win32::releaseWindowClass();

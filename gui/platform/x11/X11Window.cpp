@@ -641,8 +641,9 @@ bool scalesDrawing()
     return true;
 }
 
-double desktopScale()
+double desktopScale(void* nearWindow)
 {
+    (void)nearWindow; // one resolution for every screen of the display
     // A host whose toolkit was told to zoom (a GTK host under GDK_SCALE, a Qt one under
     // QT_SCALE_FACTOR) draws its own widgets that much larger and gives the panel a window of
     // that size, whatever the desktop's fonts say; the panel follows the larger of the two.

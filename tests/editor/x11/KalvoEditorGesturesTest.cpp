@@ -173,17 +173,17 @@ TEST_F(KalvoEditorOnX11, ADoubleClickOnADisplayTakesATypedValueAsOneEdit)
 
 TEST_F(KalvoEditorOnX11, OnADesktopAt200PercentThePanelDoublesAndClicksLandOnTheirControls)
 {
-    // A desktop at 200 % publishes Xft.dpi 192. The editor asks once, when the host first asks
-    // for its size; the resource is taken away again at once, so that other panels on this
-    // server stay at 100 %.
+    // A desktop at 200 % publishes Xft.dpi 192. The editor asks when the host first asks for its
+    // size and again in the host's window; the resource is taken away once the panel is open, so
+    // that other panels on this server stay at 100 %.
     TestHost big(2 * kPanelWidth + 20, 2 * kPanelHeight + 20);
     ASSERT_TRUE(big.ok());
     big.setDesktopResources("Xft.antialias:\t1\nXft.dpi:\t192\n");
     const std::pair<long, long> size = plugin->editorSize();
-    big.setDesktopResources(nullptr);
     EXPECT_EQ(size, std::make_pair(2 * kPanelWidth, 2 * kPanelHeight));
-
-    ASSERT_TRUE(plugin->openEditor(big.handle()));
+    const bool opened = plugin->openEditor(big.handle());
+    big.setDesktopResources(nullptr);
+    ASSERT_TRUE(opened);
     User hand;
     const std::vector<unsigned long> children =
         hand.childrenOf(reinterpret_cast<std::uintptr_t>(big.handle()));
