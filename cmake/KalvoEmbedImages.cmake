@@ -1,8 +1,9 @@
 # kalvo_embed_images(<target> <folder>)
 #
 # Compiles the PNG files named bmpNNNNN.png in <folder> into <target>, so that CBitmap(NNNNN)
-# finds them by number without any file at run time; bmpNNNNN@2x.png, the same image with twice
-# the pixels, goes in under NNNNN + 2000 for a zoomed panel. Call it on the final binary (the plug-in
+# finds them by number without any file at run time; bmpNNNNN@2x.png and bmpNNNNN@3x.png, the
+# same image with two and three times the pixels, go in under NNNNN + 2000 and NNNNN + 3000 for a
+# zoomed panel. Call it on the final binary (the plug-in
 # module or an executable): the generated table replaces the toolkit's empty default only when
 # its object is linked directly.
 set(KALVO_EMBED_IMAGES_SCRIPT ${CMAKE_CURRENT_LIST_DIR}/KalvoEmbedImagesGenerate.cmake)

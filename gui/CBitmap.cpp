@@ -41,7 +41,7 @@ void CBitmap::dispose()
 {
     image.reset();
     hiResImage.reset();
-    hiResTried = false;
+    hiResTriedFor = 0.0;
     width = 0;
     height = 0;
 }
@@ -92,11 +92,11 @@ void CBitmap::drawWith(CDrawContext* context, const CRect& rect, const CPoint& o
     kalvo::platform::Surface* surface = context->getSurface();
     if (!surface)
         return;
-    // A zoomed panel draws the image drawn at twice the size where there is one, so that it
+    // A zoomed panel draws the image drawn at a larger size where there is one, so that it
     // stays as sharp as the text and the curves beside it.
-    if (surface->scale() > 1.0 && resourceID > 0 && !hiResTried)
+    if (surface->scale() > 1.0 && resourceID > 0 && surface->scale() != hiResTriedFor)
     {
-        hiResTried = true;
+        hiResTriedFor = surface->scale();
         hiResImage = kalvo::platform::loadImageForScale(resourceID, surface->scale());
     }
     const kalvo::platform::Image& picture = surface->scale() > 1.0 && hiResImage ? *hiResImage : *image;

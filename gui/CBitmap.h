@@ -71,7 +71,8 @@ protected:
     bool noAlpha = true;
     std::unique_ptr<kalvo::platform::Image> image;
     /// The same picture drawn for surfaces above scale 1 (loaded on first need), if the binary
-    /// carries one; `hiResTried` says whether it was looked for.
+    /// carries one; `hiResTriedFor` is the zoom it was looked for at (0: not yet), as another
+    /// zoom may want another set.
     std::unique_ptr<kalvo::platform::Image> hiResImage;
-    bool hiResTried = false;
+    double hiResTriedFor = 0.0;
 };

@@ -115,7 +115,8 @@ std::unique_ptr<Image> createImage(long width, long height);
 /// Decodes the image embedded under `id` (see EmbeddedImages.h); null when there is none.
 std::unique_ptr<Image> loadImage(long id);
 /// The image `id` drawn for `scale` pixels per panel pixel where the binary carries such a set
-/// (the panel's images at 2x), else null; its width and height are still in panel pixels.
+/// (the panel's images at 2x, and on Linux at 3x), else null; its width and height are still in
+/// panel pixels.
 std::unique_ptr<Image> loadImageForScale(long id, double scale);
 /// Decodes PNG bytes; null when they are not a readable PNG.
 std::unique_ptr<Image> decodePng(const unsigned char* data, std::size_t size);

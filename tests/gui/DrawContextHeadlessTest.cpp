@@ -21,20 +21,25 @@ TEST(CBitmap, ImageWithItsOwnAlphaIsDrawnByThatAlpha)
     EXPECT_EQ(context.getPoint(CPoint(1, 1)), kWhiteCColor); // white is not keyed out here
 }
 
-TEST(CBitmap, AboveScaleOneTheDoubleSizeTwinIsDrawnAndAtOneTheImageItself)
+TEST(CBitmap, AboveScaleOneTheLargerTwinsAreDrawnAndAtOneTheImageItself)
 {
-    // bmp00200@2x.png is bmp00200.png with each pixel doubled, except its device pixel 1, 1,
-    // which only the twin has: drawn at 2 it shows; at 1 the panel-size image is drawn.
-    const CColor twinOnly{7, 77, 177, 255};
+    // bmp00200@2x.png and @3x.png are bmp00200.png with each pixel doubled or tripled, except
+    // their device pixel 1, 1, which only each twin has: drawn at 2 or 3 it shows, also when the
+    // same bitmap was drawn at another zoom before; at 1 the panel-size image is drawn.
+    const CColor doubleOnly{7, 77, 177, 255};
+    const CColor tripleOnly{9, 99, 199, 255};
     CBitmap image(200);
     CRect where(0, 0, 6, 4);
-    for (double scale : {1.0, 2.0})
+    for (double scale : {1.0, 2.0, 3.0})
     {
         auto surface = kalvo::platform::createOffscreenSurface(6, 4, scale);
         ASSERT_NE(surface, nullptr);
         CDrawContext context(nullptr, surface.get());
         image.draw(&context, where);
-        EXPECT_EQ(surface->getPixel(CPoint(0, 0)), scale == 2.0 ? twinOnly : kRedCColor) << scale;
+        EXPECT_EQ(surface->getPixel(CPoint(0, 0)), scale == 3.0   ? tripleOnly
+                                                   : scale == 2.0 ? doubleOnly
+                                                                  : kRedCColor)
+            << scale;
         EXPECT_EQ(surface->getPixel(CPoint(5, 3)), (CColor{100, 0, 100, 255})) << scale;
     }
 }

@@ -15,14 +15,17 @@
 namespace
 {
 
-// An image loaded from editor/images (scale 2: its double-size twin); pixels as 0xRRGGBB.
+// An image loaded from editor/images (scale 2 or 3: its larger twin); pixels as 0xRRGGBB.
 class Image
 {
 public:
     explicit Image(int number, int scale = 1)
     {
         char name[32];
-        std::snprintf(name, sizeof name, scale == 2 ? "/bmp%05d@2x.png" : "/bmp%05d.png", number);
+        if (scale == 1)
+            std::snprintf(name, sizeof name, "/bmp%05d.png", number);
+        else
+            std::snprintf(name, sizeof name, "/bmp%05d@%dx.png", number, scale);
         surface_ = cairo_image_surface_create_from_png((std::string(KALVO_IMAGES_DIR) + name).c_str());
     }
     ~Image() { cairo_surface_destroy(surface_); }
@@ -152,7 +155,7 @@ TEST(PanelImages, CommittedImagesAreWhatTheGeneratorDrawsForThisVersion)
 {
     // The about screen shows the build's version, so a new version number needs the images
     // made again (target kalvo_panel_images_update) and committed.
-    for (int scale : {1, 2})
+    for (int scale : {1, 2, 3})
         for (const panel::NumberedImage& drawn : panel::drawAllImages(nullptr, scale))
         {
             Image committed(drawn.number, scale);
@@ -169,7 +172,8 @@ TEST(PanelImages, CommittedImagesAreWhatTheGeneratorDrawsForThisVersion)
                 for (int x = 0; x < committed.width(); ++x)
                     differing += (row[x] & 0xFFFFFFu) != committed.at(x, y);
             }
-            EXPECT_EQ(differing, 0) << "editor/images/bmp00" << drawn.number << (scale == 2 ? "@2x" : "")
+            EXPECT_EQ(differing, 0) << "editor/images/bmp00" << drawn.number
+                                    << (scale == 1 ? "" : "@" + std::to_string(scale) + "x")
                                     << ".png is out of date";
         }
 }

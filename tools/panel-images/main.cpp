@@ -1,6 +1,6 @@
 // kalvo_panel_images: draws the editor's panel images and writes them as
-// bmp00128.png ... bmp00140.png into a folder, and the same at twice the size
-// as bmp00128@2x.png ... bmp00140@2x.png.
+// bmp00128.png ... bmp00140.png into a folder, and the same at twice and three
+// times the size as bmp00128@2x.png ... and bmp00128@3x.png ...
 //
 //   kalvo_panel_images DIR                 write the images into DIR
 //   kalvo_panel_images DIR --preview FILE  also write the composed panel to
@@ -72,14 +72,15 @@ int main(int argc, char** argv)
         if (!image.canvas->writePng(dir + name))
             return 1;
     }
-    // The same images with twice the pixels, which a zoomed panel draws instead.
-    for (const panel::NumberedImage& image : panel::drawAllImages(nullptr, 2))
-    {
-        char name[32];
-        std::snprintf(name, sizeof name, "/bmp%05d@2x.png", image.number);
-        if (!image.canvas->writePng(dir + name))
-            return 1;
-    }
+    // The same images with two and three times the pixels, which a zoomed panel draws instead.
+    for (int scale : {2, 3})
+        for (const panel::NumberedImage& image : panel::drawAllImages(nullptr, scale))
+        {
+            char name[32];
+            std::snprintf(name, sizeof name, "/bmp%05d@%dx.png", image.number, scale);
+            if (!image.canvas->writePng(dir + name))
+                return 1;
+        }
     if (argc == 4)
     {
         std::string preview = argv[3];

@@ -192,8 +192,8 @@ int devicePixels(long panelPixels, double scale)
     return static_cast<int>(std::ceil(static_cast<double>(panelPixels) * scale - 1e-9));
 }
 
-// The images drawn at twice the size are embedded under their number plus this.
-constexpr long kDoubleSizeIdOffset = 2000;
+// The images drawn at n times the size are embedded under their number plus n times this.
+constexpr long kSizeIdStep = 1000;
 } // namespace
 
 std::unique_ptr<Surface> createOffscreenSurface(long width, long height, double scale)
@@ -259,13 +259,16 @@ std::unique_ptr<Image> loadImage(long id)
 
 std::unique_ptr<Image> loadImageForScale(long id, double scale)
 {
-    // Above 1 the double-size set is drawn (downscaled where the zoom is below 2).
+    // Above 1 the smallest set at least as fine as the zoom is drawn (filtered down to it), so
+    // that nothing is enlarged: 2x up to 200 %, 3x above; the next finer or coarser one where
+    // the binary lacks it.
     if (!(scale > 1.0))
         return nullptr;
-    const EmbeddedImage* embedded = findEmbeddedImage(id + kDoubleSizeIdOffset);
-    if (!embedded)
-        return nullptr;
-    return decodePngAt(embedded->data, embedded->size, 2.0);
+    const int preferred = scale > 2.0 ? 3 : 2;
+    for (int times : {preferred, 5 - preferred})
+        if (const EmbeddedImage* embedded = findEmbeddedImage(id + times * kSizeIdStep))
+            return decodePngAt(embedded->data, embedded->size, times);
+    return nullptr;
 }
 
 std::unique_ptr<Surface> createImageSurface(Image& image)
