@@ -91,14 +91,14 @@ void KalvoController::applyKnobs(const float (&values)[kNumParameters])
         showValue(static_cast<vst3::ParamID>(i), static_cast<double>(values[i]));
 }
 
-vst3::tresult KalvoController::setComponentState(vst3::IBStream* state)
+bool KalvoController::loadState(vst3::IBStream* state, float* zoom)
 {
     float values[kNumParameters];
     float headValues[kNumHeadControls];
     for (int c = 0; c < kNumHeadControls; ++c)
         headValues[c] = static_cast<float>(headControlSpec(c).defaultValue);
-    if (!readState(state, values, headphones ? headValues : nullptr))
-        return vst3::kResultFalse;
+    if (!readState(state, values, headphones ? headValues : nullptr, zoom))
+        return false;
     applyKnobs(values);
     if (headphones)
         for (int c = 0; c < kNumHeadControls; ++c)
@@ -106,13 +106,24 @@ vst3::tresult KalvoController::setComponentState(vst3::IBStream* state)
             const vst3::ParamID id = kFirstHeadParamId + static_cast<vst3::ParamID>(c);
             showValue(id, plainToNormalized(id, static_cast<double>(headValues[c])));
         }
-    return vst3::kResultOk;
+    return true;
+}
+
+vst3::tresult KalvoController::setComponentState(vst3::IBStream* state)
+{
+    return loadState(state, nullptr) ? vst3::kResultOk : vst3::kResultFalse;
 }
 
 vst3::tresult KalvoController::setState(vst3::IBStream* state)
 {
-    // The controller keeps the same record as the processor: the thirteen values.
-    return setComponentState(state);
+    // The controller keeps the processor's records, then the zoom the user chose on the panel.
+    float zoom = 0.0f;
+    if (!loadState(state, &zoom))
+        return vst3::kResultFalse;
+    userZoom = static_cast<double>(zoom);
+    if (panel)
+        panel->setUserZoom(userZoom);
+    return vst3::kResultOk;
 }
 
 vst3::tresult KalvoController::getState(vst3::IBStream* state)
@@ -124,8 +135,9 @@ vst3::tresult KalvoController::getState(vst3::IBStream* state)
     for (int c = 0; c < kNumHeadControls; ++c)
         headValues[c] =
             static_cast<float>(normalizedToPlain(kFirstHeadParamId + static_cast<vst3::ParamID>(c), head[c]));
-    return writeState(state, values, headphones ? headValues : nullptr) ? vst3::kResultOk
-                                                                        : vst3::kResultFalse;
+    const float zoom = static_cast<float>(panel ? panel->userZoom() : userZoom);
+    return writeState(state, values, headphones ? headValues : nullptr, &zoom) ? vst3::kResultOk
+                                                                               : vst3::kResultFalse;
 }
 
 // ---- parameters ----
@@ -266,6 +278,7 @@ vst3::IPlugView* KalvoController::createView(vst3::FIDString name)
         panel = createControllerPanel(*this);
         if (!panel)
             return nullptr;
+        panel->setUserZoom(userZoom);
         for (int i = 0; i < kNumParameters; ++i)
             panel->showKnob(i, static_cast<float>(knobs[i]));
         for (int m = 0; m < kMeterCount; ++m)

@@ -112,6 +112,9 @@ private:
     /// Stores a value and shows it on the panel, if open.
     void showValue(vst3::ParamID id, double normalized);
     void applyKnobs(const float (&values)[kNumParameters]);
+    /// Reads a state's records (with the zoom's, given `zoom`) and shows its values; false for
+    /// a refused one, which changes nothing.
+    bool loadState(vst3::IBStream* state, float* zoom);
     /// The headphone build's head controls and status; the other build has neither.
     bool ownsParam(vst3::ParamID id) const
     {
@@ -123,6 +126,7 @@ private:
     const KalvoBuildRules& buildRules;
     vst3::IComponentHandler* handler = nullptr; ///< the host's, referenced
     ControllerPanel* panel = nullptr;           ///< owned; exists from the first createView
+    double userZoom = 0.0;                      ///< the panel's zoom from a session, until the panel exists
     double knobs[kNumParameters];
     double meters[kMeterCount] = {};
     const bool headphones;

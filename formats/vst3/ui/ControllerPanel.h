@@ -23,6 +23,10 @@ public:
     virtual void showTrackerStatus(int status) = 0;
     /// A new view of the panel (one reference for the caller), or null.
     virtual vst3::IPlugView* createView() = 0;
+    /// The zoom the user chose on the panel (1 to 3), or 0 where it follows the host; set from
+    /// a session, an open view takes it from its next tick.
+    virtual double userZoom() = 0;
+    virtual void setUserZoom(double zoom) = 0;
 };
 
 /// The panel of `controller`, or null in a build without the editor.

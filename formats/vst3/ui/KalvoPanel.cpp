@@ -43,6 +43,12 @@ public:
     void showHeadControl(int control, float value) override { effect.reportHeadControl(control, value); }
     void showTrackerStatus(int status) override { effect.reportTrackerStatus(status); }
     vst3::IPlugView* createView() override;
+    double userZoom() override { return editor() ? editor()->getUserScale() : 0.0; }
+    void setUserZoom(double zoom) override
+    {
+        if (editor())
+            editor()->setUserScale(zoom);
+    }
 
     // The panel numbers the head controls kFirstHeadParameter and on, in their own units; the
     // host knows them as ids 40 and on, normalised.

@@ -487,10 +487,57 @@ TEST(Vst3Module, StateIsTheThirteenValuesAndRestoresTheSoundBitForBit)
     }
     expectSameBits(b.out, before, "restored");
 
-    // The controller's own state is the same record.
+    // The controller's own state is the same record, then the panel's zoom (following the host).
     MemoryStream controllerState;
     ASSERT_EQ(restored.controller->getState(&controllerState), vst3::kResultOk);
-    EXPECT_EQ(controllerState.bytes, saved);
+    std::vector<unsigned char> expected = saved;
+    const unsigned char followHost[12] = {'K', 'L', 'V', 'Z', 1, 0, 0, 0, 0, 0, 0, 0};
+    expected.insert(expected.end(), followHost, followHost + 12);
+    EXPECT_EQ(controllerState.bytes, expected);
+}
+
+TEST(Vst3Module, TheControllersStateKeepsThePanelsZoom)
+{
+    Instance plugin;
+    MemoryStream followingHost;
+    ASSERT_EQ(plugin.controller->getState(&followingHost), vst3::kResultOk);
+    const std::vector<unsigned char> component = stateOf(plugin.component);
+    ASSERT_EQ(followingHost.bytes.size(), component.size() + 12);
+    const auto sizeShown = [&]
+    {
+        vst3::IPlugView* view = plugin.controller->createView("editor");
+        vst3::ViewRect size{};
+        if (view)
+        {
+            view->getSize(&size);
+            view->release();
+        }
+        return std::make_pair(size.right - size.left, size.bottom - size.top);
+    };
+
+    // A session saved at 200 % opens the panel at twice the size and keeps that zoom.
+    std::vector<unsigned char> zoomed = followingHost.bytes;
+    const float two = 2.0f;
+    std::memcpy(&zoomed[component.size() + 8], &two, 4);
+    MemoryStream in(zoomed);
+    in.readLimit = 5;
+    ASSERT_EQ(plugin.controller->setState(&in), vst3::kResultOk);
+    EXPECT_EQ(sizeShown(), std::make_pair(1682, 906));
+    MemoryStream out;
+    ASSERT_EQ(plugin.controller->getState(&out), vst3::kResultOk);
+    EXPECT_EQ(out.bytes, zoomed);
+
+    // A zoom beyond 300 % is refused and changes nothing; an older build's controller state (no
+    // zoom) follows the host again.
+    std::vector<unsigned char> tooLarge = zoomed;
+    const float four = 4.0f;
+    std::memcpy(&tooLarge[component.size() + 8], &four, 4);
+    MemoryStream refused(tooLarge);
+    EXPECT_NE(plugin.controller->setState(&refused), vst3::kResultOk);
+    EXPECT_EQ(sizeShown(), std::make_pair(1682, 906));
+    MemoryStream older(component);
+    ASSERT_EQ(plugin.controller->setState(&older), vst3::kResultOk);
+    EXPECT_EQ(sizeShown(), std::make_pair(841, 453));
 }
 
 TEST(Vst3Module, RefusesDamagedStatesAndKeepsItsSettings)
