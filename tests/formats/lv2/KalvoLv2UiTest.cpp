@@ -362,6 +362,30 @@ TEST_F(KalvoLv2Ui, ARealClickDragKeyAndWheelWriteUnitsInsideTouchBrackets)
     EXPECT_EQ(plain.events, (std::vector<std::string>{"write " + mute + "=1"}));
 }
 
+TEST_F(KalvoLv2Ui, ADoubleClickOnADisplayTakesTypedTextInsideOneTouch)
+{
+    ASSERT_TRUE(ui.open(parent->handle()));
+    ASSERT_EQ(idleUntilShown(headlessPanel({})).pixels, 0);
+    Watchdog watchdog;
+    User hand;
+    // The front angle's display. The field takes the keyboard, so the keys reach it and not the
+    // host's window; text that is no value changes nothing and leaves it open for a correction.
+    hand.click(227, 183);
+    hand.click(227, 183);
+    ui.idleUntil([] { return false; }, 200);
+    hand.typeText("\b\b\b\b\b\bxyz\n");
+    ui.idleUntil([] { return false; }, 200);
+    EXPECT_TRUE(ui.events.empty()) << joined(ui.events);
+    hand.typeText("\b\b\b60\n");
+    ASSERT_TRUE(ui.idleUntilReleased(port(3))) << joined(ui.events);
+    EXPECT_FALSE(watchdog.fired());
+    const std::string angle = std::to_string(port(3));
+    EXPECT_EQ(ui.events,
+              (std::vector<std::string>{"grab " + angle,
+                                        "write " + angle + "=" + unitOf(3, static_cast<float>(60.0 / 90.0)),
+                                        "release " + angle}));
+}
+
 TEST_F(KalvoLv2Ui, PortEventsMoveThePanelAndCtrlClickReturnsALevelToTheSessionsValue)
 {
     ASSERT_TRUE(ui.open(parent->handle()));

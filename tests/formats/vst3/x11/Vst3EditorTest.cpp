@@ -321,6 +321,27 @@ TEST_F(Vst3EditorOnX11, ARealDragAndARealClickReachTheHostAsBeginPerformEnd)
               0);
 }
 
+TEST_F(Vst3EditorOnX11, ADoubleClickOnADisplayTakesTypedTextAsOneEdit)
+{
+    ASSERT_TRUE(openView());
+    ASSERT_EQ(runUntilShown(headlessPanel({})).pixels, 0);
+    Watchdog watchdog;
+    User hand;
+    // The front angle's display. The field takes the keyboard, so the keys reach it and not the
+    // host's window; text that is no value changes nothing and leaves it open for a correction.
+    hand.click(227, 183);
+    hand.click(227, 183);
+    loop.runUntil([] { return false; }, 200);
+    hand.typeText("\b\b\b\b\b\bxyz\n");
+    loop.runUntil([] { return false; }, 200);
+    EXPECT_TRUE(handler.events.empty()) << describe(handler.events);
+    hand.typeText("\b\b\b60\n");
+    ASSERT_TRUE(runUntilEvent("end 3")) << describe(handler.events);
+    EXPECT_FALSE(watchdog.fired());
+    EXPECT_EQ(handler.events, (std::vector<std::string>{"begin 3", "perform 3", "end 3"}));
+    EXPECT_EQ(handler.values.back().second, static_cast<double>(static_cast<float>(60.0 / 90.0)));
+}
+
 TEST_F(Vst3EditorOnX11, MetersFollowTheHostWhileASliderIsHeld)
 {
     ASSERT_TRUE(openView());
