@@ -3,6 +3,7 @@
 // the messages the host's message loop dispatches to it.
 #include "Win32Gdi.h"
 #include "Win32Menu.h"
+#include "vst2/VstInterface.h"
 
 #include <algorithm>
 #include <cmath>
@@ -93,6 +94,88 @@ long buttonsOfMessage(UINT message, WPARAM wParam)
     if (GetKeyState(VK_MENU) < 0)
         bits |= kModifierAlt;
     return bits;
+}
+
+// A Windows virtual key as the toolkit's, 0 for none (letters, digits and punctuation travel as
+// characters).
+unsigned char virtualKey(WPARAM key, LPARAM flags)
+{
+    if (key >= VK_F1 && key <= VK_F12)
+        return static_cast<unsigned char>(VKEY_F1 + (key - VK_F1));
+    if (key >= VK_NUMPAD0 && key <= VK_NUMPAD9)
+        return static_cast<unsigned char>(VKEY_NUMPAD0 + (key - VK_NUMPAD0));
+    switch (key)
+    {
+    case VK_BACK:
+        return VKEY_BACK;
+    case VK_TAB:
+        return VKEY_TAB;
+    case VK_RETURN:
+        // The keypad's Enter is the extended one.
+        return (flags & (1L << 24)) ? VKEY_ENTER : VKEY_RETURN;
+    case VK_ESCAPE:
+        return VKEY_ESCAPE;
+    case VK_SPACE:
+        return VKEY_SPACE;
+    case VK_HOME:
+        return VKEY_HOME;
+    case VK_END:
+        return VKEY_END;
+    case VK_LEFT:
+        return VKEY_LEFT;
+    case VK_UP:
+        return VKEY_UP;
+    case VK_RIGHT:
+        return VKEY_RIGHT;
+    case VK_DOWN:
+        return VKEY_DOWN;
+    case VK_PRIOR:
+        return VKEY_PAGEUP;
+    case VK_NEXT:
+        return VKEY_PAGEDOWN;
+    case VK_INSERT:
+        return VKEY_INSERT;
+    case VK_DELETE:
+        return VKEY_DELETE;
+    case VK_DECIMAL:
+        return VKEY_DECIMAL;
+    case VK_SUBTRACT:
+        return VKEY_SUBTRACT;
+    case VK_SHIFT:
+        return VKEY_SHIFT;
+    case VK_CONTROL:
+        return VKEY_CONTROL;
+    case VK_MENU:
+        return VKEY_ALT;
+    default:
+        return 0;
+    }
+}
+
+// A key message as the toolkit's key code: the virtual key where there is one, otherwise the
+// printable character the keyboard's layout gives it with the modifiers held (read here rather
+// than from WM_CHAR, which only comes where the host's loop translates messages); Ctrl is the
+// command modifier, as for the pointer.
+VstKeyCode keyCodeOf(WPARAM key, LPARAM flags)
+{
+    VstKeyCode code{0, virtualKey(key, flags), 0};
+    if (code.virt == 0)
+    {
+        BYTE keys[256] = {};
+        wchar_t typed[4] = {};
+        if (GetKeyboardState(keys) &&
+            ToUnicode(static_cast<UINT>(key), (static_cast<UINT>(flags) >> 16) & 0xff, keys, typed, 4, 0) ==
+                1 &&
+            typed[0] >= 0x20 && typed[0] <= 0x7e)
+            code.character = static_cast<VstInt32>(typed[0]);
+    }
+    if (GetKeyState(VK_SHIFT) < 0)
+        code.modifier |= MODIFIER_SHIFT;
+    if (GetKeyState(VK_CONTROL) < 0)
+        code.modifier |= MODIFIER_COMMAND;
+    if (GetKeyState(VK_MENU) < 0)
+        code.modifier |= MODIFIER_ALTERNATE;
+    return code;
 }
 
 LPCWSTR cursorShape(CCursorType type)
@@ -390,11 +473,50 @@ public:
         return runPopupMenu(hwnd, menu, screen);
     }
 
+    void takeKeyboardFocus(bool take) override
+    {
+        if (gone || take == holdingFocus)
+            return;
+        if (take)
+        {
+            focusBefore = GetFocus();
+            SetFocus(hwnd);
+        }
+        else
+        {
+            // Back to the window that had the keys, unless the user gave them elsewhere meanwhile.
+            if (GetFocus() == hwnd && focusBefore && IsWindow(focusBefore))
+                SetFocus(focusBefore);
+            focusBefore = nullptr;
+        }
+        holdingFocus = take;
+    }
+
     /// The window procedure's work for this window.
     LRESULT handle(UINT message, WPARAM wParam, LPARAM lParam)
     {
         switch (message)
         {
+        case WM_GETDLGCODE:
+            // A host that shows the panel in a dialog keeps Enter, Escape and Tab for its own
+            // buttons unless the window asks for them; an open text field needs them.
+            if (holdingFocus)
+                return DLGC_WANTALLKEYS;
+            break;
+        case WM_KEYDOWN:
+        case WM_KEYUP:
+            // Alt's combinations (WM_SYSKEYDOWN) stay the system's and the host's menus'.
+            if (holdingFocus)
+            {
+                listener->platformKey(keyCodeOf(wParam, lParam), message == WM_KEYDOWN);
+                return 0;
+            }
+            break;
+        case WM_CHAR:
+            // Read with the key itself; the host's translation of it is not passed on twice.
+            if (holdingFocus)
+                return 0;
+            break;
         case WM_PAINT:
             paint();
             return 0;
@@ -496,8 +618,10 @@ private:
     CRect area;
     CPoint pointer;
     CCursorType cursor = kCursorDefault;
-    bool gone = false;     ///< destroyed with the host's window
-    bool painting = false; ///< inside WM_PAINT
+    bool gone = false;          ///< destroyed with the host's window
+    bool holdingFocus = false;  ///< a text field holds the keyboard focus
+    HWND focusBefore = nullptr; ///< where the keys went before it took them
+    bool painting = false;      ///< inside WM_PAINT
     static constexpr UINT_PTR kIdleTimerId = 1;
     void (*timerTick)(void*) = nullptr; ///< the idle timer's call, while it runs
     void* timerContext = nullptr;

@@ -198,6 +198,25 @@ TEST_F(KalvoEditorOnWindows, AClickOnAMuteButtonTurnsItOnAndTellsTheHost)
         plugin->idleUntil([&] { return compare(before, shown(kFrontMute), 0, 0, 0).pixels > 20; }, 2000));
 }
 
+TEST_F(KalvoEditorOnWindows, ADoubleClickOnADisplayTakesTypedTextAsOneEdit)
+{
+    ASSERT_TRUE(openEditor());
+    plugin->idleUntil([] { return false; }, 200);
+    // The front angle's display. The field takes the keyboard focus, so the keys reach it and
+    // not the host's window; text that is no value changes nothing and leaves it open.
+    hand::click(227, 183);
+    hand::click(227, 183);
+    plugin->idleUntil([] { return false; }, 200);
+    hand::typeText("\b\b\b\b\b\bxyz\n");
+    plugin->idleUntil([] { return false; }, 200);
+    EXPECT_TRUE(plugin->events.empty()) << describe(plugin->events);
+    hand::typeText("\b\b\b60\n");
+    ASSERT_TRUE(plugin->idleUntilEditEnds(3)) << describe(plugin->events);
+    const float sixtyDegrees = static_cast<float>(60.0 / 90.0);
+    EXPECT_EQ(plugin->events, (std::vector<HostEvent>{beginEdit(3), automate(3, sixtyDegrees), endEdit(3)}))
+        << describe(plugin->events);
+}
+
 TEST_F(KalvoEditorOnWindows, ChoosingFourChannelInTheRealPopupLoadsTheFactoryProgram)
 {
     ASSERT_TRUE(openEditor());

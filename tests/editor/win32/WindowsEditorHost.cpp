@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 
 #ifndef KALVO_PLUGIN_PATH
@@ -224,6 +225,33 @@ void click(long x, long y)
     moveTo(x, y);
     press();
     release();
+}
+
+void typeText(const char* text)
+{
+    for (const char* c = text; *c; ++c)
+    {
+        WORD key = 0;
+        if (*c == '\b')
+            key = VK_BACK;
+        else if (*c == '\n')
+            key = VK_RETURN;
+        else if (*c == '.')
+            key = VK_OEM_PERIOD;
+        else if (*c == '-')
+            key = VK_OEM_MINUS;
+        else if ((*c >= '0' && *c <= '9') || (*c >= 'a' && *c <= 'z'))
+            key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(*c)));
+        INPUT strokes[2] = {};
+        for (INPUT& stroke : strokes)
+        {
+            stroke.type = INPUT_KEYBOARD;
+            stroke.ki.wVk = key;
+            stroke.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+        }
+        strokes[1].ki.dwFlags = KEYEVENTF_KEYUP;
+        SendInput(2, strokes, sizeof(INPUT));
+    }
 }
 
 PopupMenuSeen waitForPopupMenu(int ms)

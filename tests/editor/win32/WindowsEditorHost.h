@@ -91,6 +91,8 @@ void moveTo(long x, long y);
 void press();
 void release();
 void click(long x, long y);
+/// Types `text` on the keyboard: digits, letters, '.', '-', '\b' (backspace) and '\n' (Enter).
+void typeText(const char* text);
 /// The popup menu shown now, waiting up to `ms` milliseconds for one; no items when none showed.
 PopupMenuSeen waitForPopupMenu(int ms = 3000);
 } // namespace hand
